@@ -1,0 +1,238 @@
+/* kavrel: remote-control driver for the 4100-family microwave test sets.
+ *
+ * Every function takes the VISA session first and returns a ViStatus:
+ * negative is an error, positive a warning, zero success.
+ * Usable from C99 and C++; may be included before or after a vendor's
+ * visa.h / visatype.h (same include guards, identical typedefs). */
+#ifndef KAVREL_H
+#define KAVREL_H
+
+/* ---- VISA types, as the standard visatype.h defines them ---------------- */
+#ifndef __VISATYPE_HEADER__
+#define __VISATYPE_HEADER__
+
+#include <limits.h>
+
+#if !defined(_VI_INT64_UINT64_DEFINED)
+#if defined(_WIN64) || ((defined(_WIN32) || defined(_CVI_)) && !defined(_NI_mswin16_))
+typedef unsigned __int64 ViUInt64;
+typedef signed __int64 ViInt64;
+#else
+typedef unsigned long long ViUInt64;
+typedef signed long long ViInt64;
+#endif
+#define _VI_INT64_UINT64_DEFINED
+#endif
+
+#if defined(_WIN64) || (defined(LONG_MAX) && LONG_MAX > 0x7FFFFFFFL)
+#define _VISA_ENV_IS_64_BIT
+#endif
+
+#define _VI_FAR
+#define _VI_FUNC
+#define _VI_FUNCC
+#define _VI_FUNCH
+#define _VI_SIGNED signed
+#define _VI_ERROR (-2147483647L - 1)
+#define _VI_PTR *
+
+#if defined(LONG_MAX) && LONG_MAX > 0x7FFFFFFFL
+typedef unsigned int ViUInt32;
+typedef _VI_SIGNED int ViInt32;
+#else
+typedef unsigned long ViUInt32;
+typedef _VI_SIGNED long ViInt32;
+#endif
+
+typedef ViUInt32 _VI_PTR ViPUInt32;
+typedef ViUInt32 _VI_PTR ViAUInt32;
+typedef ViInt32 _VI_PTR ViPInt32;
+typedef ViInt32 _VI_PTR ViAInt32;
+typedef unsigned short ViUInt16;
+typedef ViUInt16 _VI_PTR ViPUInt16;
+typedef ViUInt16 _VI_PTR ViAUInt16;
+typedef _VI_SIGNED short ViInt16;
+typedef ViInt16 _VI_PTR ViPInt16;
+typedef ViInt16 _VI_PTR ViAInt16;
+typedef unsigned char ViUInt8;
+typedef ViUInt8 _VI_PTR ViPUInt8;
+typedef ViUInt8 _VI_PTR ViAUInt8;
+typedef _VI_SIGNED char ViInt8;
+typedef ViInt8 _VI_PTR ViPInt8;
+typedef ViInt8 _VI_PTR ViAInt8;
+typedef char ViChar;
+typedef ViChar _VI_PTR ViPChar;
+typedef ViChar _VI_PTR ViAChar;
+typedef unsigned char ViByte;
+typedef ViByte _VI_PTR ViPByte;
+typedef ViByte _VI_PTR ViAByte;
+typedef void _VI_PTR ViAddr;
+typedef ViAddr _VI_PTR ViPAddr;
+typedef ViAddr _VI_PTR ViAAddr;
+typedef float ViReal32;
+typedef ViReal32 _VI_PTR ViPReal32;
+typedef ViReal32 _VI_PTR ViAReal32;
+typedef double ViReal64;
+typedef ViReal64 _VI_PTR ViPReal64;
+typedef ViReal64 _VI_PTR ViAReal64;
+typedef ViPByte ViBuf;
+typedef const ViByte _VI_PTR ViConstBuf;
+typedef ViPByte ViPBuf;
+typedef ViPByte _VI_PTR ViABuf;
+typedef ViPChar ViString;
+typedef const ViChar _VI_PTR ViConstString;
+typedef ViPChar ViPString;
+typedef ViPChar _VI_PTR ViAString;
+typedef ViString ViRsrc;
+typedef ViConstString ViConstRsrc;
+typedef ViString ViPRsrc;
+typedef ViString _VI_PTR ViARsrc;
+typedef ViUInt16 ViBoolean;
+typedef ViBoolean _VI_PTR ViPBoolean;
+typedef ViBoolean _VI_PTR ViABoolean;
+typedef ViInt32 ViStatus;
+typedef ViStatus _VI_PTR ViPStatus;
+typedef ViStatus _VI_PTR ViAStatus;
+typedef ViUInt32 ViVersion;
+typedef ViVersion _VI_PTR ViPVersion;
+typedef ViVersion _VI_PTR ViAVersion;
+typedef ViUInt32 ViObject;
+typedef ViObject _VI_PTR ViPObject;
+typedef ViObject _VI_PTR ViAObject;
+typedef ViObject ViSession;
+typedef ViSession _VI_PTR ViPSession;
+typedef ViSession _VI_PTR ViASession;
+typedef ViUInt32 ViAttr;
+
+#ifndef _VI_CONST_STRING_DEFINED
+typedef const ViChar _VI_PTR ViConstString;
+#define _VI_CONST_STRING_DEFINED
+#endif
+
+#define VI_SUCCESS (0L)
+#define VI_NULL (0)
+#define VI_TRUE (1)
+#define VI_FALSE (0)
+
+#endif /* __VISATYPE_HEADER__ */
+
+/* ---- Status codes the driver returns ------------------------------------ */
+#define VI_INSTR_WARNING_OFFSET (0x3FFC0800L)
+#define VI_INSTR_ERROR_OFFSET (_VI_ERROR + 0x3FFC0800L)
+
+#define VI_WARN_NSUP_ID_QUERY (0x3FFC0101L)
+#define VI_WARN_NSUP_RESET (0x3FFC0102L)
+#define VI_WARN_NSUP_SELF_TEST (0x3FFC0103L)
+#define VI_WARN_NSUP_ERROR_QUERY (0x3FFC0104L)
+#define VI_WARN_NSUP_REV_QUERY (0x3FFC0105L)
+
+#define VI_ERROR_PARAMETER1 (_VI_ERROR + 0x3FFC0001L)
+#define VI_ERROR_PARAMETER2 (_VI_ERROR + 0x3FFC0002L)
+#define VI_ERROR_PARAMETER3 (_VI_ERROR + 0x3FFC0003L)
+#define VI_ERROR_PARAMETER4 (_VI_ERROR + 0x3FFC0004L)
+#define VI_ERROR_PARAMETER5 (_VI_ERROR + 0x3FFC0005L)
+#define VI_ERROR_PARAMETER6 (_VI_ERROR + 0x3FFC0006L)
+#define VI_ERROR_PARAMETER7 (_VI_ERROR + 0x3FFC0007L)
+#define VI_ERROR_PARAMETER8 (_VI_ERROR + 0x3FFC0008L)
+#define VI_ERROR_FAIL_ID_QUERY (_VI_ERROR + 0x3FFC0011L)
+#define VI_ERROR_INV_RESPONSE (_VI_ERROR + 0x3FFC0012L)
+
+#define VI_ERROR_INSTR_FILE_OPEN (VI_INSTR_ERROR_OFFSET + 0x00L)
+#define VI_ERROR_INSTR_FILE_WRITE (VI_INSTR_ERROR_OFFSET + 0x01L)
+#define VI_ERROR_INSTR_INTERPRETING_RESPONSE (VI_INSTR_ERROR_OFFSET + 0x03L)
+#define VI_ERROR_INSTR_PARAMETER9 (VI_INSTR_ERROR_OFFSET + 0x09L)
+#define VI_ERROR_INSTR_PARAMETER10 (VI_INSTR_ERROR_OFFSET + 0x0AL)
+#define VI_ERROR_INSTR_PARAMETER11 (VI_INSTR_ERROR_OFFSET + 0x0BL)
+
+#define VI_WARN_INSTR_SEARCH_NFOUND (VI_INSTR_WARNING_OFFSET + 0x101L)
+#define VI_ERROR_INSTR_START_GT_STOP (VI_INSTR_ERROR_OFFSET + 0x101L)
+#define VI_ERROR_INSTR_CENTER_SPAN_RANGE (VI_INSTR_ERROR_OFFSET + 0x102L)
+#define VI_ERROR_INSTR_SAME_CHANNELS (VI_INSTR_ERROR_OFFSET + 0x103L)
+#define VI_ERROR_INSTR_MIN_GT_MAX (VI_INSTR_ERROR_OFFSET + 0x104L)
+#define VI_ERROR_INSTR_SPECIFIC (VI_INSTR_ERROR_OFFSET + 0x1F0L)
+
+/* VISA's own codes that the driver itself returns. */
+#ifndef VI_WARN_UNKNOWN_STATUS
+#define VI_WARN_UNKNOWN_STATUS (0x3FFF0085L)
+#endif
+#ifndef VI_ERROR_ALLOC
+#define VI_ERROR_ALLOC (_VI_ERROR + 0x3FFF003CL)
+#endif
+
+#if defined(__GNUC__)
+#define KAVREL_API __attribute__((visibility("default")))
+#else
+#define KAVREL_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Session lifecycle ---------------------------------------------------- */
+/* Open a session, optionally check the identification, then reset or set up. */
+KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean resetDevice, ViPSession vi);
+/* Free the session record and close the session and its resource manager. */
+KAVREL_API ViStatus kavrel_close(ViSession vi);
+/* Reset the instrument ("*RST") and run the default setup again. */
+KAVREL_API ViStatus kavrel_reset(ViSession vi);
+/* Read the option word (selector 16) or one bit of it (selector n, modulo 32). */
+KAVREL_API ViStatus kavrel_instrOptions(ViSession vi, ViInt32 selector, ViPInt32 options);
+
+/* ---- Error reporting and direct I/O --------------------------------------- */
+/* Describe a status code: VISA's text first, else the driver's own. */
+KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViChar message[]);
+/* Read one entry of the instrument's error queue (number and unquoted text, at most 255 characters). */
+KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar errorMessage[]);
+/* Driver revision and the instrument's firmware revision. */
+KAVREL_API ViStatus kavrel_revision_query(ViSession vi, ViChar driverRev[], ViChar instrRev[]);
+/* Run the instrument's self-test; the message (may be VI_NULL) is set empty. */
+KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar testMessage[]);
+/* Send text to the instrument unchanged. */
+KAVREL_API ViStatus kavrel_writeInstrData(ViSession vi, ViString writeBuffer);
+/* Read raw bytes from the instrument (not terminated); count may be VI_NULL. */
+KAVREL_API ViStatus kavrel_readInstrData(ViSession vi, ViInt32 numberBytesToRead, ViChar readBuffer[], ViPInt32 numBytesRead);
+
+/* ---- Source: modes and sweeps --------------------------------------------- */
+
+/* ---- Source: configuration and outputs ------------------------------------ */
+
+/* ---- Channels and active measurement -------------------------------------- */
+
+/* ---- Display ranges and limit lines --------------------------------------- */
+
+/* ---- Markers --------------------------------------------------------------- */
+
+/* ---- Application programs -------------------------------------------------- */
+
+/* ---- Scalar measurement setup ---------------------------------------------- */
+
+/* ---- Scalar memory and path calibration ------------------------------------ */
+
+/* ---- Inputs and detectors -------------------------------------------------- */
+
+/* ---- Power meter readout --------------------------------------------------- */
+
+/* ---- Fault location -------------------------------------------------------- */
+
+/* ---- Trace data and readings ----------------------------------------------- */
+
+/* ---- Reflection measurement setup ------------------------------------------ */
+
+/* ---- Time domain, gating and windowing ------------------------------------- */
+
+/* ---- Reflection display and scaling ---------------------------------------- */
+
+/* ---- Reflection data and memory -------------------------------------------- */
+
+/* ---- Calibration procedure ------------------------------------------------- */
+
+/* ---- Calibration kits ------------------------------------------------------ */
+
+/* ---- Stored-data transfer to and from files -------------------------------- */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KAVREL_H */

@@ -1,0 +1,68 @@
+/* Control of the VISA stand-in from tests.
+ *
+ * The stand-in is a VISA library (SONAME libvisa.so.0, with a libvisa.so
+ * link) that the driver loads through its run-time binding exactly as it
+ * would load a vendor's VISA. Any resource name that is not a TCPIP
+ * HiSLIP or SOCKET resource opens the scripted instrument below: a test
+ * queues the replies, runs driver calls, then reads back every message
+ * the driver wrote, byte for byte, and how often each operation ran.
+ * Faults are injected per operation: the nth call from now fails with a
+ * given status and does nothing else. */
+#ifndef KAVREL_STANDIN_H
+#define KAVREL_STANDIN_H
+
+#include <stddef.h>
+
+#include "../../visa_binding/visa_api.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum standin_op {
+  STANDIN_OPEN_DEFAULT_RM,
+  STANDIN_OPEN,
+  STANDIN_CLOSE,
+  STANDIN_SET_ATTRIBUTE,
+  STANDIN_GET_ATTRIBUTE,
+  STANDIN_SET_BUF,
+  STANDIN_WRITE,    /* viWrite */
+  STANDIN_READ,     /* viRead */
+  STANDIN_PRINTF,   /* viPrintf / viVPrintf */
+  STANDIN_SCANF,    /* viScanf / viVScanf */
+  STANDIN_QUERYF,   /* viQueryf / viVQueryf */
+  STANDIN_STATUS_DESC,
+  STANDIN_OTHER,    /* every other operation */
+  STANDIN_OP_COUNT
+};
+
+/* Forget replies, the write log, call counts and pending faults; close every session. */
+void standin_reset(void);
+
+/* Queue one reply message (ended with END) for the scripted instrument's reads. */
+void standin_reply(const void* data, size_t len);
+void standin_reply_text(const char* text);
+
+/* Queue the value the next "*ESR?" query answers; without one it answers 0.
+ * "*ESR?" is answered from this queue, never from the reply queue. */
+void standin_esr(ViInt32 value);
+
+/* The nth call (1 = the next one) of op from now returns status and does nothing else. */
+void standin_fail(enum standin_op op, unsigned nth, ViStatus status);
+
+/* Messages written to the scripted instrument, in order, as they reached it
+ * (a formatted write counts as one message when its buffer is flushed). */
+size_t standin_write_count(void);
+const char* standin_written(size_t index, size_t* len);
+
+/* Calls of op since the last reset (failed ones included). */
+unsigned standin_calls(enum standin_op op);
+
+/* Instrument and resource-manager sessions open now. */
+unsigned standin_open_sessions(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
