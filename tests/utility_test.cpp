@@ -169,10 +169,11 @@ TEST_F(Utility, RawWriteAndRead) {
   EXPECT_EQ(VI_SUCCESS_MAX_CNT, kavrel_readInstrData(vi_, 3, buffer, &count));
   EXPECT_EQ(3, count);
   EXPECT_EQ(0, std::memcmp(buffer, "-10#", 4));
-  EXPECT_EQ(VI_SUCCESS, kavrel_readInstrData(vi_, 3, buffer, &count));
+  EXPECT_EQ(VI_SUCCESS_MAX_CNT, kavrel_readInstrData(vi_, 3, buffer, &count));
   EXPECT_EQ(3, count);
   EXPECT_EQ(0, std::memcmp(buffer, ".00", 3));
   EXPECT_EQ(VI_SUCCESS, kavrel_readInstrData(vi_, 3, buffer, VI_NULL));
+  EXPECT_EQ('\n', buffer[0]);
   // Nothing more to read: the time-out, and the count left at 0.
   count = 9;
   EXPECT_EQ(VI_ERROR_TMO, kavrel_readInstrData(vi_, 3, buffer, &count));
