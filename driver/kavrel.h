@@ -202,6 +202,32 @@ KAVREL_API ViStatus kavrel_readInstrData(ViSession vi, ViInt32 numberBytesToRead
 /* ---- Display ranges and limit lines --------------------------------------- */
 
 /* ---- Markers --------------------------------------------------------------- */
+/* Switch the active marker off, or on as marker 1..8. */
+KAVREL_API ViStatus kavrel_markSetActive(ViSession vi, ViInt32 markerNumber, ViBoolean state);
+/* Switch marker 1..8 off, or on at a position (a finite number). */
+KAVREL_API ViStatus kavrel_markConfig(ViSession vi, ViInt32 markerNumber, ViReal64 position, ViBoolean state);
+/* Switch the delta marker off, or on at a position; an invalid state gives VI_ERROR_PARAMETER2. */
+KAVREL_API ViStatus kavrel_markDelta(ViSession vi, ViReal64 position, ViBoolean state);
+/* Marker tracking: 0 off, 1 minimum, 2 maximum, 3 peak-to-peak, 4 bandwidth. */
+KAVREL_API ViStatus kavrel_markTracking(ViSession vi, ViInt32 trackingFunction);
+/* Marker slope: 0 off, 1 dB/octave, 2 dB/decade. */
+KAVREL_API ViStatus kavrel_markSlope(ViSession vi, ViInt32 slopeFunction);
+/* Bandwidth function: target level -99.99..99.99 dB, CFDF switch, reference 0 active marker / 1 maximum. */
+KAVREL_API ViStatus kavrel_markBandwidth(ViSession vi, ViReal64 targetLevel, ViBoolean cfdf, ViBoolean reference);
+/* Peak-to-peak limit 0..99.99 dB and its state. */
+KAVREL_API ViStatus kavrel_markPkPk(ViSession vi, ViReal64 pkPkLimit, ViBoolean limitState);
+/* Couple the markers of the two channels. */
+KAVREL_API ViStatus kavrel_markCoup(ViSession vi, ViBoolean coupling);
+/* Target value of the directional searches (a finite number). */
+KAVREL_API ViStatus kavrel_markSearchValue(ViSession vi, ViReal64 searchTarget);
+/* Search: 0 maximum, 1 minimum, 2 left peak, 3 right peak, 4/5 target to the left/right (VI_WARN_INSTR_SEARCH_NFOUND when not found). */
+KAVREL_API ViStatus kavrel_markSearchFunction(ViSession vi, ViInt32 searchFunction);
+/* Peak-to-peak result: found flag and value (each may be VI_NULL); VI_WARN_INSTR_SEARCH_NFOUND when not found. */
+KAVREL_API ViStatus kavrel_markSearchPkPk(ViSession vi, ViPInt32 found, ViPReal64 pkPkValue);
+/* Bandwidth result: its three values (each may be VI_NULL). */
+KAVREL_API ViStatus kavrel_markSearchBandwidth(ViSession vi, ViPReal64 value1, ViPReal64 value2, ViPReal64 value3);
+/* Active marker position and its one or two readings (a single reading leaves the second 0.0; each may be VI_NULL). */
+KAVREL_API ViStatus kavrel_readActMarker(ViSession vi, ViPReal64 position, ViPReal64 reading1, ViPReal64 reading2);
 
 /* ---- Application programs -------------------------------------------------- */
 
