@@ -230,6 +230,19 @@ KAVREL_API ViStatus kavrel_markSearchBandwidth(ViSession vi, ViPReal64 value1, V
 KAVREL_API ViStatus kavrel_readActMarker(ViSession vi, ViPReal64 position, ViPReal64 reading1, ViPReal64 reading2);
 
 /* ---- Application programs -------------------------------------------------- */
+/* Load the instrument's application program by name (write status only, no status check). */
+KAVREL_API ViStatus kavrel_appLoad(ViSession vi, ViString applicationName);
+/* Run the loaded application, run number 1..2 (write status only). */
+KAVREL_API ViStatus kavrel_appRun(ViSession vi, ViInt32 runNumber);
+/* Set application parameter 1..6 to a value it accepts (write status only). */
+KAVREL_API ViStatus kavrel_appParam(ViSession vi, ViInt32 parameterNumber, ViReal64 value);
+/* Read application parameter 1..6 or 8; value may be VI_NULL (read status only). */
+KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, ViPReal64 value);
+/* Swept scalar power on channel 1 in one call: set up, wait for the sweep, read the trace
+ * (traceValues holds at least sweepPoints values; numberOfPoints may be VI_NULL). */
+KAVREL_API ViStatus kavrel_appExample(ViSession vi, ViInt32 input, ViReal64 startFrequency, ViReal64 stopFrequency,
+                                      ViReal64 level, ViInt32 sweepPoints, ViBoolean autoSweepTime, ViReal64 sweepTime,
+                                      ViBoolean rfOutput, ViPInt32 numberOfPoints, ViReal64 traceValues[]);
 
 /* ---- Scalar measurement setup ---------------------------------------------- */
 
