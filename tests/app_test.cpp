@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "driver/app_delay.h"
-#include "tests/support/driver_fixture.h"
+#include "tests/support/refusals.h"
 #include "visa_binding/visa_api.h"
 
 namespace kavrel::test {
@@ -18,7 +18,7 @@ constexpr ViReal64 kUntouched = -777.0;
 std::vector<ViReal64> waits;
 void recordWait(ViReal64 seconds) { waits.push_back(seconds); }
 
-class App : public DriverTest {
+class App : public RefusalTest {
  protected:
   void SetUp() override {
     DriverTest::SetUp();
@@ -84,25 +84,15 @@ TEST_F(App, ParameterQueryFailuresLeaveTheValue) {
 }
 
 TEST_F(App, ProgramArgumentErrorsWriteNothing) {
-  struct Case {
-    const char* name;
-    std::function<ViStatus(ViSession)> call;
-    ViStatus expected;
-  } cases[] = {
+  open();
+  expectRefused({
       {"null name", [](ViSession vi) { return kavrel_appLoad(vi, VI_NULL); }, VI_ERROR_PARAMETER2},
       {"run 0", [](ViSession vi) { return kavrel_appRun(vi, 0); }, VI_ERROR_PARAMETER2},
       {"run 3", [](ViSession vi) { return kavrel_appRun(vi, 3); }, VI_ERROR_PARAMETER2},
       {"query 0", [](ViSession vi) { return kavrel_appParamQuery(vi, 0, VI_NULL); }, VI_ERROR_PARAMETER2},
       {"query 7", [](ViSession vi) { return kavrel_appParamQuery(vi, 7, VI_NULL); }, VI_ERROR_PARAMETER2},
       {"query 9", [](ViSession vi) { return kavrel_appParamQuery(vi, 9, VI_NULL); }, VI_ERROR_PARAMETER2},
-  };
-  open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(c.expected, c.call(vi_));
-    EXPECT_EQ(0u, allCalls());
-  }
+  });
 }
 
 TEST_F(App, ParameterValuesByNumber) {

@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "tests/support/driver_fixture.h"
+#include "tests/support/refusals.h"
 #include "visa_binding/visa_api.h"
 
 namespace kavrel::test {
@@ -18,7 +18,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr ViReal64 kUntouched = -777.0;
 
-class Marker : public DriverTest {};
+class Marker : public RefusalTest {};
 
 struct Setter {
   const char* name;
@@ -95,11 +95,8 @@ TEST_F(Marker, SettersReportRefusalAndFailedWrites) {
 }
 
 TEST_F(Marker, ArgumentErrorsComeBeforeAnyIo) {
-  struct Case {
-    const char* name;
-    Call call;
-    ViStatus expected;
-  } cases[] = {
+  open();
+  expectRefused({
       {"marker 0", [](ViSession vi) { return kavrel_markSetActive(vi, 0, VI_TRUE); }, VI_ERROR_PARAMETER2},
       {"marker 9 while off", [](ViSession vi) { return kavrel_markSetActive(vi, 9, VI_FALSE); }, VI_ERROR_PARAMETER2},
       {"marker 9 and bad state", [](ViSession vi) { return kavrel_markSetActive(vi, 9, 2); }, VI_ERROR_PARAMETER2},
@@ -133,14 +130,7 @@ TEST_F(Marker, ArgumentErrorsComeBeforeAnyIo) {
       {"search target infinite", [](ViSession vi) { return kavrel_markSearchValue(vi, kInf); }, VI_ERROR_PARAMETER2},
       {"search -1", [](ViSession vi) { return kavrel_markSearchFunction(vi, -1); }, VI_ERROR_PARAMETER2},
       {"search 6", [](ViSession vi) { return kavrel_markSearchFunction(vi, 6); }, VI_ERROR_PARAMETER2},
-  };
-  open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(c.expected, c.call(vi_));
-    EXPECT_EQ(0u, allCalls());
-  }
+  });
 }
 
 TEST_F(Marker, DirectionalSearchReportsWhetherTheTargetWasFound) {
