@@ -1,6 +1,5 @@
 // Markers: the exact command lines, argument errors before any I/O, and the
 // search and readout replies with their warning and outputs.
-#include <clocale>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -305,27 +304,6 @@ TEST_F(Marker, FailedReadingQueryKeepsThePositionStored) {
   EXPECT_EQ(4.0e9, position);
   EXPECT_EQ(kUntouched, reading);
   EXPECT_EQ((Writes{":MARK:ACT:POS?", ":MARK:ACT:DATA?"}), writes());
-}
-
-// Restores the process locale when the test ends, however it ends.
-struct LocaleGuard {
-  std::string saved = std::setlocale(LC_ALL, nullptr);
-  ~LocaleGuard() { std::setlocale(LC_ALL, saved.c_str()); }
-};
-
-TEST_F(Marker, NumbersIgnoreTheProcessLocale) {
-  LocaleGuard guard;
-  if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "de_DE.utf8"))
-    GTEST_SKIP() << "no decimal-comma locale installed";
-  open();
-  EXPECT_EQ(VI_SUCCESS, kavrel_markConfig(vi_, 4, 2.5, VI_TRUE));
-  reply("1.5,2.5\n");
-  ViReal64 first = 0, second = 0;
-  EXPECT_EQ(VI_SUCCESS, kavrel_readActMarker(vi_, VI_NULL, &first, &second));
-  EXPECT_EQ((Writes{":MARK 4,ON;:MARK:POS 4,2.500000", "*ESR?", "*ESR?", ":MARK:ACT:DATA?", "*ESR?", "*ESR?"}),
-            writes());
-  EXPECT_EQ(1.5, first);
-  EXPECT_EQ(2.5, second);
 }
 
 }  // namespace
