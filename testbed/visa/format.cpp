@@ -684,11 +684,13 @@ ViStatus readArray(FormatInput& in, const Spec& spec, ArgList& args, bool& match
   std::size_t byteLimit = std::numeric_limits<std::size_t>::max();
   if (spec.conversion == 'b') {
     if (ViStatus status = skipSpace(in); status < VI_SUCCESS) return status;
-    std::string header;
-    if (ViStatus status = takeIf(in, header, "#"); status < VI_SUCCESS) return status;
-    if (ViStatus status = takeWhile(in, 1, header, isDigit); status < VI_SUCCESS) return status;
-    if (header.size() != 2) return VI_SUCCESS;  // no match
-    const std::size_t lengthDigits = static_cast<std::size_t>(header[1] - '0');
+    std::string hash;
+    std::string digit;
+    if (ViStatus status = takeIf(in, hash, "#"); status < VI_SUCCESS) return status;
+    if (hash.empty()) return VI_SUCCESS;  // no match
+    if (ViStatus status = takeWhile(in, 1, digit, isDigit); status < VI_SUCCESS) return status;
+    if (digit.empty()) return VI_SUCCESS;  // no match
+    const std::size_t lengthDigits = static_cast<std::size_t>(digit[0] - '0');
     if (lengthDigits > 0) {
       std::string length;
       if (ViStatus status = takeWhile(in, lengthDigits, length, isDigit); status < VI_SUCCESS) return status;
