@@ -80,7 +80,10 @@ typedef const ViByte _VI_PTR ViConstBuf;
 typedef ViPByte ViPBuf;
 typedef ViPByte _VI_PTR ViABuf;
 typedef ViPChar ViString;
+#ifndef _VI_CONST_STRING_DEFINED
 typedef const ViChar _VI_PTR ViConstString;
+#define _VI_CONST_STRING_DEFINED
+#endif
 typedef ViPChar ViPString;
 typedef ViPChar _VI_PTR ViAString;
 typedef ViString ViRsrc;
@@ -104,10 +107,6 @@ typedef ViSession _VI_PTR ViPSession;
 typedef ViSession _VI_PTR ViASession;
 typedef ViUInt32 ViAttr;
 
-#ifndef _VI_CONST_STRING_DEFINED
-typedef const ViChar _VI_PTR ViConstString;
-#define _VI_CONST_STRING_DEFINED
-#endif
 
 #define VI_SUCCESS (0L)
 #define VI_NULL (0)
