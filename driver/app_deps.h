@@ -1,4 +1,4 @@
-// Source, channel, scalar and trace functions the one-call measurement uses.
+// Channel and scalar functions the one-call measurement uses.
 // They are declared in kavrel.h once their families are in; this header then goes.
 #ifndef KAVREL_APP_DEPS_H
 #define KAVREL_APP_DEPS_H
@@ -9,17 +9,12 @@
 extern "C" {
 #endif
 
-KAVREL_API ViStatus kavrel_srcFreqSweep(ViSession vi, ViBoolean representation, ViReal64 startFrequency,
-                                        ViReal64 stopFrequency, ViReal64 level);
-KAVREL_API ViStatus kavrel_srcSweepConfig(ViSession vi, ViInt32 numberOfPoints, ViReal64 sweepTime);
-KAVREL_API ViStatus kavrel_srcRFOutput(ViSession vi, ViBoolean rfOutput);
 KAVREL_API ViStatus kavrel_chanMode(ViSession vi, ViBoolean channel, ViInt32 mode);
 KAVREL_API ViStatus kavrel_dualChanDisp(ViSession vi, ViBoolean dualDisplay);
 KAVREL_API ViStatus kavrel_dispSetActMeas(ViSession vi, ViBoolean channel, ViBoolean measurement);
 KAVREL_API ViStatus kavrel_scalPower(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input);
 KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
                                        ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel);
-KAVREL_API ViStatus kavrel_scalReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]);
 
 #ifdef __cplusplus
 }
