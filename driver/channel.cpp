@@ -1,6 +1,7 @@
 // Display channels: measurement mode, coupling, one or two channels shown,
 // measurements per channel, and the active channel and measurement.
 #include "driver/core/frame.h"
+#include "driver/core/selection.h"
 
 namespace {
 
@@ -40,7 +41,6 @@ KAVREL_API ViStatus kavrel_meas12OnOff(ViSession vi, ViBoolean channel, ViInt32 
 // The selection alone: its write status, without a status check, so an
 // instrument-side error stays for the next function that runs one.
 KAVREL_API ViStatus kavrel_dispSetActMeas(ViSession vi, ViBoolean channel, ViBoolean measurement) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(measurement, VI_ERROR_PARAMETER3))
-    return status;
+  if (ViStatus status = selectionChecks(channel, measurement)) return status;
   return kavrel_SetActiveMeas(vi, channel, measurement);
 }

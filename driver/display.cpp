@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "driver/core/frame.h"
+#include "driver/core/selection.h"
 
 namespace {
 
@@ -81,9 +82,7 @@ KAVREL_API ViStatus kavrel_measDispRange(ViSession vi, ViBoolean startStop, ViRe
 // The limit line number is checked even when checking is switched off.
 KAVREL_API ViStatus kavrel_measLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck,
                                         ViInt32 limitLine) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .flag(limitCheck, VI_ERROR_PARAMETER4)
                             .integer(limitLine, 1, kMaxLimitLine, VI_ERROR_PARAMETER5))
     return status;
@@ -118,8 +117,7 @@ KAVREL_API ViStatus kavrel_measCreateLimSpec(ViSession vi, const ViReal64 field1
 
 // All five arguments are checked whatever the mode, also those it does not send.
 KAVREL_API ViStatus kavrel_dispDomScaleOffset(ViSession vi, ViBoolean channel, ViInt32 frequencyMode,
-                                              ViReal64 frequencyOffset, ViReal64 frequencyScale,
-                                              ViReal64 powerOffset) {
+                                              ViReal64 frequencyOffset, ViReal64 frequencyScale, ViReal64 powerOffset) {
   if (ViStatus status = Checks()
                             .flag(channel, VI_ERROR_PARAMETER2)
                             .integer(frequencyMode, 0, 3, VI_ERROR_PARAMETER3)

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "driver/core/frame.h"
+#include "driver/core/selection.h"
 
 namespace {
 
@@ -21,8 +22,8 @@ constexpr ViInt32 kMaxAverages = 1000;
 constexpr ViReal64 kMinAperture = 0.01;
 constexpr ViReal64 kMaxAperture = 20.0;
 
-constexpr Keywords<10> kPathCalSteps{"THR",       "OPEN",      "OPEN:SEIL", "OPEN:MERG",      "OPEN:MERG:SEIL",
-                                     "SHOR",      "SHOR:SEIL", "SHOR:MERG", "SHOR:MERG:SEIL", "SEL"};
+constexpr Keywords<10> kPathCalSteps{"THR",  "OPEN",      "OPEN:SEIL", "OPEN:MERG",      "OPEN:MERG:SEIL",
+                                     "SHOR", "SHOR:SEIL", "SHOR:MERG", "SHOR:MERG:SEIL", "SEL"};
 constexpr ViInt32 kMaxPathCalIndex = 4;
 constexpr Keywords<3> kMemoryActions{"SAV", "MEAS:MEM", "MEAS:MEM:SETT"};
 
@@ -32,7 +33,7 @@ struct ScaleLimits {
   ViReal64 minReference, maxReference;
 };
 constexpr std::array<ScaleLimits, 4> kScaleLimits{{
-    {0.01, 20.0, -200.0, 200.0},   // LOG
+    {0.01, 20.0, -200.0, 200.0},    // LOG
     {1e-11, 200.0, 1e-11, 1000.0},  // WATT
     {0.01, 10.0, 1.0, 100.0},       // VSWR
     {1e-8, 20.0, -100.0, 100.0},    // VOLT
@@ -71,19 +72,13 @@ ViStatus queryMaxMemory(ViSession vi, ViInt32& maxMemory) { return queryInteger(
 }  // namespace
 
 KAVREL_API ViStatus kavrel_scalPower(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .index(input, kInputs, VI_ERROR_PARAMETER4))
-    return status;
+  if (ViStatus status = selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4)) return status;
   return sendMeas(vi, channel, measurement, line(":SCAL:MEAS:POW ", keyword(kInputs, input)));
 }
 
 KAVREL_API ViStatus kavrel_scalRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator,
                                      ViInt32 denominator) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .index(numerator, kInputs, VI_ERROR_PARAMETER4)
                             .index(denominator, kInputs, VI_ERROR_PARAMETER5)
                             .rule(numerator != denominator, VI_ERROR_INSTR_SAME_CHANNELS))
@@ -93,8 +88,7 @@ KAVREL_API ViStatus kavrel_scalRatio(ViSession vi, ViBoolean channel, ViBoolean 
 }
 
 KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(measurement, VI_ERROR_PARAMETER3))
-    return status;
+  if (ViStatus status = selectionChecks(channel, measurement)) return status;
   return sendMeas(vi, channel, measurement, ":SCAL:MEAS:FREQ");
 }
 
@@ -102,9 +96,7 @@ KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolea
 // checked in every mode.
 KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 mode,
                                          ViInt32 averages) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .integer(mode, 0, 2, VI_ERROR_PARAMETER4)
                             .integer(averages, 1, kMaxAverages, VI_ERROR_PARAMETER5))
     return status;
@@ -121,14 +113,11 @@ KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBool
 // Smoothing is a setting of the measurement, not of the scalar analysis.
 KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing,
                                       ViReal64 aperture) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .flag(smoothing, VI_ERROR_PARAMETER4)
                             .real(aperture, kMinAperture, kMaxAperture, VI_ERROR_PARAMETER5))
     return status;
-  if (smoothing == VI_TRUE)
-    return sendMeas(vi, channel, measurement, line(":MEAS:SMO ON;SMO:APER ", fixed2(aperture)));
+  if (smoothing == VI_TRUE) return sendMeas(vi, channel, measurement, line(":MEAS:SMO ON;SMO:APER ", fixed2(aperture)));
   return sendMeas(vi, channel, measurement, ":MEAS:SMO OFF");
 }
 
@@ -136,12 +125,8 @@ KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean
 // against the limits of the format the instrument reports, so a bad
 // reference level is reported before a bad position.
 KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
-                                       ViReal64 valuePerDivision, ViInt32 referencePosition,
-                                       ViReal64 referenceLevel) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4))
+                                       ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
+  if (ViStatus status = selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4))
     return status;
   bool manual = scaleMode == kManualScale;
   if (manual) {
@@ -163,10 +148,7 @@ KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_scalFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .index(format, kScalarFormats, VI_ERROR_PARAMETER4))
+  if (ViStatus status = selectionChecks(channel, measurement).index(format, kScalarFormats, VI_ERROR_PARAMETER4))
     return status;
   return sendMeas(vi, channel, measurement, line(":SCAL:FORM ", keyword(kScalarFormats, format)));
 }
@@ -190,11 +172,7 @@ KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal) {
 // after that query and before the selection.
 KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean memoryOp,
                                      ViInt32 memory) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .flag(memoryOp, VI_ERROR_PARAMETER4))
-    return status;
+  if (ViStatus status = selectionChecks(channel, measurement).flag(memoryOp, VI_ERROR_PARAMETER4)) return status;
   ViInt32 maxMemory = 0;
   if (ViStatus status = queryMaxMemory(vi, maxMemory); status < VI_SUCCESS) return status;
   if (ViStatus status = Checks().integer(memory, 1, maxMemory, VI_ERROR_PARAMETER5)) return status;
@@ -205,10 +183,7 @@ KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean 
 // measured trace (":SCAL:MEAS:MEM", ":SCAL:MEAS:MEM:SETT").
 KAVREL_API ViStatus kavrel_scalMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 action,
                                    ViInt32 memory) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .index(action, kMemoryActions, VI_ERROR_PARAMETER4))
+  if (ViStatus status = selectionChecks(channel, measurement).index(action, kMemoryActions, VI_ERROR_PARAMETER4))
     return status;
   ViInt32 maxMemory = 0;
   if (ViStatus status = queryMaxMemory(vi, maxMemory); status < VI_SUCCESS) return status;

@@ -1,25 +1,20 @@
 // Channel modes, coupling, dual display, measurements per channel and the
 // active channel and measurement.
-#include <functional>
 
-#include "tests/support/driver_fixture.h"
+#include "tests/support/call_tables.h"
 
 namespace kavrel::test {
 namespace {
 
-using Call = std::function<ViStatus(ViSession)>;
-
-class Channel : public DriverTest {};
+class Channel : public CallTableTest {};
 
 TEST_F(Channel, CommandsOnTheWire) {
   open();
-  struct Case {
-    const char* name;
-    Call call;
-    Writes expected;
-  } cases[] = {
-      {"mode scalar", [](ViSession vi) { return kavrel_chanMode(vi, VI_FALSE, 0); }, checked({":CHAN:ACT 1;MODE SCAL"})},
-      {"mode readout", [](ViSession vi) { return kavrel_chanMode(vi, VI_TRUE, 1); }, checked({":CHAN:ACT 2;MODE READ"})},
+  expectSent({
+      {"mode scalar", [](ViSession vi) { return kavrel_chanMode(vi, VI_FALSE, 0); },
+       checked({":CHAN:ACT 1;MODE SCAL"})},
+      {"mode readout", [](ViSession vi) { return kavrel_chanMode(vi, VI_TRUE, 1); },
+       checked({":CHAN:ACT 2;MODE READ"})},
       {"mode fault", [](ViSession vi) { return kavrel_chanMode(vi, VI_FALSE, 2); }, checked({":CHAN:ACT 1;MODE FLOC"})},
       {"mode reflection", [](ViSession vi) { return kavrel_chanMode(vi, VI_TRUE, 3); },
        checked({":CHAN:ACT 2;MODE REFL"})},
@@ -33,26 +28,18 @@ TEST_F(Channel, CommandsOnTheWire) {
        checked({":CHAN:ACT 2;:MEAS:NME 1;ACT 2"})},
       {"both, 1 active", [](ViSession vi) { return kavrel_meas12OnOff(vi, VI_FALSE, 2); },
        checked({":CHAN:ACT 1;:MEAS:NME 2;ACT 1"})},
-      {"select 2/1", [](ViSession vi) { return kavrel_dispSetActMeas(vi, VI_TRUE, VI_FALSE); },
+      {"select 2/1",
+       [](ViSession vi) { return kavrel_dispSetActMeas(vi, VI_TRUE, VI_FALSE); },
        {":CHAN:ACT 2;:MEAS:ACT 1"}},
-      {"select 1/2", [](ViSession vi) { return kavrel_dispSetActMeas(vi, VI_FALSE, VI_TRUE); },
+      {"select 1/2",
+       [](ViSession vi) { return kavrel_dispSetActMeas(vi, VI_FALSE, VI_TRUE); },
        {":CHAN:ACT 1;:MEAS:ACT 2"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(VI_SUCCESS, c.call(vi_));
-    EXPECT_EQ(c.expected, writes());
-  }
+  });
 }
 
 TEST_F(Channel, ArgumentErrorsWriteNothing) {
   open();
-  struct Case {
-    const char* name;
-    Call call;
-    ViStatus expected;
-  } cases[] = {
+  expectRefused({
       {"mode 4", [](ViSession vi) { return kavrel_chanMode(vi, VI_FALSE, 4); }, VI_ERROR_PARAMETER3},
       {"mode -1", [](ViSession vi) { return kavrel_chanMode(vi, VI_TRUE, -1); }, VI_ERROR_PARAMETER3},
       {"channel before mode", [](ViSession vi) { return kavrel_chanMode(vi, 2, 4); }, VI_ERROR_PARAMETER2},
@@ -61,15 +48,8 @@ TEST_F(Channel, ArgumentErrorsWriteNothing) {
       {"selection 3", [](ViSession vi) { return kavrel_meas12OnOff(vi, VI_FALSE, 3); }, VI_ERROR_PARAMETER3},
       {"selection channel", [](ViSession vi) { return kavrel_meas12OnOff(vi, 2, 0); }, VI_ERROR_PARAMETER2},
       {"select channel 2", [](ViSession vi) { return kavrel_dispSetActMeas(vi, 2, VI_FALSE); }, VI_ERROR_PARAMETER2},
-      {"select measurement 2", [](ViSession vi) { return kavrel_dispSetActMeas(vi, VI_TRUE, 2); },
-       VI_ERROR_PARAMETER3},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(c.expected, c.call(vi_));
-    EXPECT_EQ(0u, allCalls());
-  }
+      {"select measurement 2", [](ViSession vi) { return kavrel_dispSetActMeas(vi, VI_TRUE, 2); }, VI_ERROR_PARAMETER3},
+  });
 }
 
 TEST_F(Channel, FailingWriteSkipsTheStatusCheck) {

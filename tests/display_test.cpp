@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "tests/support/driver_fixture.h"
+#include "tests/support/call_tables.h"
 
 namespace kavrel::test {
 namespace {
@@ -13,9 +13,7 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-using Call = std::function<ViStatus(ViSession)>;
-
-class Display : public DriverTest {};
+class Display : public CallTableTest {};
 
 TEST_F(Display, RangeIsCheckedByTheActiveChannelsMode) {
   struct Case {
@@ -198,8 +196,12 @@ TEST_F(Display, LimitSpecificationRejectsBadInputBeforeAnyIO) {
       {"field 2 NaN", [](LimitSpec& s) { s.field2[2] = kNaN; }, 3, VI_ERROR_PARAMETER6},
       {"field 6 infinite", [](LimitSpec& s) { s.field6[0] = kInf; }, 1, VI_ERROR_PARAMETER7},
       {"field 7 NaN", [](LimitSpec& s) { s.field7[0] = kNaN; }, 1, VI_ERROR_PARAMETER8},
-      {"first bad position decides", [](LimitSpec& s) { s.field7[0] = kNaN; s.type[0] = 5; }, 1,
-       VI_ERROR_PARAMETER3},
+      {"first bad position decides",
+       [](LimitSpec& s) {
+         s.field7[0] = kNaN;
+         s.type[0] = 5;
+       },
+       1, VI_ERROR_PARAMETER3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -222,26 +224,24 @@ TEST_F(Display, LimitSpecificationNeedsEveryArray) {
   LimitSpec s;
   const ViReal64* r = s.field1.data();
   const ViInt32* t = s.type.data();
-  struct Case {
-    Call call;
-    ViStatus expected;
-  } cases[] = {
-      {[&](ViSession vi) { return kavrel_measCreateLimSpec(vi, nullptr, t, r, r, r, r, r, 1); }, VI_ERROR_PARAMETER2},
-      {[&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, nullptr, r, r, r, r, r, 1); }, VI_ERROR_PARAMETER3},
-      {[&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, t, nullptr, r, r, r, r, 1); }, VI_ERROR_PARAMETER4},
-      {[&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, t, r, nullptr, r, r, r, 1); }, VI_ERROR_PARAMETER5},
-      {[&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, t, r, r, nullptr, r, r, 1); }, VI_ERROR_PARAMETER6},
-      {[&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, t, r, r, r, nullptr, r, 1); }, VI_ERROR_PARAMETER7},
-      {[&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, t, r, r, r, r, nullptr, 1); }, VI_ERROR_PARAMETER8},
-      // The count is checked first.
-      {[&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, nullptr, r, r, r, r, r, 0); }, VI_ERROR_PARAMETER2},
-  };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(i);
-    mark();
-    EXPECT_EQ(cases[i].expected, cases[i].call(vi_));
-    EXPECT_EQ(0u, allCalls());
-  }
+  expectRefused({
+      {"field 1", [&](ViSession vi) { return kavrel_measCreateLimSpec(vi, nullptr, t, r, r, r, r, r, 1); },
+       VI_ERROR_PARAMETER2},
+      {"types", [&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, nullptr, r, r, r, r, r, 1); },
+       VI_ERROR_PARAMETER3},
+      {"field 5", [&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, t, nullptr, r, r, r, r, 1); },
+       VI_ERROR_PARAMETER4},
+      {"field 4", [&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, t, r, nullptr, r, r, r, 1); },
+       VI_ERROR_PARAMETER5},
+      {"field 2", [&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, t, r, r, nullptr, r, r, 1); },
+       VI_ERROR_PARAMETER6},
+      {"field 6", [&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, t, r, r, r, nullptr, r, 1); },
+       VI_ERROR_PARAMETER7},
+      {"field 7", [&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, t, r, r, r, r, nullptr, 12); },
+       VI_ERROR_PARAMETER8},
+      {"count first", [&](ViSession vi) { return kavrel_measCreateLimSpec(vi, r, nullptr, r, r, r, r, r, 0); },
+       VI_ERROR_PARAMETER2},
+  });
 }
 
 TEST_F(Display, LimitSpecificationFailuresAndInstrumentErrors) {

@@ -3,24 +3,18 @@
 #include <functional>
 #include <limits>
 
-#include "tests/support/driver_fixture.h"
+#include "tests/support/call_tables.h"
 
 namespace kavrel::test {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-using Call = std::function<ViStatus(ViSession)>;
-
-class Scalar : public DriverTest {};
+class Scalar : public CallTableTest {};
 
 TEST_F(Scalar, CommandsOnTheWire) {
   open();
-  struct Case {
-    const char* name;
-    Call call;
-    Writes expected;
-  } cases[] = {
+  expectSent({
       {"power B", [](ViSession vi) { return kavrel_scalPower(vi, VI_FALSE, VI_FALSE, 1); },
        checked({":CHAN:ACT 1;:MEAS:ACT 1", ":SCAL:MEAS:POW B"})},
       {"ratio A/D", [](ViSession vi) { return kavrel_scalRatio(vi, VI_TRUE, VI_FALSE, 0, 3); },
@@ -58,22 +52,12 @@ TEST_F(Scalar, CommandsOnTheWire) {
       {"path cal select", [](ViSession vi) { return kavrel_scalCal(vi, 9, 4); }, checked({":SCAL:PCAL:SEL 4"})},
       {"path cal on", [](ViSession vi) { return kavrel_scalCalState(vi, VI_TRUE); }, checked({":SCAL:PCAL ON"})},
       {"path cal off", [](ViSession vi) { return kavrel_scalCalState(vi, VI_FALSE); }, checked({":SCAL:PCAL OFF"})},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(VI_SUCCESS, c.call(vi_));
-    EXPECT_EQ(c.expected, writes());
-  }
+  });
 }
 
 TEST_F(Scalar, ArgumentErrorsWriteNothing) {
   open();
-  struct Case {
-    const char* name;
-    Call call;
-    ViStatus expected;
-  } cases[] = {
+  expectRefused({
       {"power channel", [](ViSession vi) { return kavrel_scalPower(vi, 2, VI_FALSE, 0); }, VI_ERROR_PARAMETER2},
       {"power measurement", [](ViSession vi) { return kavrel_scalPower(vi, VI_FALSE, 2, 0); }, VI_ERROR_PARAMETER3},
       {"power input 4", [](ViSession vi) { return kavrel_scalPower(vi, VI_FALSE, VI_FALSE, 4); }, VI_ERROR_PARAMETER4},
@@ -117,13 +101,7 @@ TEST_F(Scalar, ArgumentErrorsWriteNothing) {
       {"memory action 3", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 3, 1); },
        VI_ERROR_PARAMETER4},
       {"memory measurement", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, 2, 0, 1); }, VI_ERROR_PARAMETER3},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(c.expected, c.call(vi_));
-    EXPECT_EQ(0u, allCalls());
-  }
+  });
 }
 
 // Manual scaling asks the active measurement's format first, before it
@@ -227,16 +205,16 @@ TEST_F(Scalar, MemoryNumbersFollowTheReportedMaximum) {
        VI_SUCCESS, checked({":SCAL:MEM:MAX?", ":CHAN:ACT 1;:MEAS:ACT 1", ":SCAL:SAV 8"})},
       {"memory settings, last", [](ViSession vi) { return kavrel_scalMem(vi, VI_TRUE, VI_TRUE, 2, 8); }, "8\n",
        VI_SUCCESS, checked({":SCAL:MEM:MAX?", ":CHAN:ACT 2;:MEAS:ACT 2", ":SCAL:MEAS:MEM:SETT 8"})},
-      {"memory as trace", [](ViSession vi) { return kavrel_scalMem(vi, VI_TRUE, VI_FALSE, 1, 1); }, "8\n",
-       VI_SUCCESS, checked({":SCAL:MEM:MAX?", ":CHAN:ACT 2;:MEAS:ACT 1", ":SCAL:MEAS:MEM 1"})},
+      {"memory as trace", [](ViSession vi) { return kavrel_scalMem(vi, VI_TRUE, VI_FALSE, 1, 1); }, "8\n", VI_SUCCESS,
+       checked({":SCAL:MEM:MAX?", ":CHAN:ACT 2;:MEAS:ACT 1", ":SCAL:MEAS:MEM 1"})},
       {"one beyond", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 2, 9); }, "8\n",
        VI_ERROR_PARAMETER5, queried},
       {"memory op on", [](ViSession vi) { return kavrel_scalMemOp(vi, VI_FALSE, VI_TRUE, VI_TRUE, 3); }, "3\n",
        VI_SUCCESS, checked({":SCAL:MEM:MAX?", ":CHAN:ACT 1;:MEAS:ACT 2", ":SCAL:MOP:SEL 3;STAT ON"})},
       {"memory op off", [](ViSession vi) { return kavrel_scalMemOp(vi, VI_TRUE, VI_TRUE, VI_FALSE, 1); }, "3\n",
        VI_SUCCESS, checked({":SCAL:MEM:MAX?", ":CHAN:ACT 2;:MEAS:ACT 2", ":SCAL:MOP:SEL 1;STAT OFF"})},
-      {"memory 0 when off", [](ViSession vi) { return kavrel_scalMemOp(vi, VI_FALSE, VI_FALSE, VI_FALSE, 0); },
-       "3\n", VI_ERROR_PARAMETER5, queried},
+      {"memory 0 when off", [](ViSession vi) { return kavrel_scalMemOp(vi, VI_FALSE, VI_FALSE, VI_FALSE, 0); }, "3\n",
+       VI_ERROR_PARAMETER5, queried},
       {"maximum 0", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 1); }, "0\n",
        VI_ERROR_PARAMETER5, queried},
       {"no number", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 1); }, "none\n",
