@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "driver/app_delay.h"
-#include "driver/app_deps.h"
 #include "driver/core/frame.h"
 
 namespace {
@@ -83,9 +82,8 @@ KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, 
 }
 
 KAVREL_API ViStatus kavrel_appExample(ViSession vi, ViInt32 input, ViReal64 startFrequency, ViReal64 stopFrequency,
-                                      ViReal64 level, ViInt32 sweepPoints, ViBoolean autoSweepTime,
-                                      ViReal64 sweepTime, ViBoolean rfOutput, ViPInt32 numberOfPoints,
-                                      ViReal64 traceValues[]) {
+                                      ViReal64 level, ViInt32 sweepPoints, ViBoolean autoSweepTime, ViReal64 sweepTime,
+                                      ViBoolean rfOutput, ViPInt32 numberOfPoints, ViReal64 traceValues[]) {
   const InstrumentData* data = nullptr;
   if (ViStatus status = fetchData(vi, data)) return status;
   // Start above stop is left to the frequency sweep, which reports it.

@@ -271,7 +271,8 @@ KAVREL_API ViStatus kavrel_markPkPk(ViSession vi, ViReal64 pkPkLimit, ViBoolean 
 KAVREL_API ViStatus kavrel_markCoup(ViSession vi, ViBoolean coupling);
 /* Target value of the directional searches (a finite number). */
 KAVREL_API ViStatus kavrel_markSearchValue(ViSession vi, ViReal64 searchTarget);
-/* Search: 0 maximum, 1 minimum, 2 left peak, 3 right peak, 4/5 target to the left/right (VI_WARN_INSTR_SEARCH_NFOUND when not found). */
+/* Search: 0 maximum, 1 minimum, 2 left peak, 3 right peak, 4/5 target to the left/right
+ * (VI_WARN_INSTR_SEARCH_NFOUND when the target is not found). */
 KAVREL_API ViStatus kavrel_markSearchFunction(ViSession vi, ViInt32 searchFunction);
 /* Peak-to-peak result: found flag and value (each may be VI_NULL); VI_WARN_INSTR_SEARCH_NFOUND when not found. */
 KAVREL_API ViStatus kavrel_markSearchPkPk(ViSession vi, ViPInt32 found, ViPReal64 pkPkValue);

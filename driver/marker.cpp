@@ -46,7 +46,8 @@ ViStatus searchOutcome(ViSession vi, ViInt32 found) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_markSetActive(ViSession vi, ViInt32 markerNumber, ViBoolean state) {
-  if (ViStatus status = Checks().integer(markerNumber, 1, kMarkers, VI_ERROR_PARAMETER2).flag(state, VI_ERROR_PARAMETER3))
+  if (ViStatus status =
+          Checks().integer(markerNumber, 1, kMarkers, VI_ERROR_PARAMETER2).flag(state, VI_ERROR_PARAMETER3))
     return status;
   Line command(":MARK:ACT ", onOff(state));
   if (state == VI_TRUE) command.add(";ACT:ASS ").add(markerNumber);
@@ -94,8 +95,7 @@ KAVREL_API ViStatus kavrel_markBandwidth(ViSession vi, ViReal64 targetLevel, ViB
 }
 
 KAVREL_API ViStatus kavrel_markPkPk(ViSession vi, ViReal64 pkPkLimit, ViBoolean limitState) {
-  if (ViStatus status =
-          Checks().real(pkPkLimit, 0.0, 99.99, VI_ERROR_PARAMETER2).flag(limitState, VI_ERROR_PARAMETER3))
+  if (ViStatus status = Checks().real(pkPkLimit, 0.0, 99.99, VI_ERROR_PARAMETER2).flag(limitState, VI_ERROR_PARAMETER3))
     return status;
   return send(vi, line(":MARK:PKPK:LIM:VAL ", real(pkPkLimit), ";STAT ", onOff(limitState)));
 }

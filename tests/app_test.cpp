@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "driver/app_delay.h"
-#include "tests/support/refusals.h"
+#include "tests/support/call_tables.h"
 #include "visa_binding/visa_api.h"
 
 namespace kavrel::test {
@@ -18,16 +18,16 @@ constexpr ViReal64 kUntouched = -777.0;
 std::vector<ViReal64> waits;
 void recordWait(ViReal64 seconds) { waits.push_back(seconds); }
 
-class App : public RefusalTest {
+class App : public CallTableTest {
  protected:
   void SetUp() override {
-    DriverTest::SetUp();
+    CallTableTest::SetUp();
     waits.clear();
     kavrel_appSetDelay(recordWait);
   }
   void TearDown() override {
     kavrel_appSetDelay(VI_NULL);
-    DriverTest::TearDown();
+    CallTableTest::TearDown();
   }
   // Only the one line, and no "*ESR?" after it.
   void expectUnchecked(const std::string& line) {
@@ -189,11 +189,11 @@ const Writes kSelect = {":CHAN:ACT 1;:MEAS:ACT 1"};
 
 // The lines of the sequence's first `steps` steps, for the default example
 // unless the sweep lines are given.
-Writes exampleWrites(std::size_t steps, const std::string& input = "B",
-                     const std::string& sweep =
-                         ":SOUR:MODE FREQ;:SOUR:FREQ:STAR 1000000000.000000;STOP 2000000000.000000;:SOUR:POW:LEV -10.00",
-                     const Writes& sweepConfig = {":SOUR:SWE:POIN 401", ":SOUR:SWE:AUTO ON"},
-                     const std::string& rf = "ON") {
+Writes exampleWrites(
+    std::size_t steps, const std::string& input = "B",
+    const std::string& sweep =
+        ":SOUR:MODE FREQ;:SOUR:FREQ:STAR 1000000000.000000;STOP 2000000000.000000;:SOUR:POW:LEV -10.00",
+    const Writes& sweepConfig = {":SOUR:SWE:POIN 401", ":SOUR:SWE:AUTO ON"}, const std::string& rf = "ON") {
   const std::vector<Writes> groups = {
       checked({":CHAN:NCH 1"}),
       kSelect,
@@ -206,7 +206,8 @@ Writes exampleWrites(std::size_t steps, const std::string& input = "B",
       checked({":SOUR:SWE:POIN?", ":SCAL:DATA:BIN?"}),
   };
   Writes out;
-  for (std::size_t i = 0; i < steps && i < groups.size(); ++i) out.insert(out.end(), groups[i].begin(), groups[i].end());
+  for (std::size_t i = 0; i < steps && i < groups.size(); ++i)
+    out.insert(out.end(), groups[i].begin(), groups[i].end());
   return out;
 }
 constexpr std::size_t kAllSteps = 9;
@@ -242,10 +243,11 @@ TEST_F(App, ExampleWithManualSweepTimeWaitsForTheSweep) {
   reply(floatBlock({-1.0f, -2.0f}));
   ViReal64 trace[2] = {};
   EXPECT_EQ(VI_SUCCESS, example.run(vi_, VI_NULL, trace));
-  EXPECT_EQ(exampleWrites(kAllSteps, "D",
-                          ":SOUR:MODE FREQ;:SOUR:FREQ:STAR 10000000.000000;STOP 26500000000.000000;:SOUR:POW:LEV -90.00",
-                          {":SOUR:SWE:POIN 2", ":SOUR:SWE:AUTO OFF;TIME 1.50"}, "OFF"),
-            writes());
+  EXPECT_EQ(
+      exampleWrites(kAllSteps, "D",
+                    ":SOUR:MODE FREQ;:SOUR:FREQ:STAR 10000000.000000;STOP 26500000000.000000;:SOUR:POW:LEV -90.00",
+                    {":SOUR:SWE:POIN 2", ":SOUR:SWE:AUTO OFF;TIME 1.50"}, "OFF"),
+      writes());
   EXPECT_EQ(std::vector<ViReal64>{3.5}, waits);
   EXPECT_EQ(-2.0, trace[1]);
 }
@@ -320,15 +322,14 @@ TEST_F(App, ExampleStopsAtTheFirstFailingStep) {
     ViStatus expected;
     Writes lines;
   } cases[] = {
-      {"start above stop", [] {}, [](Example& e) { e.start = 3e9; }, VI_ERROR_INSTR_START_GT_STOP,
-       exampleWrites(4)},
+      {"start above stop", [] {}, [](Example& e) { e.start = 3e9; }, VI_ERROR_INSTR_START_GT_STOP, exampleWrites(4)},
       {"channel mode refused",
        [this] {
          for (ViInt32 v : {0, 0, 0, 0x20}) esr(v);
        },
        [](Example&) {}, VI_ERROR_INSTR_SPECIFIC, exampleWrites(3)},
-      {"power command not written", [this] { fail(STANDIN_WRITE, 5, VI_ERROR_TMO); }, [](Example&) {},
-       VI_ERROR_TMO, [] {
+      {"power command not written", [this] { fail(STANDIN_WRITE, 5, VI_ERROR_TMO); }, [](Example&) {}, VI_ERROR_TMO,
+       [] {
          Writes w = exampleWrites(3);
          w.push_back(kSelect[0]);
          return w;

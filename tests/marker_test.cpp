@@ -5,78 +5,68 @@
 #include <limits>
 #include <string>
 
-#include "tests/support/refusals.h"
+#include "tests/support/call_tables.h"
 #include "visa_binding/visa_api.h"
 
 namespace kavrel::test {
 namespace {
 
-using Call = std::function<ViStatus(ViSession)>;
-
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr ViReal64 kUntouched = -777.0;
 
-class Marker : public RefusalTest {};
+class Marker : public CallTableTest {};
 
-struct Setter {
-  const char* name;
-  Call call;
-  Writes lines;
-};
-
-const std::vector<Setter>& setters() {
-  static const std::vector<Setter> cases = {
-      {"active off", [](ViSession vi) { return kavrel_markSetActive(vi, 1, VI_FALSE); }, {":MARK:ACT OFF"}},
-      {"active on 3", [](ViSession vi) { return kavrel_markSetActive(vi, 3, VI_TRUE); }, {":MARK:ACT ON;ACT:ASS 3"}},
-      {"active on 8", [](ViSession vi) { return kavrel_markSetActive(vi, 8, VI_TRUE); }, {":MARK:ACT ON;ACT:ASS 8"}},
-      {"config off", [](ViSession vi) { return kavrel_markConfig(vi, 1, -3.25, VI_FALSE); }, {":MARK 1,OFF"}},
+// Each setter with its one line and the status check after it.
+const std::vector<SentCase>& setters() {
+  static const std::vector<SentCase> cases = {
+      {"active off", [](ViSession vi) { return kavrel_markSetActive(vi, 1, VI_FALSE); }, checked({":MARK:ACT OFF"})},
+      {"active on 3", [](ViSession vi) { return kavrel_markSetActive(vi, 3, VI_TRUE); },
+       checked({":MARK:ACT ON;ACT:ASS 3"})},
+      {"active on 8", [](ViSession vi) { return kavrel_markSetActive(vi, 8, VI_TRUE); },
+       checked({":MARK:ACT ON;ACT:ASS 8"})},
+      {"config off", [](ViSession vi) { return kavrel_markConfig(vi, 1, -3.25, VI_FALSE); }, checked({":MARK 1,OFF"})},
       {"config on", [](ViSession vi) { return kavrel_markConfig(vi, 2, 1.5e9, VI_TRUE); },
-       {":MARK 2,ON;:MARK:POS 2,1500000000.000000"}},
-      {"delta off", [](ViSession vi) { return kavrel_markDelta(vi, 7.0, VI_FALSE); }, {":MARK:DELT:STAT OFF"}},
+       checked({":MARK 2,ON;:MARK:POS 2,1500000000.000000"})},
+      {"delta off", [](ViSession vi) { return kavrel_markDelta(vi, 7.0, VI_FALSE); }, checked({":MARK:DELT:STAT OFF"})},
       {"delta on", [](ViSession vi) { return kavrel_markDelta(vi, -2.5e6, VI_TRUE); },
-       {":MARK:DELT:STAT ON;POS -2500000.000000"}},
-      {"tracking off", [](ViSession vi) { return kavrel_markTracking(vi, 0); }, {":MARK:TRAC OFF"}},
-      {"tracking min", [](ViSession vi) { return kavrel_markTracking(vi, 1); }, {":MARK:TRAC MIN"}},
-      {"tracking max", [](ViSession vi) { return kavrel_markTracking(vi, 2); }, {":MARK:TRAC MAX"}},
-      {"tracking pkpk", [](ViSession vi) { return kavrel_markTracking(vi, 3); }, {":MARK:TRAC PKPK"}},
-      {"tracking band", [](ViSession vi) { return kavrel_markTracking(vi, 4); }, {":MARK:TRAC BAND"}},
-      {"slope off", [](ViSession vi) { return kavrel_markSlope(vi, 0); }, {":MARK:SLOP OFF"}},
-      {"slope octave", [](ViSession vi) { return kavrel_markSlope(vi, 1); }, {":MARK:SLOP DBO"}},
-      {"slope decade", [](ViSession vi) { return kavrel_markSlope(vi, 2); }, {":MARK:SLOP DBD"}},
+       checked({":MARK:DELT:STAT ON;POS -2500000.000000"})},
+      {"tracking off", [](ViSession vi) { return kavrel_markTracking(vi, 0); }, checked({":MARK:TRAC OFF"})},
+      {"tracking min", [](ViSession vi) { return kavrel_markTracking(vi, 1); }, checked({":MARK:TRAC MIN"})},
+      {"tracking max", [](ViSession vi) { return kavrel_markTracking(vi, 2); }, checked({":MARK:TRAC MAX"})},
+      {"tracking pkpk", [](ViSession vi) { return kavrel_markTracking(vi, 3); }, checked({":MARK:TRAC PKPK"})},
+      {"tracking band", [](ViSession vi) { return kavrel_markTracking(vi, 4); }, checked({":MARK:TRAC BAND"})},
+      {"slope off", [](ViSession vi) { return kavrel_markSlope(vi, 0); }, checked({":MARK:SLOP OFF"})},
+      {"slope octave", [](ViSession vi) { return kavrel_markSlope(vi, 1); }, checked({":MARK:SLOP DBO"})},
+      {"slope decade", [](ViSession vi) { return kavrel_markSlope(vi, 2); }, checked({":MARK:SLOP DBD"})},
       {"bandwidth low end", [](ViSession vi) { return kavrel_markBandwidth(vi, -99.99, VI_TRUE, VI_TRUE); },
-       {":MARK:BAND:TARG -99.990000;CFDF ON;FROM MAXM"}},
+       checked({":MARK:BAND:TARG -99.990000;CFDF ON;FROM MAXM"})},
       {"bandwidth high end", [](ViSession vi) { return kavrel_markBandwidth(vi, 99.99, VI_FALSE, VI_FALSE); },
-       {":MARK:BAND:TARG 99.990000;CFDF OFF;FROM ACT"}},
+       checked({":MARK:BAND:TARG 99.990000;CFDF OFF;FROM ACT"})},
       {"pkpk zero", [](ViSession vi) { return kavrel_markPkPk(vi, 0.0, VI_TRUE); },
-       {":MARK:PKPK:LIM:VAL 0.000000;STAT ON"}},
+       checked({":MARK:PKPK:LIM:VAL 0.000000;STAT ON"})},
       {"pkpk top", [](ViSession vi) { return kavrel_markPkPk(vi, 99.99, VI_FALSE); },
-       {":MARK:PKPK:LIM:VAL 99.990000;STAT OFF"}},
-      {"coupling on", [](ViSession vi) { return kavrel_markCoup(vi, VI_TRUE); }, {":MARK:COUP ON"}},
-      {"coupling off", [](ViSession vi) { return kavrel_markCoup(vi, VI_FALSE); }, {":MARK:COUP OFF"}},
-      {"search target", [](ViSession vi) { return kavrel_markSearchValue(vi, -10.5); }, {":MARK:SEAR:TARG -10.500000"}},
-      {"search max", [](ViSession vi) { return kavrel_markSearchFunction(vi, 0); }, {":MARK:MAX"}},
-      {"search min", [](ViSession vi) { return kavrel_markSearchFunction(vi, 1); }, {":MARK:MIN"}},
-      {"search left peak", [](ViSession vi) { return kavrel_markSearchFunction(vi, 2); }, {":MARK:LPE"}},
-      {"search right peak", [](ViSession vi) { return kavrel_markSearchFunction(vi, 3); }, {":MARK:RPE"}},
+       checked({":MARK:PKPK:LIM:VAL 99.990000;STAT OFF"})},
+      {"coupling on", [](ViSession vi) { return kavrel_markCoup(vi, VI_TRUE); }, checked({":MARK:COUP ON"})},
+      {"coupling off", [](ViSession vi) { return kavrel_markCoup(vi, VI_FALSE); }, checked({":MARK:COUP OFF"})},
+      {"search target", [](ViSession vi) { return kavrel_markSearchValue(vi, -10.5); },
+       checked({":MARK:SEAR:TARG -10.500000"})},
+      {"search max", [](ViSession vi) { return kavrel_markSearchFunction(vi, 0); }, checked({":MARK:MAX"})},
+      {"search min", [](ViSession vi) { return kavrel_markSearchFunction(vi, 1); }, checked({":MARK:MIN"})},
+      {"search left peak", [](ViSession vi) { return kavrel_markSearchFunction(vi, 2); }, checked({":MARK:LPE"})},
+      {"search right peak", [](ViSession vi) { return kavrel_markSearchFunction(vi, 3); }, checked({":MARK:RPE"})},
   };
   return cases;
 }
 
 TEST_F(Marker, SettersWriteOneLineThenTheStatusCheck) {
   open();
-  for (const Setter& c : setters()) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(VI_SUCCESS, c.call(vi_));
-    EXPECT_EQ(checked(c.lines), writes());
-    EXPECT_EQ(1u, calls(STANDIN_WRITE));
-  }
+  expectSent(setters());
 }
 
 TEST_F(Marker, SettersReportRefusalAndFailedWrites) {
   open();
-  for (const Setter& c : setters()) {
+  for (const SentCase& c : setters()) {
     SCOPED_TRACE(c.name);
     mark();
     esr(0x20);  // the first answer is not tested
