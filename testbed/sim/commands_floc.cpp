@@ -55,7 +55,7 @@ constexpr Command kCommands[] = {
      [](Context& c) { if (c.none()) c.replyKeyword(kDistanceUnits, fl(c).metres ? 1 : 0); }},
     boolCommand<fl, &FlocState::avg>(":FLOCation:AVERage"),
     intCommand<fl, &FlocState::avgN, 1, 1000>(":FLOCation:AVERage:NUMBer"),
-    {":FLOCation:AVERage:REStart", [](Context& c) { (void)c.none(); }, nullptr},
+    {":FLOCation:AVERage:RESTart", [](Context& c) { (void)c.none(); }, nullptr},
     keywordCommand<fl, &FlocState::window, kFlocWindows>(":FLOCation:WINDow"),
     boolCommand<fl, &FlocState::mask>(":FLOCation:MCORrection"),
     boolCommand<fl, &FlocState::enhance>(":FLOCation:ENHancement"),
@@ -83,7 +83,7 @@ constexpr Command kCommands[] = {
        c.state().flocCal.bytes = dut::floatsToBytes(terms);
      },
      nullptr},
-    {":FLOCation:CALibration:REStore", [](Context& c) { (void)c.none(); }, nullptr},
+    {":FLOCation:CALibration:RESTore", [](Context& c) { (void)c.none(); }, nullptr},
     {":FLOCation:CALibration:STORe",
      [](Context& c) {
        if (!c.count(1, 1)) return;

@@ -200,7 +200,7 @@ constexpr Command kCommands[] = {
        if (!c.count(1, 1)) return;
        if (auto in = inputOf(c)) c.replyInt(st(c).inputs[*in].routAvgN);
      }},
-    {":ROUTe:AVERage:REStart", [](Context& c) { if (c.count(1, 1)) (void)inputOf(c); }, nullptr},
+    {":ROUTe:AVERage:RESTart", [](Context& c) { if (c.count(1, 1)) (void)inputOf(c); }, nullptr},
     {":ROUTe:RESolution:PMETer",
      [](Context& c) {
        if (!c.count(2, 2)) return;

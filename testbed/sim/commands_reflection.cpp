@@ -115,7 +115,7 @@ constexpr Command kCommands[] = {
     boolCommand<ms, &MeasState::tcon>(":REFLection:DETector:TCON"),
     boolCommand<st, &State::reflAvg>(":REFLection:AVERage"),
     intCommand<st, &State::reflAvgN, 1, 1000>(":REFLection:AVERage:NUMBer"),
-    {":REFLection:AVERage:REStart", [](Context& c) { (void)c.none(); }, nullptr},
+    {":REFLection:AVERage:RESTart", [](Context& c) { (void)c.none(); }, nullptr},
     keywordCommand<ms, &MeasState::reflFormat, kReflFormats>(":REFLection:DISPlay:FORMat"),
     {":REFLection:DELay:TIME",
      [](Context& c) {

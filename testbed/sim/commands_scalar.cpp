@@ -98,7 +98,7 @@ constexpr Command kCommands[] = {
      }},
     boolCommand<ms, &MeasState::scalAvg>(":SCALar:AVERage"),
     intCommand<ms, &MeasState::scalAvgN, 1, 1000>(":SCALar:AVERage:NUMBer"),
-    {":SCALar:AVERage:REStart", [](Context& c) { (void)c.none(); }, nullptr},
+    {":SCALar:AVERage:RESTart", [](Context& c) { (void)c.none(); }, nullptr},
     keywordCommand<ms, &MeasState::scalAuto, kAutoScale>(":SCALar:SCALe:AUTO"),
     {":SCALar:SCALe:DIVision",
      [](Context& c) {

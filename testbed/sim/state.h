@@ -42,7 +42,7 @@ inline constexpr std::array<std::string_view, 12> kReflFormats = {
     "LOG", "LINear", "PHASe", "VSWR", "RE", "IM", "IMPedance", "PLINear", "PLOG", "REIM", "SMITh", "INVSmith"};
 enum ReflFormat { rfLog, rfLin, rfPhase, rfVswr, rfRe, rfIm, rfImp, rfPlin, rfPlog, rfReim, rfSmith, rfInvs };
 inline constexpr std::array<std::string_view, 2> kReflMedia = {"WAVeguide", "COAXial"};
-inline constexpr std::array<std::string_view, 2> kTransforms = {"LOWPass", "BANDpass"};
+inline constexpr std::array<std::string_view, 2> kTransforms = {"LOW", "BANDpass"};
 inline constexpr std::array<std::string_view, 2> kResponses = {"STEP", "IMPulse"};
 inline constexpr std::array<std::string_view, 3> kExtrapolations = {"AUTO", "MATC", "MANual"};
 inline constexpr std::array<std::string_view, 4> kWindowShapes = {"MINimum", "NORMal", "WIDE", "USER"};
