@@ -215,6 +215,7 @@ bool MessageParser::parseParam(Param& p) {
     p.text = upperCopy(text_.substr(start, pos_ - start));
     return true;
   }
+  if (c == ',') return fail(err::missingParameter);
   return fail(c == '(' ? err::syntax : err::invalidCharacter);
 }
 
