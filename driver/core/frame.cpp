@@ -1,0 +1,99 @@
+#include "driver/core/frame.h"
+
+#include <cstring>
+
+#include "visa_binding/visa_api.h"
+
+ViBoolean kavrel_invalidViBooleanRange(ViBoolean value) { return (value != VI_FALSE && value != VI_TRUE) ? VI_TRUE : VI_FALSE; }
+
+ViBoolean kavrel_invalidViInt32Range(ViInt32 value, ViInt32 min, ViInt32 max) {
+  return (value < min || value > max) ? VI_TRUE : VI_FALSE;
+}
+
+ViBoolean kavrel_invalidViReal64Range(ViReal64 value, ViReal64 min, ViReal64 max) {
+  // Written so that a NaN fails: every comparison with it is false.
+  return (min > value || !(max >= value)) ? VI_TRUE : VI_FALSE;
+}
+
+ViBoolean kavrel_invalidViStringRange(ViConstString text, ViInt32 maxLength) {
+  if (text == VI_NULL) return VI_TRUE;
+  return std::strlen(text) > static_cast<ViUInt32>(maxLength) ? VI_TRUE : VI_FALSE;
+}
+
+ViStatus kavrel_checkStatus(ViSession vi) {
+  ViInt32 esr = 0;
+  ViStatus status = viQueryf(vi, "*ESR?", "%ld", &esr);
+  if (status < VI_SUCCESS) return status;
+  // The register is read twice; only the second answer is tested.
+  status = viQueryf(vi, "*ESR?", "%ld", &esr);
+  if (status < VI_SUCCESS) return status;
+  return (esr & 0x3C) ? VI_ERROR_INSTR_SPECIFIC : status;
+}
+
+ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement) {
+  using namespace kavrel;
+  return writeLine(vi, line(":CHAN:ACT ", selectorNumber(channel), ";:MEAS:ACT ", selectorNumber(measurement)));
+}
+
+namespace kavrel {
+
+ViStatus fetchData(ViSession vi, const InstrumentData*& out) {
+  ViAddr record = nullptr;
+  ViStatus status = viGetAttribute(vi, VI_ATTR_USER_DATA, &record);
+  if (status < VI_SUCCESS) return status;
+  if (record == nullptr) return VI_ERROR_INV_OBJECT;
+  out = static_cast<const InstrumentData*>(record);
+  return VI_SUCCESS;
+}
+
+ViStatus writeLine(ViSession vi, std::string_view text) {
+  return viWrite(vi, reinterpret_cast<ViConstBuf>(text.data()), static_cast<ViUInt32>(text.size()), VI_NULL);
+}
+
+ViStatus send(ViSession vi, std::string_view text) {
+  ViStatus status = writeLine(vi, text);
+  if (status < VI_SUCCESS) return status;
+  return kavrel_checkStatus(vi);
+}
+
+ViStatus sendMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, std::string_view text) {
+  ViStatus status = kavrel_SetActiveMeas(vi, channel, measurement);
+  if (status < VI_SUCCESS) return status;
+  return send(vi, text);
+}
+
+ViStatus readReply(ViSession vi, Reply& reply, ViUInt32 maxBytes) {
+  if (maxBytes > kReplySize) maxBytes = kReplySize;
+  ViUInt32 count = 0;
+  ViStatus status = viRead(vi, reinterpret_cast<ViPBuf>(reply.bytes.data()), maxBytes, &count);
+  reply.size = status < VI_SUCCESS ? 0 : (count < maxBytes ? count : maxBytes);
+  return status;
+}
+
+ViStatus query(ViSession vi, std::string_view text, Reply& reply, ViUInt32 maxBytes) {
+  ViStatus status = writeLine(vi, text);
+  if (status < VI_SUCCESS) return status;
+  return readReply(vi, reply, maxBytes);
+}
+
+ViStatus queryInteger(ViSession vi, std::string_view text, ViInt32& out) {
+  Reply reply;
+  ViStatus status = query(vi, text, reply);
+  if (status < VI_SUCCESS) return status;
+  ViInt32 value = 0;
+  if (!reply.scan().integer(value)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
+  out = value;
+  return status;
+}
+
+ViStatus queryReal(ViSession vi, std::string_view text, ViReal64& out) {
+  Reply reply;
+  ViStatus status = query(vi, text, reply);
+  if (status < VI_SUCCESS) return status;
+  ViReal64 value = 0;
+  if (!reply.scan().real(value)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
+  out = value;
+  return status;
+}
+
+}  // namespace kavrel

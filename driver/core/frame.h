@@ -1,0 +1,120 @@
+// The call frame every exported function runs: fetch the session's limits,
+// check the arguments in order, select channel and measurement, write one
+// command line, and confirm it with the status check.
+#ifndef KAVREL_CORE_FRAME_H
+#define KAVREL_CORE_FRAME_H
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+#include "driver/core/text.h"
+#include "driver/kavrel.h"
+
+// ---- the per-session record behind VI_ATTR_USER_DATA ----------------------
+struct InstrumentData {
+  ViReal64 maxFrequency;  // Hz, from the model number
+  ViReal64 minLevel;      // dBm, from the option word
+  ViInt32 options;        // the option word as "*OPT?" reports it
+  ViChar revision[256];   // the driver revision text
+};
+
+inline constexpr char kDriverRevision[] = "Rev 1.1, 11/1999, CVI 5.0.1";
+
+// ---- range checks: VI_TRUE when the value is invalid ----------------------
+ViBoolean kavrel_invalidViBooleanRange(ViBoolean value);
+ViBoolean kavrel_invalidViInt32Range(ViInt32 value, ViInt32 min, ViInt32 max);
+ViBoolean kavrel_invalidViReal64Range(ViReal64 value, ViReal64 min, ViReal64 max);
+ViBoolean kavrel_invalidViStringRange(ViConstString text, ViInt32 maxLength);
+
+// Two "*ESR?" queries; the second answer's error bits (0x3C) give VI_ERROR_INSTR_SPECIFIC.
+ViStatus kavrel_checkStatus(ViSession vi);
+// Selects channel and measurement (VI_TRUE is 2, anything else 1); returns the write status.
+ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement);
+
+namespace kavrel {
+
+inline constexpr ViReal64 kMinFrequency = 10e6;  // lowest source frequency, Hz
+inline constexpr ViUInt32 kReplySize = 512;      // reply buffer of a query
+
+// Keyword tables are fixed arrays of texts indexed from 0.
+template <std::size_t N>
+using Keywords = std::array<std::string_view, N>;
+
+// Bounds-safe lookup: an index outside the table gives the empty text
+// (callers check the index first, so this only guards against misuse).
+template <std::size_t N>
+constexpr std::string_view keyword(const Keywords<N>& table, ViInt32 index) {
+  return (index >= 0 && static_cast<std::size_t>(index) < N) ? table[static_cast<std::size_t>(index)]
+                                                              : std::string_view{};
+}
+
+inline constexpr Keywords<2> kOnOff{"OFF", "ON"};
+inline constexpr Keywords<4> kInputs{"A", "B", "C", "D"};
+
+// "OFF" / "ON" for a switch.
+constexpr std::string_view onOff(ViBoolean state) { return state == VI_TRUE ? "ON" : "OFF"; }
+// Channel or measurement number for a selector: VI_TRUE is 2, anything else 1.
+constexpr ViInt32 selectorNumber(ViBoolean selector) { return selector == VI_TRUE ? 2 : 1; }
+
+// Argument checks in parameter order; the first failure decides and later
+// checks are not looked at. Converts to VI_SUCCESS or that failure's code.
+class Checks {
+ public:
+  Checks& flag(ViBoolean value, ViStatus code) { return rule(!kavrel_invalidViBooleanRange(value), code); }
+  Checks& integer(ViInt32 value, ViInt32 min, ViInt32 max, ViStatus code) {
+    return rule(!kavrel_invalidViInt32Range(value, min, max), code);
+  }
+  Checks& real(ViReal64 value, ViReal64 min, ViReal64 max, ViStatus code) {
+    return rule(!kavrel_invalidViReal64Range(value, min, max), code);
+  }
+  Checks& text(ViConstString value, ViInt32 maxLength, ViStatus code) {
+    return rule(!kavrel_invalidViStringRange(value, maxLength), code);
+  }
+  template <std::size_t N>
+  Checks& index(ViInt32 value, const Keywords<N>& table, ViStatus code) {
+    return integer(value, 0, static_cast<ViInt32>(N) - 1, code);
+  }
+  Checks& present(const void* pointer, ViStatus code) { return rule(pointer != nullptr, code); }
+  // A relation between arguments (start not above stop, and the like).
+  Checks& rule(bool valid, ViStatus code) {
+    if (status_ == VI_SUCCESS && !valid) status_ = code;
+    return *this;
+  }
+
+  operator ViStatus() const { return status_; }
+
+ private:
+  ViStatus status_ = VI_SUCCESS;
+};
+
+// The session's InstrumentData; `out` is set only on success. A session
+// without a record (never set up by kavrel_init) gives VI_ERROR_INV_OBJECT.
+ViStatus fetchData(ViSession vi, const InstrumentData*& out);
+
+// One viWrite of the whole line, VI_NULL for the count.
+ViStatus writeLine(ViSession vi, std::string_view text);
+// Write the line, then the status check.
+ViStatus send(ViSession vi, std::string_view text);
+// Select channel and measurement, write the line, then one status check for both.
+ViStatus sendMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, std::string_view text);
+
+// A reply as received: at most kReplySize bytes.
+struct Reply {
+  std::array<char, kReplySize> bytes{};
+  ViUInt32 size = 0;
+  Scan scan() const { return Scan(bytes.data(), size); }
+};
+// Read one reply of at most `maxBytes` (<= kReplySize).
+ViStatus readReply(ViSession vi, Reply& reply, ViUInt32 maxBytes = kReplySize);
+// Write the query, then read its reply.
+ViStatus query(ViSession vi, std::string_view text, Reply& reply, ViUInt32 maxBytes = kReplySize);
+// Query one integer ("%s>%d[b4]"): VI_ERROR_INSTR_INTERPRETING_RESPONSE unless
+// exactly one value scans. No status check.
+ViStatus queryInteger(ViSession vi, std::string_view text, ViInt32& out);
+// Query one real ("%s>%f"), likewise.
+ViStatus queryReal(ViSession vi, std::string_view text, ViReal64& out);
+
+}  // namespace kavrel
+
+#endif

@@ -1,0 +1,187 @@
+// Status texts, the instrument's error queue, revisions, self-test, raw I/O.
+#include <cstring>
+
+#include "tests/support/driver_fixture.h"
+#include "visa_binding/visa_api.h"
+
+namespace kavrel::test {
+namespace {
+
+class Utility : public DriverTest {};
+
+TEST_F(Utility, DriverCodesGetTheDriversTexts) {
+  struct Case {
+    ViStatus code;
+    const char* text;
+  } cases[] = {
+      {VI_WARN_NSUP_ID_QUERY, "WARNING: ID Query not supported"},
+      {VI_WARN_NSUP_RESET, "WARNING: Reset not supported"},
+      {VI_WARN_NSUP_SELF_TEST, "WARNING: Self-test not supported"},
+      {VI_WARN_NSUP_ERROR_QUERY, "WARNING: Error Query not supported"},
+      {VI_WARN_NSUP_REV_QUERY, "WARNING: Revision Query not supported"},
+      {VI_ERROR_PARAMETER1, "ERROR: Parameter 1 out of range"},
+      {VI_ERROR_PARAMETER2, "ERROR: Parameter 2 out of range"},
+      {VI_ERROR_PARAMETER3, "ERROR: Parameter 3 out of range"},
+      {VI_ERROR_PARAMETER4, "ERROR: Parameter 4 out of range"},
+      {VI_ERROR_PARAMETER5, "ERROR: Parameter 5 out of range"},
+      {VI_ERROR_PARAMETER6, "ERROR: Parameter 6 out of range"},
+      {VI_ERROR_PARAMETER7, "ERROR: Parameter 7 out of range"},
+      {VI_ERROR_PARAMETER8, "ERROR: Parameter 8 out of range"},
+      {VI_ERROR_FAIL_ID_QUERY, "ERROR: Identification query failed"},
+      {VI_ERROR_INV_RESPONSE, "ERROR: Interpreting instrument response"},
+      {VI_ERROR_INSTR_FILE_OPEN, "ERROR: Opening the specified file"},
+      {VI_ERROR_INSTR_FILE_WRITE, "ERROR: Writing to the specified file"},
+      {VI_ERROR_INSTR_INTERPRETING_RESPONSE, "ERROR: Interpreting the instrument's response"},
+      {VI_ERROR_INSTR_PARAMETER9, "ERROR: Parameter 9 out of range"},
+      {VI_ERROR_INSTR_PARAMETER10, "ERROR: Parameter 10 out of range"},
+      {VI_ERROR_INSTR_PARAMETER11, "ERROR: Parameter 11 out of range"},
+      {VI_WARN_INSTR_SEARCH_NFOUND, "WARNING: The Search value is not found."},
+      {VI_ERROR_INSTR_START_GT_STOP, "ERROR: The start value is higher than the stop value."},
+      {VI_ERROR_INSTR_SPECIFIC, "ERROR: Instrument specific error"},
+      {VI_ERROR_INSTR_MIN_GT_MAX, "ERROR: Minimum value is higher than maximum."},
+      {VI_ERROR_INSTR_SAME_CHANNELS, "ERROR: The nominator and denominator channels must be different."},
+      {VI_ERROR_INSTR_CENTER_SPAN_RANGE,
+       "ERROR: The center and span values yield a range value which is out of the limits"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    char text[256];
+    std::memset(text, 'x', sizeof text);
+    EXPECT_EQ(VI_SUCCESS, kavrel_error_message(VI_NULL, c.code, text));
+    EXPECT_STREQ(c.text, text);
+  }
+  EXPECT_EQ(80u, std::strlen(cases[26].text));
+}
+
+TEST_F(Utility, UnknownCodesAndVisaCodes) {
+  char text[256];
+  EXPECT_EQ(VI_WARN_UNKNOWN_STATUS, kavrel_error_message(VI_NULL, static_cast<ViStatus>(0xBFFC0123), text));
+  EXPECT_STREQ("Unknown Error 0xBFFC0123", text);
+  EXPECT_EQ(VI_WARN_UNKNOWN_STATUS, kavrel_error_message(VI_NULL, 0x12, text));
+  EXPECT_STREQ("Unknown Error 0x00000012", text);
+  EXPECT_EQ(VI_SUCCESS, kavrel_error_message(VI_NULL, VI_ERROR_TMO, text));
+  char visa[256];
+  viStatusDesc(VI_NULL, VI_ERROR_TMO, visa);
+  EXPECT_STREQ(visa, text);
+  EXPECT_EQ(VI_ERROR_PARAMETER3, kavrel_error_message(VI_NULL, VI_ERROR_TMO, VI_NULL));
+}
+
+TEST_F(Utility, ErrorQueryReadsNumberAndUnquotedText) {
+  open();
+  reply("-222,\"Data out of range\"\n");
+  ViInt32 code = 1;
+  char text[256] = "";
+  EXPECT_EQ(VI_SUCCESS, kavrel_error_query(vi_, &code, text));
+  EXPECT_EQ(-222, code);
+  EXPECT_STREQ("Data out of range", text);
+  EXPECT_EQ((Writes{":SYST:ERR?"}), writes());
+  reply("0,\"No error\"\n");
+  EXPECT_EQ(VI_SUCCESS, kavrel_error_query(vi_, &code, text));
+  EXPECT_EQ(0, code);
+  EXPECT_STREQ("No error", text);
+}
+
+TEST_F(Utility, ErrorQueryNeverWritesMoreThan255Characters) {
+  open();
+  std::string longText(1000, 'e');
+  reply("-100,\"" + longText + "\"\n");
+  char text[300];
+  std::memset(text, '#', sizeof text);
+  ViInt32 code = 0;
+  EXPECT_EQ(VI_SUCCESS, kavrel_error_query(vi_, &code, text));
+  EXPECT_EQ(-100, code);
+  EXPECT_LE(std::strlen(text), 255u);
+  EXPECT_GE(std::strlen(text), 254u);
+  for (std::size_t i = 256; i < sizeof text; ++i) EXPECT_EQ('#', text[i]);
+}
+
+TEST_F(Utility, ErrorQueryFailuresLeaveOutputsAlone) {
+  open();
+  ViInt32 code = 42;
+  char text[256] = "kept";
+  fail(STANDIN_WRITE, 1, VI_ERROR_TMO);
+  EXPECT_EQ(VI_ERROR_TMO, kavrel_error_query(vi_, &code, text));
+  EXPECT_EQ(0u, calls(STANDIN_SCANF));
+  EXPECT_EQ(VI_ERROR_TMO, kavrel_error_query(vi_, &code, text));  // nothing queued: time-out
+  EXPECT_EQ(42, code);
+  EXPECT_STREQ("kept", text);
+  EXPECT_EQ(VI_ERROR_PARAMETER2, kavrel_error_query(vi_, VI_NULL, text));
+  EXPECT_EQ(VI_ERROR_PARAMETER3, kavrel_error_query(vi_, &code, VI_NULL));
+}
+
+TEST_F(Utility, RevisionQuery) {
+  open();
+  struct Case {
+    std::string identity;
+    ViStatus expected;
+    const char* firmware;
+  } cases[] = {
+      {"OVR,4101,100001,2.07\n", VI_SUCCESS, "2.07"},
+      {"OVR,4101,100001,2.07", VI_SUCCESS, "2.07"},
+      {"OVR,4101,100001,\n", VI_SUCCESS, ""},
+      {"OVR,4101,100001\n", VI_ERROR_INSTR_INTERPRETING_RESPONSE, nullptr},
+      {"OVR\n", VI_ERROR_INSTR_INTERPRETING_RESPONSE, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.identity);
+    mark();
+    reply(c.identity);
+    char driver[256] = "untouched";
+    char firmware[256] = "";
+    EXPECT_EQ(c.expected, kavrel_revision_query(vi_, driver, firmware));
+    EXPECT_EQ((Writes{"*IDN?"}), writes());
+    if (c.firmware) {
+      EXPECT_STREQ("Rev 1.1, 11/1999, CVI 5.0.1", driver);
+      EXPECT_STREQ(c.firmware, firmware);
+    } else {
+      EXPECT_STREQ("untouched", driver);
+    }
+  }
+  // Only 100 bytes are read: a long firmware field is cut there, never overrun.
+  reply("OVR,4101,1," + std::string(300, 'f') + "\n");
+  char driver[256], firmware[256];
+  EXPECT_EQ(VI_SUCCESS_MAX_CNT, kavrel_revision_query(vi_, driver, firmware));
+  EXPECT_EQ(100u - 11u, std::strlen(firmware));
+}
+
+TEST_F(Utility, SelfTest) {
+  open();
+  reply("0\n");
+  ViInt16 result = -1;
+  char message[256] = "old";
+  EXPECT_EQ(VI_SUCCESS, kavrel_self_test(vi_, &result, message));
+  EXPECT_EQ(0, result);
+  EXPECT_STREQ("", message);
+  reply("17\n");
+  EXPECT_EQ(VI_SUCCESS, kavrel_self_test(vi_, &result, VI_NULL));
+  EXPECT_EQ(17, result);
+  EXPECT_EQ((Writes{"*TST?", "*TST?"}), writes());
+  EXPECT_EQ(VI_ERROR_PARAMETER2, kavrel_self_test(vi_, VI_NULL, message));
+}
+
+TEST_F(Utility, RawWriteAndRead) {
+  open();
+  EXPECT_EQ(VI_SUCCESS, kavrel_writeInstrData(vi_, const_cast<ViString>(":SOUR:POW?")));
+  EXPECT_EQ((Writes{":SOUR:POW?"}), writes());
+  reply("-10.00\n");
+  char buffer[4] = {'#', '#', '#', '#'};
+  ViInt32 count = -1;
+  EXPECT_EQ(VI_SUCCESS_MAX_CNT, kavrel_readInstrData(vi_, 3, buffer, &count));
+  EXPECT_EQ(3, count);
+  EXPECT_EQ(0, std::memcmp(buffer, "-10#", 4));
+  EXPECT_EQ(VI_SUCCESS_MAX_CNT, kavrel_readInstrData(vi_, 3, buffer, &count));
+  EXPECT_EQ(3, count);
+  EXPECT_EQ(0, std::memcmp(buffer, ".00", 3));
+  EXPECT_EQ(VI_SUCCESS, kavrel_readInstrData(vi_, 3, buffer, VI_NULL));
+  EXPECT_EQ('\n', buffer[0]);
+  // Nothing more to read: the time-out, and the count left at 0.
+  count = 9;
+  EXPECT_EQ(VI_ERROR_TMO, kavrel_readInstrData(vi_, 3, buffer, &count));
+  EXPECT_EQ(0, count);
+  EXPECT_EQ(VI_ERROR_PARAMETER2, kavrel_readInstrData(vi_, -1, buffer, &count));
+  EXPECT_EQ(VI_ERROR_PARAMETER3, kavrel_readInstrData(vi_, 3, VI_NULL, &count));
+  EXPECT_EQ(VI_ERROR_PARAMETER2, kavrel_writeInstrData(vi_, VI_NULL));
+}
+
+}  // namespace
+}  // namespace kavrel::test
