@@ -4,6 +4,7 @@
 // the channel, so most functions select the channel's measurement 1; scaling
 // and format act on the caller's measurement.
 #include "driver/core/frame.h"
+#include "driver/core/measurement.h"
 
 namespace {
 
@@ -70,8 +71,8 @@ KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean
   if (ViStatus status = kavrel_SetActiveMeas(vi, channel, kFirstMeasurement); status < VI_SUCCESS) return status;
   bool metres = false;
   if (ViStatus status = queryBeginsWith(vi, ":FLOC:UNIT?", "METR", metres); status < VI_SUCCESS) return status;
-  if (ViStatus status = Checks().real(attenuation, 0.0, metres ? kMaxAttenuationMetres : kMaxAttenuationFeet,
-                                      VI_ERROR_PARAMETER6))
+  if (ViStatus status =
+          Checks().real(attenuation, 0.0, metres ? kMaxAttenuationMetres : kMaxAttenuationFeet, VI_ERROR_PARAMETER6))
     return status;
 
   Line command;
@@ -87,7 +88,8 @@ KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean
 // centre that does not suit the distance, is the instrument's to judge.
 KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean rangeEntry, ViReal64 distanceRange,
                                      ViReal64 centerFrequency, ViReal64 startFrequency, ViReal64 stopFrequency) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(rangeEntry, VI_ERROR_PARAMETER3)) return status;
+  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(rangeEntry, VI_ERROR_PARAMETER3))
+    return status;
   const bool entry = rangeEntry == VI_TRUE;
   if (entry) {
     if (ViStatus status = Checks().real(distanceRange, 0.0, kMaxDistance, VI_ERROR_PARAMETER4)) return status;
@@ -99,16 +101,16 @@ KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean 
   if (entry) {
     if (ViStatus status = Checks().real(centerFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER5))
       return status;
-    return sendChannel(vi, channel,
-                       line(":FLOC:RANG:ENTRY ON;:FLOC:RANG:VAL ", real(distanceRange), ";:FLOC:FREQ:CENT ",
-                            real(centerFrequency)));
+    return sendChannel(
+        vi, channel,
+        line(":FLOC:RANG:ENTRY ON;:FLOC:RANG:VAL ", real(distanceRange), ";:FLOC:FREQ:CENT ", real(centerFrequency)));
   }
   if (ViStatus status = Checks()
                             .real(startFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER6)
                             .real(stopFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER7))
     return status;
-  return sendChannel(vi, channel,
-                     line(":FLOC:RANG:ENTRY OFF;:FLOC:FREQ:STAR ", real(startFrequency), ";STOP ", real(stopFrequency)));
+  return sendChannel(
+      vi, channel, line(":FLOC:RANG:ENTRY OFF;:FLOC:FREQ:STAR ", real(startFrequency), ";STOP ", real(stopFrequency)));
 }
 
 KAVREL_API ViStatus kavrel_flocNumOfPoints(ViSession vi, ViBoolean channel, ViInt32 numberOfPoints) {
@@ -160,12 +162,9 @@ KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolea
 // per-division value and the reference level are checked, in manual mode
 // only, before the reference position.
 KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
-                                       ViReal64 valuePerDivision, ViInt32 referencePosition,
-                                       ViReal64 referenceLevel) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4))
+                                       ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
+  if (ViStatus status =
+          measurementChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4))
     return status;
   const bool manual = scaleMode == kManualScale;
   if (manual) {
@@ -187,11 +186,7 @@ KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_flocFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean format) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .flag(format, VI_ERROR_PARAMETER4))
-    return status;
+  if (ViStatus status = measurementChecks(channel, measurement).flag(format, VI_ERROR_PARAMETER4)) return status;
   return sendMeas(vi, channel, measurement, line(":FLOC:FORM ", keyword(kFlocFormats, format)));
 }
 

@@ -1,67 +1,55 @@
 // Fault location: selection of the channel's measurement 1 (or the caller's
 // for scaling and format), model and state dependent limits, and where the
 // queries stand among the checks.
-#include <functional>
-#include <limits>
-
-#include "tests/support/driver_fixture.h"
+#include "tests/support/family_cases.h"
 
 namespace kavrel::test {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-using Call = std::function<ViStatus(ViSession)>;
-
 const std::string kSelect1 = ":CHAN:ACT 1;:MEAS:ACT 1";
 const std::string kSelect2 = ":CHAN:ACT 2;:MEAS:ACT 1";
 
-class Floc : public DriverTest {};
+class Floc : public FamilyTest {};
 
 TEST_F(Floc, SettingsSendTheirLinesThenTheStatusCheck) {
-  struct Case {
-    const char* name;
-    Call call;
-    Writes lines;
-  } cases[] = {
-      {"range entry", [](ViSession vi) { return kavrel_flocRange(vi, VI_TRUE, VI_TRUE, 25000.0, 1e9, kNaN, kNaN); },
+  open();
+  expectSettings({
+      {"range entry",
+       [](ViSession vi) { return kavrel_flocRange(vi, VI_TRUE, VI_TRUE, 25000.0, 1e9, kNaN, kNaN); },
        {kSelect2, ":FLOC:RANG:ENTRY ON;:FLOC:RANG:VAL 25000.000000;:FLOC:FREQ:CENT 1000000000.000000"}},
-      {"start above stop", [](ViSession vi) { return kavrel_flocRange(vi, VI_FALSE, VI_FALSE, -1.0, 0.0, 2e9, 1e9); },
+      {"start above stop",
+       [](ViSession vi) { return kavrel_flocRange(vi, VI_FALSE, VI_FALSE, -1.0, 0.0, 2e9, 1e9); },
        {kSelect1, ":FLOC:RANG:ENTRY OFF;:FLOC:FREQ:STAR 2000000000.000000;STOP 1000000000.000000"}},
       {"points 51", [](ViSession vi) { return kavrel_flocNumOfPoints(vi, VI_FALSE, 51); }, {kSelect1, ":FLOC:POIN 51"}},
-      {"points 1024", [](ViSession vi) { return kavrel_flocNumOfPoints(vi, VI_TRUE, 1024); },
+      {"points 1024",
+       [](ViSession vi) { return kavrel_flocNumOfPoints(vi, VI_TRUE, 1024); },
        {kSelect2, ":FLOC:POIN 1024"}},
       {"feet", [](ViSession vi) { return kavrel_flocDispUnit(vi, VI_FALSE, VI_FALSE); }, {kSelect1, ":FLOC:UNIT FEET"}},
-      {"metres", [](ViSession vi) { return kavrel_flocDispUnit(vi, VI_FALSE, VI_TRUE); }, {kSelect1, ":FLOC:UNIT METR"}},
+      {"metres",
+       [](ViSession vi) { return kavrel_flocDispUnit(vi, VI_FALSE, VI_TRUE); },
+       {kSelect1, ":FLOC:UNIT METR"}},
       {"window", [](ViSession vi) { return kavrel_flocWindowing(vi, VI_FALSE, 2); }, {kSelect1, ":FLOC:WIND HIGH"}},
       {"mask", [](ViSession vi) { return kavrel_flocMaskCorr(vi, VI_TRUE, VI_TRUE); }, {kSelect2, ":FLOC:MCOR ON"}},
-      {"enhancement", [](ViSession vi) { return kavrel_flocEnhMode(vi, VI_FALSE, VI_FALSE); },
+      {"enhancement",
+       [](ViSession vi) { return kavrel_flocEnhMode(vi, VI_FALSE, VI_FALSE); },
        {kSelect1, ":FLOC:ENH OFF"}},
       {"auto scale, values unused",
        [](ViSession vi) { return kavrel_flocScaling(vi, VI_TRUE, VI_TRUE, 1, 0.0, 10, 500.0); },
        {":CHAN:ACT 2;:MEAS:ACT 2", ":FLOC:SCAL:AUTO ONCE"}},
-      {"auto scale off", [](ViSession vi) { return kavrel_flocScaling(vi, VI_FALSE, VI_FALSE, 0, kNaN, 0, kNaN); },
+      {"auto scale off",
+       [](ViSession vi) { return kavrel_flocScaling(vi, VI_FALSE, VI_FALSE, 0, kNaN, 0, kNaN); },
        {kSelect1, ":FLOC:SCAL:AUTO OFF"}},
-      {"format on the given measurement", [](ViSession vi) { return kavrel_flocFormat(vi, VI_FALSE, VI_TRUE, VI_TRUE); },
+      {"format on the given measurement",
+       [](ViSession vi) { return kavrel_flocFormat(vi, VI_FALSE, VI_TRUE, VI_TRUE); },
        {":CHAN:ACT 1;:MEAS:ACT 2", ":FLOC:FORM LOG"}},
       {"save, no selection", [](ViSession vi) { return kavrel_flocCalibration(vi, VI_FALSE); }, {":FLOC:CAL:SAVE"}},
       {"restore, no selection", [](ViSession vi) { return kavrel_flocCalibration(vi, VI_TRUE); }, {":FLOC:CAL:REST"}},
-  };
-  open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(VI_SUCCESS, c.call(vi_));
-    EXPECT_EQ(checked(c.lines), writes());
-  }
+  });
 }
 
 TEST_F(Floc, ArgumentErrorsComeBeforeAnyIo) {
-  struct Case {
-    const char* name;
-    Call call;
-    ViStatus expected;
-  } cases[] = {
+  open();
+  expectArgumentErrors({
       {"medium channel", [](ViSession vi) { return kavrel_flocMedium(vi, 2, 2, 0, 0, 0); }, VI_ERROR_PARAMETER2},
       {"medium", [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, 2, 0, 0, 0); }, VI_ERROR_PARAMETER3},
       {"velocity 0.05", [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_TRUE, 0, 0.05, 0); },
@@ -92,14 +80,7 @@ TEST_F(Floc, ArgumentErrorsComeBeforeAnyIo) {
        VI_ERROR_PARAMETER6},
       {"format", [](ViSession vi) { return kavrel_flocFormat(vi, VI_FALSE, VI_FALSE, 2); }, VI_ERROR_PARAMETER4},
       {"calibration", [](ViSession vi) { return kavrel_flocCalibration(vi, 2); }, VI_ERROR_PARAMETER2},
-  };
-  open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(c.expected, c.call(vi_));
-    EXPECT_EQ(0u, allCalls());
-  }
+  });
 }
 
 TEST_F(Floc, MediumChecksAttenuationAfterSelectionAndUnitQuery) {
@@ -117,7 +98,8 @@ TEST_F(Floc, MediumChecksAttenuationAfterSelectionAndUnitQuery) {
        ":FLOC:MED COAX;RVEL 1.000;:FLOC:ATT 30.480"},
       {"feet, above", 4101, VI_TRUE, 0.0, 0.1, 31.0, "FEET\n", VI_ERROR_PARAMETER6, nullptr},
       {"metres", 4101, VI_TRUE, kNaN, 0.66, 31.0, "METR\n", VI_SUCCESS, ":FLOC:MED COAX;RVEL 0.660;:FLOC:ATT 31.000"},
-      {"metres top", 4101, VI_TRUE, 0.0, 0.5, 100.0, "METRES", VI_SUCCESS, ":FLOC:MED COAX;RVEL 0.500;:FLOC:ATT 100.000"},
+      {"metres top", 4101, VI_TRUE, 0.0, 0.5, 100.0, "METRES", VI_SUCCESS,
+       ":FLOC:MED COAX;RVEL 0.500;:FLOC:ATT 100.000"},
       {"metres above", 4101, VI_TRUE, 0.0, 0.5, 100.001, "METR\n", VI_ERROR_PARAMETER6, nullptr},
       {"cut short", 4101, VI_TRUE, 0.0, 0.5, 31.0, "MET", VI_ERROR_PARAMETER6, nullptr},
       {"negative", 4101, VI_TRUE, 0.0, 0.5, -0.001, "METR\n", VI_ERROR_PARAMETER6, nullptr},
@@ -132,15 +114,13 @@ TEST_F(Floc, MediumChecksAttenuationAfterSelectionAndUnitQuery) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    open(c.model);
+    reopen(c.model);
     if (c.unit) reply(c.unit);
     EXPECT_EQ(c.expected, kavrel_flocMedium(vi_, VI_FALSE, c.medium, c.cutoff, c.velocity, c.attenuation));
     Writes sent;
     if (c.unit) sent = {kSelect1, unitQuery};
     if (c.command) sent = checked({kSelect1, unitQuery, c.command});
     EXPECT_EQ(sent, writes());
-    kavrel_close(vi_);
-    vi_ = VI_NULL;
   }
 }
 
@@ -162,14 +142,12 @@ TEST_F(Floc, FrequenciesFollowTheModel) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    open(c.model);
+    reopen(c.model);
     EXPECT_EQ(c.expected, kavrel_flocRange(vi_, VI_FALSE, c.entry, 100.0, c.center, c.start, c.stop));
     EXPECT_EQ(1u, calls(STANDIN_GET_ATTRIBUTE));
     if (c.expected != VI_SUCCESS) {
       EXPECT_TRUE(writes().empty());
     }
-    kavrel_close(vi_);
-    vi_ = VI_NULL;
   }
 }
 
@@ -234,47 +212,22 @@ TEST_F(Floc, AveragingReturnsTheWriteStatusWithoutStatusCheck) {
 }
 
 TEST_F(Floc, VisaFailuresAreReturnedWithoutStatusCheck) {
-  struct Case {
-    const char* name;
-    standin_op op;
-    unsigned nth;
-    Call call;
-    Writes sent;
-  } cases[] = {
-      {"record", STANDIN_GET_ATTRIBUTE, 1,
-       [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_FALSE, 1e9, 0, 0); }, {}},
-      {"record for the range", STANDIN_GET_ATTRIBUTE, 1,
-       [](ViSession vi) { return kavrel_flocRange(vi, VI_FALSE, VI_FALSE, 0, 0, 1e9, 1e9); }, {}},
-      {"medium selection", STANDIN_WRITE, 1,
-       [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_TRUE, 0, 0.5, 0); }, {}},
-      {"unit query", STANDIN_WRITE, 2,
-       [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_TRUE, 0, 0.5, 0); }, {kSelect1}},
-      {"unit read", STANDIN_READ, 1,
-       [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_TRUE, 0, 0.5, 0); }, {kSelect1, ":FLOC:UNIT?"}},
-      {"medium command", STANDIN_WRITE, 3,
-       [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_TRUE, 0, 0.5, 0); }, {kSelect1, ":FLOC:UNIT?"}},
-      {"format query", STANDIN_WRITE, 1,
-       [](ViSession vi) { return kavrel_flocScaling(vi, VI_FALSE, VI_FALSE, 3, 1.0, 0, 1.0); }, {}},
-      {"format read", STANDIN_READ, 1,
-       [](ViSession vi) { return kavrel_flocScaling(vi, VI_FALSE, VI_FALSE, 3, 1.0, 0, 1.0); }, {":FLOC:FORM?"}},
-      {"scaling selection", STANDIN_WRITE, 2,
-       [](ViSession vi) { return kavrel_flocScaling(vi, VI_FALSE, VI_FALSE, 3, 1.0, 0, 1.0); }, {":FLOC:FORM?"}},
-      {"points command", STANDIN_WRITE, 2, [](ViSession vi) { return kavrel_flocNumOfPoints(vi, VI_FALSE, 401); },
-       {kSelect1}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    open();
-    reply("METR\n");
-    fail(c.op, c.nth, VI_ERROR_IO);
-    EXPECT_EQ(VI_ERROR_IO, c.call(vi_));
-    EXPECT_EQ(c.sent, writes());
-    EXPECT_EQ(0u, calls(STANDIN_QUERYF));
-    // A fresh instrument for the next case, without the unread reply.
-    kavrel_close(vi_);
-    vi_ = VI_NULL;
-    standin_reset();
-  }
+  const Call waveguide = [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_FALSE, 1e9, 0, 0); };
+  const Call coaxial = [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_TRUE, 0, 0.5, 0); };
+  const Call range = [](ViSession vi) { return kavrel_flocRange(vi, VI_FALSE, VI_FALSE, 0, 0, 1e9, 1e9); };
+  const Call scaling = [](ViSession vi) { return kavrel_flocScaling(vi, VI_FALSE, VI_FALSE, 3, 1.0, 0, 1.0); };
+  const Call points = [](ViSession vi) { return kavrel_flocNumOfPoints(vi, VI_FALSE, 401); };
+  expectFailures({{"record", STANDIN_GET_ATTRIBUTE, 1, waveguide, {}},
+                  {"record for the range", STANDIN_GET_ATTRIBUTE, 1, range, {}},
+                  {"medium selection", STANDIN_WRITE, 1, coaxial, {}},
+                  {"unit query", STANDIN_WRITE, 2, coaxial, {kSelect1}},
+                  {"unit read", STANDIN_READ, 1, coaxial, {kSelect1, ":FLOC:UNIT?"}},
+                  {"medium command", STANDIN_WRITE, 3, coaxial, {kSelect1, ":FLOC:UNIT?"}},
+                  {"format query", STANDIN_WRITE, 1, scaling, {}},
+                  {"format read", STANDIN_READ, 1, scaling, {":FLOC:FORM?"}},
+                  {"scaling selection", STANDIN_WRITE, 2, scaling, {":FLOC:FORM?"}},
+                  {"points command", STANDIN_WRITE, 2, points, {kSelect1}}},
+                 "METR\n");
 }
 
 }  // namespace

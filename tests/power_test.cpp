@@ -1,68 +1,68 @@
 // Power-meter readout: selection then command then one status check, argument
 // checks before any I/O, and the limit check's definition query.
-#include <functional>
-#include <limits>
-
-#include "tests/support/driver_fixture.h"
+#include "tests/support/family_cases.h"
 
 namespace kavrel::test {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-using Call = std::function<ViStatus(ViSession)>;
-
 const std::string kSelect11 = ":CHAN:ACT 1;:MEAS:ACT 1";
 const std::string kSelect22 = ":CHAN:ACT 2;:MEAS:ACT 2";
 
-class Power : public DriverTest {};
+class Power : public FamilyTest {};
 
 TEST_F(Power, SettingsSendTheirLinesThenTheStatusCheck) {
-  struct Case {
-    const char* name;
-    Call call;
-    Writes lines;
-  } cases[] = {
-      {"single input", [](ViSession vi) { return kavrel_routPwrSglIn(vi, VI_FALSE, VI_FALSE, 1); },
+  open();
+  expectSettings({
+      {"single input",
+       [](ViSession vi) { return kavrel_routPwrSglIn(vi, VI_FALSE, VI_FALSE, 1); },
        {kSelect11, ":ROUT:MEAS:POW B"}},
-      {"ratio of one input", [](ViSession vi) { return kavrel_routPwrRatio(vi, VI_TRUE, VI_TRUE, 1, 1); },
+      {"ratio of one input",
+       [](ViSession vi) { return kavrel_routPwrRatio(vi, VI_TRUE, VI_TRUE, 1, 1); },
        {kSelect22, ":ROUT:MEAS:RAT B,B"}},
-      {"difference", [](ViSession vi) { return kavrel_routPwrDiff(vi, VI_TRUE, VI_FALSE, 0, 3); },
+      {"difference",
+       [](ViSession vi) { return kavrel_routPwrDiff(vi, VI_TRUE, VI_FALSE, 0, 3); },
        {":CHAN:ACT 2;:MEAS:ACT 1", ":ROUT:MEAS:DIFF A,D"}},
-      {"counter", [](ViSession vi) { return kavrel_routCounter(vi, VI_FALSE, VI_TRUE); },
+      {"counter",
+       [](ViSession vi) { return kavrel_routCounter(vi, VI_FALSE, VI_TRUE); },
        {":CHAN:ACT 1;:MEAS:ACT 2", ":ROUT:MEAS:FREQ"}},
-      {"relative off", [](ViSession vi) { return kavrel_routRelMeas(vi, VI_FALSE, VI_FALSE, 0); },
+      {"relative off",
+       [](ViSession vi) { return kavrel_routRelMeas(vi, VI_FALSE, VI_FALSE, 0); },
        {kSelect11, ":ROUT:REL:STATE OFF"}},
-      {"relative save", [](ViSession vi) { return kavrel_routRelMeas(vi, VI_FALSE, VI_FALSE, 2); },
+      {"relative save",
+       [](ViSession vi) { return kavrel_routRelMeas(vi, VI_FALSE, VI_FALSE, 2); },
        {kSelect11, ":ROUT:REL:SAVE"}},
-      {"duty cycle smallest", [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, VI_TRUE, 0.001); },
+      {"duty cycle smallest",
+       [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, VI_TRUE, 0.001); },
        {kSelect11, ":ROUT:DCYC ON;DCYC:VAL 0.001"}},
-      {"duty cycle largest", [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_TRUE, VI_TRUE, VI_TRUE, 100.0); },
+      {"duty cycle largest",
+       [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_TRUE, VI_TRUE, VI_TRUE, 100.0); },
        {kSelect22, ":ROUT:DCYC ON;DCYC:VAL 100.000"}},
-      {"duty cycle off", [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, VI_FALSE, 0.0); },
+      {"duty cycle off",
+       [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, VI_FALSE, 0.0); },
        {kSelect11, ":ROUT:DCYC OFF"}},
-      {"limits off, no query", [](ViSession vi) { return kavrel_routLimCheck(vi, VI_TRUE, VI_TRUE, VI_FALSE, kNaN, -5e12); },
+      {"limits off, no query",
+       [](ViSession vi) { return kavrel_routLimCheck(vi, VI_TRUE, VI_TRUE, VI_FALSE, kNaN, -5e12); },
        {kSelect22, ":ROUT:LIM OFF"}},
-      {"hold off", [](ViSession vi) { return kavrel_routMaxMinHold(vi, VI_FALSE, VI_FALSE, 0); },
+      {"hold off",
+       [](ViSession vi) { return kavrel_routMaxMinHold(vi, VI_FALSE, VI_FALSE, 0); },
        {kSelect11, ":ROUT:PEAK OFF"}},
-      {"hold on", [](ViSession vi) { return kavrel_routMaxMinHold(vi, VI_FALSE, VI_FALSE, 1); },
+      {"hold on",
+       [](ViSession vi) { return kavrel_routMaxMinHold(vi, VI_FALSE, VI_FALSE, 1); },
        {kSelect11, ":ROUT:PEAK ON"}},
-      {"hold reset", [](ViSession vi) { return kavrel_routMaxMinHold(vi, VI_FALSE, VI_FALSE, 2); },
+      {"hold reset",
+       [](ViSession vi) { return kavrel_routMaxMinHold(vi, VI_FALSE, VI_FALSE, 2); },
        {kSelect11, ":ROUT:PEAK:RES"}},
-      {"format", [](ViSession vi) { return kavrel_routFormat(vi, VI_FALSE, VI_FALSE, 2); }, {kSelect11, ":ROUT:FORM PERC"}},
-      {"resolution 1", [](ViSession vi) { return kavrel_routCountRes(vi, VI_FALSE, VI_FALSE, 1.0); },
+      {"format",
+       [](ViSession vi) { return kavrel_routFormat(vi, VI_FALSE, VI_FALSE, 2); },
+       {kSelect11, ":ROUT:FORM PERC"}},
+      {"resolution 1",
+       [](ViSession vi) { return kavrel_routCountRes(vi, VI_FALSE, VI_FALSE, 1.0); },
        {kSelect11, ":ROUT:RES:COUN 1.000000"}},
-      {"resolution top", [](ViSession vi) { return kavrel_routCountRes(vi, VI_FALSE, VI_FALSE, 100000000.0); },
+      {"resolution top",
+       [](ViSession vi) { return kavrel_routCountRes(vi, VI_FALSE, VI_FALSE, 100000000.0); },
        {kSelect11, ":ROUT:RES:COUN 100000000.000000"}},
       {"peak reset, no selection", [](ViSession vi) { return kavrel_routPeakReset(vi); }, {":ROUT:PIR"}},
-  };
-  open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(VI_SUCCESS, c.call(vi_));
-    EXPECT_EQ(checked(c.lines), writes());
-  }
+  });
 }
 
 TEST_F(Power, AveragingBelongsToTheInput) {
@@ -88,17 +88,17 @@ TEST_F(Power, AveragingBelongsToTheInput) {
 }
 
 TEST_F(Power, ArgumentErrorsComeBeforeAnyIo) {
-  struct Case {
-    const char* name;
-    Call call;
-    ViStatus expected;
-  } cases[] = {
+  open();
+  expectArgumentErrors({
       {"channel", [](ViSession vi) { return kavrel_routPwrSglIn(vi, 2, VI_FALSE, 9); }, VI_ERROR_PARAMETER2},
       {"measurement", [](ViSession vi) { return kavrel_routPwrSglIn(vi, VI_FALSE, 0xFFFF, 9); }, VI_ERROR_PARAMETER3},
       {"input", [](ViSession vi) { return kavrel_routPwrSglIn(vi, VI_FALSE, VI_FALSE, 4); }, VI_ERROR_PARAMETER4},
-      {"numerator", [](ViSession vi) { return kavrel_routPwrRatio(vi, VI_FALSE, VI_FALSE, -1, 4); }, VI_ERROR_PARAMETER4},
-      {"denominator", [](ViSession vi) { return kavrel_routPwrRatio(vi, VI_FALSE, VI_FALSE, 0, 4); }, VI_ERROR_PARAMETER5},
-      {"second input", [](ViSession vi) { return kavrel_routPwrDiff(vi, VI_FALSE, VI_FALSE, 3, -1); }, VI_ERROR_PARAMETER5},
+      {"numerator", [](ViSession vi) { return kavrel_routPwrRatio(vi, VI_FALSE, VI_FALSE, -1, 4); },
+       VI_ERROR_PARAMETER4},
+      {"denominator", [](ViSession vi) { return kavrel_routPwrRatio(vi, VI_FALSE, VI_FALSE, 0, 4); },
+       VI_ERROR_PARAMETER5},
+      {"second input", [](ViSession vi) { return kavrel_routPwrDiff(vi, VI_FALSE, VI_FALSE, 3, -1); },
+       VI_ERROR_PARAMETER5},
       {"counter channel", [](ViSession vi) { return kavrel_routCounter(vi, 2, VI_FALSE); }, VI_ERROR_PARAMETER2},
       {"relative 3", [](ViSession vi) { return kavrel_routRelMeas(vi, VI_FALSE, VI_FALSE, 3); }, VI_ERROR_PARAMETER4},
       {"averaging input", [](ViSession vi) { return kavrel_routAveraging(vi, 4, 0, 1); }, VI_ERROR_PARAMETER2},
@@ -107,11 +107,12 @@ TEST_F(Power, ArgumentErrorsComeBeforeAnyIo) {
       {"count 1001", [](ViSession vi) { return kavrel_routAveraging(vi, 0, 5, 1001); }, VI_ERROR_PARAMETER4},
       {"duty switch", [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, 2, 1.0); },
        VI_ERROR_PARAMETER4},
-      {"duty cycle 0 when on", [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, VI_TRUE, 0.0); },
-       VI_ERROR_PARAMETER5},
+      {"duty cycle 0 when on",
+       [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, VI_TRUE, 0.0); }, VI_ERROR_PARAMETER5},
       {"duty cycle NaN", [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, VI_TRUE, kNaN); },
        VI_ERROR_PARAMETER5},
-      {"duty cycle above 100", [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, VI_TRUE, 100.01); },
+      {"duty cycle above 100",
+       [](ViSession vi) { return kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, VI_TRUE, 100.01); },
        VI_ERROR_PARAMETER5},
       {"limit switch", [](ViSession vi) { return kavrel_routLimCheck(vi, VI_FALSE, VI_FALSE, 2, 0.0, 0.0); },
        VI_ERROR_PARAMETER4},
@@ -121,14 +122,7 @@ TEST_F(Power, ArgumentErrorsComeBeforeAnyIo) {
        VI_ERROR_PARAMETER4},
       {"resolution above", [](ViSession vi) { return kavrel_routCountRes(vi, VI_FALSE, VI_FALSE, 100000000.5); },
        VI_ERROR_PARAMETER4},
-  };
-  open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(c.expected, c.call(vi_));
-    EXPECT_EQ(0u, allCalls());
-  }
+  });
 }
 
 TEST_F(Power, LimitRangeFollowsTheActiveDefinitionWithCrossedCodes) {
@@ -164,40 +158,16 @@ TEST_F(Power, LimitRangeFollowsTheActiveDefinitionWithCrossedCodes) {
 }
 
 TEST_F(Power, VisaFailuresAreReturnedWithoutStatusCheck) {
-  struct Case {
-    const char* name;
-    standin_op op;
-    unsigned nth;
-    Call call;
-    Writes sent;
-  } cases[] = {
-      {"selection", STANDIN_WRITE, 1, [](ViSession vi) { return kavrel_routFormat(vi, VI_FALSE, VI_FALSE, 0); }, {}},
-      {"command", STANDIN_WRITE, 2, [](ViSession vi) { return kavrel_routFormat(vi, VI_FALSE, VI_FALSE, 0); },
-       {kSelect11}},
-      {"averaging", STANDIN_WRITE, 1, [](ViSession vi) { return kavrel_routAveraging(vi, 0, 0, 1); }, {}},
-      {"peak reset", STANDIN_WRITE, 1, [](ViSession vi) { return kavrel_routPeakReset(vi); }, {}},
-      {"definition query", STANDIN_WRITE, 1,
-       [](ViSession vi) { return kavrel_routLimCheck(vi, VI_FALSE, VI_FALSE, VI_TRUE, 0.0, 1.0); }, {}},
-      {"definition read", STANDIN_READ, 1,
-       [](ViSession vi) { return kavrel_routLimCheck(vi, VI_FALSE, VI_FALSE, VI_TRUE, 0.0, 1.0); },
-       {":ROUT:MEAS:DEF?"}},
-      {"limit selection", STANDIN_WRITE, 2,
-       [](ViSession vi) { return kavrel_routLimCheck(vi, VI_FALSE, VI_FALSE, VI_TRUE, 0.0, 1.0); },
-       {":ROUT:MEAS:DEF?"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    open();
-    reply("POW A\n");
-    fail(c.op, c.nth, VI_ERROR_IO);
-    EXPECT_EQ(VI_ERROR_IO, c.call(vi_));
-    EXPECT_EQ(c.sent, writes());
-    EXPECT_EQ(0u, calls(STANDIN_QUERYF));
-    // A fresh instrument for the next case, without the unread reply.
-    kavrel_close(vi_);
-    vi_ = VI_NULL;
-    standin_reset();
-  }
+  const Call format = [](ViSession vi) { return kavrel_routFormat(vi, VI_FALSE, VI_FALSE, 0); };
+  const Call limits = [](ViSession vi) { return kavrel_routLimCheck(vi, VI_FALSE, VI_FALSE, VI_TRUE, 0.0, 1.0); };
+  expectFailures({{"selection", STANDIN_WRITE, 1, format, {}},
+                  {"command", STANDIN_WRITE, 2, format, {kSelect11}},
+                  {"averaging", STANDIN_WRITE, 1, [](ViSession vi) { return kavrel_routAveraging(vi, 0, 0, 1); }, {}},
+                  {"peak reset", STANDIN_WRITE, 1, [](ViSession vi) { return kavrel_routPeakReset(vi); }, {}},
+                  {"definition query", STANDIN_WRITE, 1, limits, {}},
+                  {"definition read", STANDIN_READ, 1, limits, {":ROUT:MEAS:DEF?"}},
+                  {"limit selection", STANDIN_WRITE, 2, limits, {":ROUT:MEAS:DEF?"}}},
+                 "POW A\n");
 }
 
 TEST_F(Power, OneStatusCheckCoversSelectionAndCommand) {
