@@ -55,7 +55,7 @@ TEST_F(App, LoadAndRunWriteWithoutStatusCheck) {
 
 TEST_F(App, ProgramSettersReturnTheWriteStatus) {
   open();
-  std::function<ViStatus(ViSession)> setters[] = {
+  Call setters[] = {
       [](ViSession vi) { return kavrel_appLoad(vi, const_cast<ViString>("X")); },
       [](ViSession vi) { return kavrel_appRun(vi, 1); },
       [](ViSession vi) { return kavrel_appParam(vi, 1, 0.0); },
