@@ -1,6 +1,7 @@
 // Reflection measurement: type, detector, averaging, smoothing, format,
 // electrical delay, phase offset and the medium of the device under test.
 #include <cmath>
+#include <string_view>
 
 #include "driver/core/exact_real.h"
 #include "driver/reflection.h"
@@ -17,6 +18,17 @@ constexpr ViInt32 kMediumWaveguide = 2;
 // Delay limits: seconds for "TIME", metres for "LENG".
 constexpr ViReal64 kMaxDelayTime = 1.0;
 constexpr ViReal64 kMaxDelayLength = 3.0e8;
+
+// Ratio ("RAT") or difference ("DIFF") against operand 1..4.
+ViStatus measureAgainstOperand(ViSession vi, ViBoolean channel, ViBoolean measurement, std::string_view kind,
+                               ViInt32 operand) {
+  if (ViStatus status = Checks()
+                            .flag(channel, VI_ERROR_PARAMETER2)
+                            .flag(measurement, VI_ERROR_PARAMETER3)
+                            .integer(operand, 1, 4, VI_ERROR_PARAMETER4))
+    return status;
+  return sendMeas(vi, channel, measurement, line(":REFL:MEAS:", kind, " ", operand));
+}
 
 }  // namespace
 
@@ -49,21 +61,11 @@ KAVREL_API ViStatus kavrel_reflS11(ViSession vi, ViBoolean channel, ViBoolean me
 }
 
 KAVREL_API ViStatus kavrel_reflRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .integer(operand, 1, 4, VI_ERROR_PARAMETER4))
-    return status;
-  return sendMeas(vi, channel, measurement, line(":REFL:MEAS:RAT ", operand));
+  return measureAgainstOperand(vi, channel, measurement, "RAT", operand);
 }
 
 KAVREL_API ViStatus kavrel_reflDiffer(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .integer(operand, 1, 4, VI_ERROR_PARAMETER4))
-    return status;
-  return sendMeas(vi, channel, measurement, line(":REFL:MEAS:DIFF ", operand));
+  return measureAgainstOperand(vi, channel, measurement, "DIFF", operand);
 }
 
 KAVREL_API ViStatus kavrel_reflDetector(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean lcor,

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/driver_fixture.h"
+#include "tests/support/call_tables.h"
 
 namespace kavrel::test {
 namespace {
@@ -22,6 +22,7 @@ std::vector<float> counting(std::size_t count) {
 }
 
 class ReflData : public DriverTest {};
+class ReflMemories : public CallTableTest {};
 
 TEST_F(ReflData, TraceIsSplitIntoItsTwoSeriesInOnePass) {
   struct Case {
@@ -305,30 +306,24 @@ TEST_F(ReflCalData, FailureMidWayKeepsEarlierOutputs) {
   EXPECT_EQ((Writes{kMax, ":REFL:CAL:DATA:CABL? 1"}), writes());
 }
 
-TEST_F(ReflData, TraceMemories) {
-  struct Case {
-    ViBoolean channel, measurement;
-    ViInt32 operation, memory;
-    ViStatus expected;
-    Writes sent;
-  } cases[] = {
-      {VI_FALSE, VI_FALSE, 0, 1, VI_SUCCESS, checked({":CHAN:ACT 1;:MEAS:ACT 1", ":REFL:MEAS:SAV 1"})},
-      {VI_TRUE, VI_FALSE, 1, 3, VI_SUCCESS, checked({":CHAN:ACT 2;:MEAS:ACT 1", ":REFL:MEAS:MEM 3"})},
-      {VI_FALSE, VI_TRUE, 2, 4, VI_SUCCESS, checked({":CHAN:ACT 1;:MEAS:ACT 2", ":REFL:MEAS:MEM:SETT 4"})},
-      {2, VI_FALSE, 0, 1, VI_ERROR_PARAMETER2, {}},
-      {VI_FALSE, 2, 0, 1, VI_ERROR_PARAMETER3, {}},
-      {VI_FALSE, VI_FALSE, 3, 1, VI_ERROR_PARAMETER4, {}},
-      {VI_FALSE, VI_FALSE, -1, 1, VI_ERROR_PARAMETER4, {}},
-      {VI_FALSE, VI_FALSE, 2, 5, VI_ERROR_PARAMETER5, {}},
-      {VI_FALSE, VI_FALSE, 2, 0, VI_ERROR_PARAMETER5, {}},
-  };
+TEST_F(ReflMemories, OperationAndMemoryNumber) {
   open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.operation << " " << c.memory);
-    mark();
-    EXPECT_EQ(c.expected, kavrel_reflMem(vi_, c.channel, c.measurement, c.operation, c.memory));
-    EXPECT_EQ(c.sent, writes());
-  }
+  expectSent({
+      {"save", [](ViSession vi) { return kavrel_reflMem(vi, VI_FALSE, VI_FALSE, 0, 1); },
+       {":CHAN:ACT 1;:MEAS:ACT 1", ":REFL:MEAS:SAV 1"}},
+      {"memory", [](ViSession vi) { return kavrel_reflMem(vi, VI_TRUE, VI_FALSE, 1, 3); },
+       {":CHAN:ACT 2;:MEAS:ACT 1", ":REFL:MEAS:MEM 3"}},
+      {"memory settings", [](ViSession vi) { return kavrel_reflMem(vi, VI_FALSE, VI_TRUE, 2, 4); },
+       {":CHAN:ACT 1;:MEAS:ACT 2", ":REFL:MEAS:MEM:SETT 4"}},
+  });
+  expectRefused({
+      {"channel", [](ViSession vi) { return kavrel_reflMem(vi, 2, VI_FALSE, 0, 1); }, VI_ERROR_PARAMETER2},
+      {"measurement", [](ViSession vi) { return kavrel_reflMem(vi, VI_FALSE, 2, 0, 1); }, VI_ERROR_PARAMETER3},
+      {"operation 3", [](ViSession vi) { return kavrel_reflMem(vi, VI_FALSE, VI_FALSE, 3, 1); }, VI_ERROR_PARAMETER4},
+      {"operation -1", [](ViSession vi) { return kavrel_reflMem(vi, VI_FALSE, VI_FALSE, -1, 1); }, VI_ERROR_PARAMETER4},
+      {"memory 5", [](ViSession vi) { return kavrel_reflMem(vi, VI_FALSE, VI_FALSE, 2, 5); }, VI_ERROR_PARAMETER5},
+      {"memory 0", [](ViSession vi) { return kavrel_reflMem(vi, VI_FALSE, VI_FALSE, 2, 0); }, VI_ERROR_PARAMETER5},
+  });
 }
 
 }  // namespace

@@ -1,25 +1,19 @@
 // Reflection measurement setup: type, detector, averaging, smoothing, format,
 // delay, phase offset and the medium of the device.
-#include <functional>
 #include <limits>
 
-#include "tests/support/driver_fixture.h"
+#include "tests/support/call_tables.h"
 
 namespace kavrel::test {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-using Call = std::function<ViStatus(ViSession)>;
-
-class Reflection : public DriverTest {};
+class Reflection : public CallTableTest {};
 
 TEST_F(Reflection, TypicalCallsSendTheirLinesAndOneStatusCheck) {
-  struct Case {
-    const char* name;
-    Call call;
-    Writes expected;
-  } cases[] = {
+  open();
+  expectSent({
       {"s11", [](ViSession vi) { return kavrel_reflS11(vi, VI_TRUE, VI_TRUE); }, {":CHAN:ACT 2;:MEAS:ACT 2", ":REFL:MEAS:S11"}},
       {"ratio", [](ViSession vi) { return kavrel_reflRatio(vi, VI_TRUE, VI_FALSE, 3); },
        {":CHAN:ACT 2;:MEAS:ACT 1", ":REFL:MEAS:RAT 3"}},
@@ -50,14 +44,7 @@ TEST_F(Reflection, TypicalCallsSendTheirLinesAndOneStatusCheck) {
        {":REFL:CIMP 75.000000;MED COAX;DCON 2.250000"}},
       {"waveguide", [](ViSession vi) { return kavrel_reflDevChar(vi, 1.0, 2, 1.0, 1000.0, 6.5e9); },
        {":REFL:CIMP 1.000000;MED WAV;WGC 6500000000.000000"}},
-  };
-  open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(VI_SUCCESS, c.call(vi_));
-    EXPECT_EQ(checked(c.expected), writes());
-  }
+  });
 }
 
 // Times of nanoseconds in seconds keep their digits; "%f" would send 0.000000.
@@ -79,11 +66,8 @@ TEST_F(Reflection, DelayKeepsEveryDigitOfSmallTimes) {
 }
 
 TEST_F(Reflection, ArgumentErrorsComeBeforeAnyIo) {
-  struct Case {
-    const char* name;
-    Call call;
-    ViStatus expected;
-  } cases[] = {
+  open();
+  expectRefused({
       {"s11 channel", [](ViSession vi) { return kavrel_reflS11(vi, 2, VI_FALSE); }, VI_ERROR_PARAMETER2},
       {"s11 measurement", [](ViSession vi) { return kavrel_reflS11(vi, VI_FALSE, 0xFFFF); }, VI_ERROR_PARAMETER3},
       {"ratio channel first", [](ViSession vi) { return kavrel_reflRatio(vi, 2, 2, 0); }, VI_ERROR_PARAMETER2},
@@ -116,14 +100,7 @@ TEST_F(Reflection, ArgumentErrorsComeBeforeAnyIo) {
        VI_ERROR_PARAMETER4},
       {"dielectric, though unused", [](ViSession vi) { return kavrel_reflDevChar(vi, 50, 0, 0.5, 0.9, 1e9); },
        VI_ERROR_PARAMETER5},
-  };
-  open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(c.expected, c.call(vi_));
-    EXPECT_EQ(0u, allCalls());
-  }
+  });
 }
 
 TEST_F(Reflection, CutOffFrequencyFollowsTheModel) {

@@ -1,8 +1,7 @@
 // Time domain: transform settings, window, display domain, gate and fence.
-#include <functional>
 #include <limits>
 
-#include "tests/support/driver_fixture.h"
+#include "tests/support/call_tables.h"
 
 namespace kavrel::test {
 namespace {
@@ -10,16 +9,11 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr char kStateQuery[] = ":REFL:TDOM:STAT?";
 
-using Call = std::function<ViStatus(ViSession)>;
-
-class TimeDomain : public DriverTest {};
+class TimeDomain : public CallTableTest {};
 
 TEST_F(TimeDomain, TypicalCallsSendTheirLinesAndOneStatusCheck) {
-  struct Case {
-    const char* name;
-    Call call;
-    Writes expected;
-  } cases[] = {
+  open();
+  expectSent({
       {"on, measurement 1 of channel 2", [](ViSession vi) { return kavrel_reflTimeDomain(vi, VI_TRUE, VI_TRUE); },
        {":CHAN:ACT 2;:MEAS:ACT 1", ":REFL:TDOM ON"}},
       {"off", [](ViSession vi) { return kavrel_reflTimeDomain(vi, VI_FALSE, VI_FALSE); },
@@ -42,22 +36,12 @@ TEST_F(TimeDomain, TypicalCallsSendTheirLinesAndOneStatusCheck) {
        {":CHAN:ACT 1;:MEAS:ACT 1", ":REFL:TDOM:DISP DIST;UNIT METR"}},
       {"feet", [](ViSession vi) { return kavrel_reflDomDisp(vi, VI_TRUE, 2); },
        {":CHAN:ACT 2;:MEAS:ACT 1", ":REFL:TDOM:DISP DIST;UNIT FEET"}},
-  };
-  open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(VI_SUCCESS, c.call(vi_));
-    EXPECT_EQ(checked(c.expected), writes());
-  }
+  });
 }
 
 TEST_F(TimeDomain, ArgumentErrorsComeBeforeAnyIo) {
-  struct Case {
-    const char* name;
-    Call call;
-    ViStatus expected;
-  } cases[] = {
+  open();
+  expectRefused({
       {"time domain channel", [](ViSession vi) { return kavrel_reflTimeDomain(vi, 2, 0); }, VI_ERROR_PARAMETER2},
       {"time domain state", [](ViSession vi) { return kavrel_reflTimeDomain(vi, 0, 2); }, VI_ERROR_PARAMETER3},
       {"transform", [](ViSession vi) { return kavrel_reflTDomFunc(vi, 0, 2, 0); }, VI_ERROR_PARAMETER3},
@@ -74,14 +58,7 @@ TEST_F(TimeDomain, ArgumentErrorsComeBeforeAnyIo) {
       {"display channel", [](ViSession vi) { return kavrel_reflDomDisp(vi, 7, 0); }, VI_ERROR_PARAMETER2},
       {"gate switch", [](ViSession vi) { return kavrel_reflGateNFence(vi, 2, 0, 0, 0, 0, 0, 0); }, VI_ERROR_PARAMETER2},
       {"gate form", [](ViSession vi) { return kavrel_reflGateNFence(vi, 0, 2, 0, 0, 0, 0, 0); }, VI_ERROR_PARAMETER3},
-  };
-  open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(c.expected, c.call(vi_));
-    EXPECT_EQ(0u, allCalls());
-  }
+  });
 }
 
 TEST_F(TimeDomain, GatePositionsFollowTheReportedState) {
