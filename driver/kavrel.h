@@ -231,16 +231,56 @@ KAVREL_API ViStatus kavrel_srcRFOutput(ViSession vi, ViBoolean rfOutput);
 KAVREL_API ViStatus kavrel_sourCal(ViSession vi, ViInt32 calibrationNumber);
 
 /* ---- Channels and active measurement -------------------------------------- */
+/* Set a channel's measurement mode: 0 scalar, 1 power-meter readout, 2 fault location, 3 reflection. */
+KAVREL_API ViStatus kavrel_chanMode(ViSession vi, ViBoolean channel, ViInt32 mode);
+/* Couple the two channels (VI_TRUE) or not. */
+KAVREL_API ViStatus kavrel_chanCoupling(ViSession vi, ViBoolean coupling);
+/* Show both channels (VI_TRUE) or one. */
+KAVREL_API ViStatus kavrel_dualChanDisp(ViSession vi, ViBoolean dualDisplay);
+/* Measurements shown in a channel: 0 one with 1 active, 1 one with 2 active, 2 both with 1 active. */
+KAVREL_API ViStatus kavrel_meas12OnOff(ViSession vi, ViBoolean channel, ViInt32 selection);
+/* Make a channel and measurement active; returns the write status, no status check. */
+KAVREL_API ViStatus kavrel_dispSetActMeas(ViSession vi, ViBoolean channel, ViBoolean measurement);
 
 /* ---- Display ranges and limit lines --------------------------------------- */
+/* Displayed range of the active channel as start/stop (VI_TRUE) or centre/span; limits follow the channel's mode. */
+KAVREL_API ViStatus kavrel_measDispRange(ViSession vi, ViBoolean startStop, ViReal64 startOrCenter, ViReal64 stopOrSpan);
+/* Switch limit checking on with limit line 1..4, or off. */
+KAVREL_API ViStatus kavrel_measLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck, ViInt32 limitLine);
+/* Replace the limit specification by 1..12 segments; types 0 "FLAT", 1 "SLOP", 2 "POIN"; fields are sent in the order 1..7. */
+KAVREL_API ViStatus kavrel_measCreateLimSpec(ViSession vi, const ViReal64 field1[], const ViInt32 segmentType[], const ViReal64 field5[], const ViReal64 field4[], const ViReal64 field2[], const ViReal64 field6[], const ViReal64 field7[], ViInt32 segmentCount);
+/* Display frequency mode of a channel: 0 user offset and scale, 1 user power offset, 2 and 3 the fixed modes 5831 and 5832. */
+KAVREL_API ViStatus kavrel_dispDomScaleOffset(ViSession vi, ViBoolean channel, ViInt32 frequencyMode, ViReal64 frequencyOffset, ViReal64 frequencyScale, ViReal64 powerOffset);
 
 /* ---- Markers --------------------------------------------------------------- */
 
 /* ---- Application programs -------------------------------------------------- */
 
 /* ---- Scalar measurement setup ---------------------------------------------- */
+/* Measure the power at input 0..3 ("A".."D"). */
+KAVREL_API ViStatus kavrel_scalPower(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input);
+/* Measure the ratio of two different inputs 0..3. */
+KAVREL_API ViStatus kavrel_scalRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator, ViInt32 denominator);
+/* Measure the frequency with the counter. */
+KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolean measurement);
+/* Averaging: mode 0 off, 1 on with 1..1000 averages, 2 restart. */
+KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 mode, ViInt32 averages);
+/* Smoothing on or off, aperture 0.01..20.0. */
+KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing, ViReal64 aperture);
+/* Scaling: modes 0..2 auto-scale off, once, continuous; 3 manual with values checked against the reported format. */
+KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode, ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel);
+/* Display format: 0 "LOG", 1 "WATT", 2 "VSWR", 3 "VOLT". */
+KAVREL_API ViStatus kavrel_scalFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format);
 
 /* ---- Scalar memory and path calibration ------------------------------------ */
+/* Run path calibration step 0..9 with calibration index 1..4. */
+KAVREL_API ViStatus kavrel_scalCal(ViSession vi, ViInt32 step, ViInt32 calIndex);
+/* Switch the path calibration on or off. */
+KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal);
+/* Switch the memory operation with trace memory 1..the instrument's maximum on or off. */
+KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean memoryOp, ViInt32 memory);
+/* Memory action on trace memory 1..maximum: 0 save the trace ("SAV"), 1 "MEAS:MEM", 2 "MEAS:MEM:SETT". */
+KAVREL_API ViStatus kavrel_scalMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 action, ViInt32 memory);
 
 /* ---- Inputs and detectors -------------------------------------------------- */
 

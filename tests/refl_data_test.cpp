@@ -310,11 +310,11 @@ TEST_F(ReflMemories, OperationAndMemoryNumber) {
   open();
   expectSent({
       {"save", [](ViSession vi) { return kavrel_reflMem(vi, VI_FALSE, VI_FALSE, 0, 1); },
-       {":CHAN:ACT 1;:MEAS:ACT 1", ":REFL:MEAS:SAV 1"}},
+       checked({":CHAN:ACT 1;:MEAS:ACT 1", ":REFL:MEAS:SAV 1"})},
       {"memory", [](ViSession vi) { return kavrel_reflMem(vi, VI_TRUE, VI_FALSE, 1, 3); },
-       {":CHAN:ACT 2;:MEAS:ACT 1", ":REFL:MEAS:MEM 3"}},
+       checked({":CHAN:ACT 2;:MEAS:ACT 1", ":REFL:MEAS:MEM 3"})},
       {"memory settings", [](ViSession vi) { return kavrel_reflMem(vi, VI_FALSE, VI_TRUE, 2, 4); },
-       {":CHAN:ACT 1;:MEAS:ACT 2", ":REFL:MEAS:MEM:SETT 4"}},
+       checked({":CHAN:ACT 1;:MEAS:ACT 2", ":REFL:MEAS:MEM:SETT 4"})},
   });
   expectRefused({
       {"channel", [](ViSession vi) { return kavrel_reflMem(vi, 2, VI_FALSE, 0, 1); }, VI_ERROR_PARAMETER2},

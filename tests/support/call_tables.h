@@ -1,5 +1,5 @@
-// Table-driven checks of driver calls: each row is one call, its name, and
-// what it must send or the code it must be refused with.
+// Tables of driver calls: each call with the messages it must send, or with
+// the argument error it must return before any VISA call.
 #ifndef KAVREL_TESTS_CALL_TABLES_H
 #define KAVREL_TESTS_CALL_TABLES_H
 
@@ -15,7 +15,7 @@ using Call = std::function<ViStatus(ViSession)>;
 struct SentCase {
   const char* name;
   Call call;
-  Writes lines;  // the lines before the status check
+  Writes expected;  // every message, the status check included
 };
 
 struct RefusedCase {
@@ -26,13 +26,13 @@ struct RefusedCase {
 
 class CallTableTest : public DriverTest {
  protected:
-  // Each call succeeds and writes exactly its lines, then the status check.
+  // Each call succeeds and sends exactly its messages.
   void expectSent(const std::vector<SentCase>& cases) {
     for (const SentCase& c : cases) {
       SCOPED_TRACE(c.name);
       mark();
       EXPECT_EQ(VI_SUCCESS, c.call(vi_));
-      EXPECT_EQ(checked(c.lines), writes());
+      EXPECT_EQ(c.expected, writes());
     }
   }
   // Each call returns its code without any VISA call.
