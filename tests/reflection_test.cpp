@@ -14,7 +14,8 @@ class Reflection : public CallTableTest {};
 TEST_F(Reflection, TypicalCallsSendTheirLinesAndOneStatusCheck) {
   open();
   expectSent({
-      {"s11", [](ViSession vi) { return kavrel_reflS11(vi, VI_TRUE, VI_TRUE); }, checked({":CHAN:ACT 2;:MEAS:ACT 2", ":REFL:MEAS:S11"})},
+      {"s11", [](ViSession vi) { return kavrel_reflS11(vi, VI_TRUE, VI_TRUE); },
+       checked({":CHAN:ACT 2;:MEAS:ACT 2", ":REFL:MEAS:S11"})},
       {"ratio", [](ViSession vi) { return kavrel_reflRatio(vi, VI_TRUE, VI_FALSE, 3); },
        checked({":CHAN:ACT 2;:MEAS:ACT 1", ":REFL:MEAS:RAT 3"})},
       {"difference", [](ViSession vi) { return kavrel_reflDiffer(vi, VI_FALSE, VI_TRUE, 4); },
@@ -22,7 +23,8 @@ TEST_F(Reflection, TypicalCallsSendTheirLinesAndOneStatusCheck) {
       {"detector", [](ViSession vi) { return kavrel_reflDetector(vi, VI_FALSE, VI_FALSE, VI_TRUE, VI_FALSE); },
        checked({":CHAN:ACT 1;:MEAS:ACT 1", ":REFL:DET:LCOR ON;TCON OFF"})},
       {"averaging off", [](ViSession vi) { return kavrel_reflAveraging(vi, 0, 1000); }, checked({":REFL:AVER OFF"})},
-      {"averaging on", [](ViSession vi) { return kavrel_reflAveraging(vi, 1, 16); }, checked({":REFL:AVER ON;AVER:NUMB 16"})},
+      {"averaging on", [](ViSession vi) { return kavrel_reflAveraging(vi, 1, 16); },
+       checked({":REFL:AVER ON;AVER:NUMB 16"})},
       {"averaging restart", [](ViSession vi) { return kavrel_reflAveraging(vi, 2, 1); }, checked({":REFL:AVER:REST"})},
       {"smoothing on", [](ViSession vi) { return kavrel_reflSmooth(vi, VI_FALSE, VI_FALSE, VI_TRUE, 2.5); },
        checked({":CHAN:ACT 1;:MEAS:ACT 1", ":MEAS:SMO ON;SMO:APER 2.50"})},

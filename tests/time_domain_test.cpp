@@ -22,11 +22,13 @@ TEST_F(TimeDomain, TypicalCallsSendTheirLinesAndOneStatusCheck) {
        checked({":CHAN:ACT 2;:MEAS:ACT 1", ":REFL:TDOM:TRAN LOW;RESP STEP"})},
       {"band pass impulse", [](ViSession vi) { return kavrel_reflTDomFunc(vi, VI_FALSE, VI_TRUE, VI_TRUE); },
        checked({":CHAN:ACT 1;:MEAS:ACT 1", ":REFL:TDOM:TRAN BAND;RESP IMP"})},
-      {"extrapolation, one decimal", [](ViSession vi) { return kavrel_reflDCextrapol(vi, VI_FALSE, VI_TRUE, 2, 12.34); },
+      {"extrapolation, one decimal",
+       [](ViSession vi) { return kavrel_reflDCextrapol(vi, VI_FALSE, VI_TRUE, 2, 12.34); },
        checked({":CHAN:ACT 1;:MEAS:ACT 2", ":REFL:TDOM:EMOD MAN;RCO 12.3"})},
       {"extrapolation auto", [](ViSession vi) { return kavrel_reflDCextrapol(vi, VI_TRUE, VI_TRUE, 0, 1000.0); },
        checked({":CHAN:ACT 2;:MEAS:ACT 2", ":REFL:TDOM:EMOD AUTO;RCO 1000.0"})},
-      {"window sends the user number too", [](ViSession vi) { return kavrel_reflWindowing(vi, VI_FALSE, VI_FALSE, 0, 13); },
+      {"window sends the user number too",
+       [](ViSession vi) { return kavrel_reflWindowing(vi, VI_FALSE, VI_FALSE, 0, 13); },
        checked({":CHAN:ACT 1;:MEAS:ACT 1", ":REFL:TDOM:WIND:SHAP MIN;USER 13"})},
       {"user window", [](ViSession vi) { return kavrel_reflWindowing(vi, VI_TRUE, VI_FALSE, 3, 0); },
        checked({":CHAN:ACT 2;:MEAS:ACT 1", ":REFL:TDOM:WIND:SHAP USER;USER 0"})},
@@ -115,7 +117,8 @@ TEST_F(TimeDomain, GateCommandCarriesEverySetting) {
   reply("0\n");
   EXPECT_EQ(VI_SUCCESS, kavrel_reflGateNFence(vi_, VI_FALSE, VI_TRUE, -1.5, 20.0, VI_FALSE, VI_TRUE, 3));
   EXPECT_EQ(checked({kStateQuery,
-                     ":REFL:TDOM:GAT:STAT OFF;:REFL:TDOM:GAT:STAR -1.500000;STOP 20.000000;TYPE FENC;COUP ON;SHAP MAX"}),
+                     ":REFL:TDOM:GAT:STAT OFF;:REFL:TDOM:GAT:STAR -1.500000;STOP 20.000000;TYPE FENC;COUP ON;"
+                     "SHAP MAX"}),
             writes());
 }
 
