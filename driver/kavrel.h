@@ -405,12 +405,54 @@ KAVREL_API ViStatus kavrel_routData(ViSession vi, ViInt32 readingKind, ViPReal64
 KAVREL_API ViStatus kavrel_readMax(ViSession vi, ViInt32 storeKind, ViPInt32 count);
 
 /* ---- Reflection measurement setup ------------------------------------------ */
+/* Measure S11 in the chosen channel and measurement. */
+KAVREL_API ViStatus kavrel_reflS11(ViSession vi, ViBoolean channel, ViBoolean measurement);
+/* Measure the ratio to operand 1..4. */
+KAVREL_API ViStatus kavrel_reflRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand);
+/* Measure the difference to operand 1..4. */
+KAVREL_API ViStatus kavrel_reflDiffer(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand);
+/* Detector switches LCOR and TCON. */
+KAVREL_API ViStatus kavrel_reflDetector(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean lcor, ViBoolean tcon);
+/* Averaging of the active measurement: 0 off, 1 on with 1..1000 averages (checked in every mode), 2 restart. */
+KAVREL_API ViStatus kavrel_reflAveraging(ViSession vi, ViInt32 mode, ViInt32 numberOfAverages);
+/* Smoothing on or off; aperture 0.01..20.0 (checked also when off). */
+KAVREL_API ViStatus kavrel_reflSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing, ViReal64 aperture);
+/* Display format 0..11: LOG, LIN, PHAS, VSWR, RE, IM, IMP, PLIN, PLOG, REIM, SMIT, INVS. */
+KAVREL_API ViStatus kavrel_reflFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 displayFormat);
+/* Electrical delay: unit VI_FALSE seconds (-1..1), VI_TRUE metres (-3e8..3e8). */
+KAVREL_API ViStatus kavrel_reflElDelay(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean delayUnit, ViReal64 delay);
+/* Phase offset, -360..360 degrees. */
+KAVREL_API ViStatus kavrel_reflPhaseOffset(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 phaseOffset);
+/* Medium of the device: impedance, then medium 0 (relative velocity), 1 (dielectric constant) or 2 (waveguide cut-off, 1e7..model maximum); all values checked. */
+KAVREL_API ViStatus kavrel_reflDevChar(ViSession vi, ViReal64 impedance, ViInt32 medium, ViReal64 relativeVelocity, ViReal64 dielectricConstant, ViReal64 cutoffFrequency);
 
 /* ---- Time domain, gating and windowing ------------------------------------- */
+/* Time domain on or off, through measurement 1 of the channel. */
+KAVREL_API ViStatus kavrel_reflTimeDomain(ViSession vi, ViBoolean channel, ViBoolean timeDomain);
+/* Transform (VI_FALSE low pass, VI_TRUE band pass) and response (VI_FALSE step, VI_TRUE impulse). */
+KAVREL_API ViStatus kavrel_reflTDomFunc(ViSession vi, ViBoolean channel, ViBoolean transform, ViBoolean response);
+/* DC extrapolation mode 0 AUTO, 1 MATC, 2 MAN and its value 0..1000 (one decimal). */
+KAVREL_API ViStatus kavrel_reflDCextrapol(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 extrapolationMode, ViReal64 rcoValue);
+/* Window shape 0 MIN, 1 NORM, 2 WIDE, 3 USER, and user window 0..13 (sent with every shape). */
+KAVREL_API ViStatus kavrel_reflWindowing(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 windowShape, ViInt32 userWindow);
+/* Display domain 0 time, 1 distance in metres, 2 distance in feet. */
+KAVREL_API ViStatus kavrel_reflDomDisp(ViSession vi, ViBoolean channel, ViInt32 displayDomain);
+/* Gate or fence of the active measurement; positions held to +-1 (time domain on) or +-3e8 (off), as the instrument reports. */
+KAVREL_API ViStatus kavrel_reflGateNFence(ViSession vi, ViBoolean gate, ViBoolean positionForm, ViReal64 centerStart, ViReal64 spanStop, ViBoolean gateOrFence, ViBoolean coupling, ViInt32 gateShape);
 
 /* ---- Reflection display and scaling ---------------------------------------- */
+/* X-axis window of the channel (centre/span or start/stop), held to the limits of the axis shown now. */
+KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoolean positionForm, ViReal64 centerStart, ViReal64 spanStop);
+/* Y-axis: automatic scaling, or scale per division, reference position 0..10 (always checked) and level (finite). */
+KAVREL_API ViStatus kavrel_reflScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean autoScale, ViReal64 scalePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel);
 
 /* ---- Reflection data and memory -------------------------------------------- */
+/* Current trace: number of points and the two values of each point; each output may be VI_NULL, arrays hold the number of points. */
+KAVREL_API ViStatus kavrel_reflReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 firstValues[], ViReal64 secondValues[]);
+/* Description of calibration store 1..number of stores; every output may be VI_NULL; dateTime holds 72 characters, title 513. */
+KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32 numberOfStores, ViPInt32 cable, ViPInt32 connector, ViChar dateTime[], ViPInt32 connectorSex, ViChar title[], ViPInt32 calibrationType);
+/* Trace memory operation 0 SAV, 1 MEM, 2 MEM:SETT on memory 1..4. */
+KAVREL_API ViStatus kavrel_reflMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operation, ViInt32 memory);
 
 /* ---- Calibration procedure ------------------------------------------------- */
 
