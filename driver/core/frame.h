@@ -72,7 +72,7 @@ class Checks {
     return rule(!kavrel_invalidViStringRange(value, maxLength), code);
   }
   template <std::size_t N>
-  Checks& index(ViInt32 value, const Keywords<N>& table, ViStatus code) {
+  Checks& index(ViInt32 value, const Keywords<N>& /*table*/, ViStatus code) {
     return integer(value, 0, static_cast<ViInt32>(N) - 1, code);
   }
   Checks& present(const void* pointer, ViStatus code) { return rule(pointer != nullptr, code); }
