@@ -62,8 +62,7 @@ KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt
   if (ViStatus status = queryInteger(vi, ":REFL:CAL:DATA:MAX?", stores); status < VI_SUCCESS) return status;
   if (ViStatus status = Checks().integer(storeNumber, 1, stores, VI_ERROR_PARAMETER3)) return status;
   if (operation == kRestore) return send(vi, line(":REFL:CAL:REST ", storeNumber));
-  if (ViStatus status =
-          Checks().text(title, kTitleMax, VI_ERROR_PARAMETER4).rule(quotable(title), VI_ERROR_PARAMETER4))
+  if (ViStatus status = Checks().text(title, kTitleMax, VI_ERROR_PARAMETER4).rule(quotable(title), VI_ERROR_PARAMETER4))
     return status;
   return send(vi, line(":REFL:CAL:PROC ", storeNumber, ",\"", title, "\""));
 }

@@ -79,18 +79,17 @@ KAVREL_API ViStatus kavrel_reflConfCoaxial(ViSession vi, ViInt32 connectorSex, V
                             .real(slidingLoadBfr, 0.0, kMaxKitValue, VI_ERROR_INSTR_PARAMETER11))
     return status;
   if (ViStatus status = writeKitSex(vi, connectorSex); status < VI_SUCCESS) return status;
-  return send(vi, line(":REFL:CAL:KIT:SHOR:OLEN ", real(shortOffsetLength),                          //
-                       ";:REFL:CAL:KIT:OPEN:OLEN ", real(openOffsetLength),                          //
-                       ";FCO ", sci(openCoefficient0), ",", sci(openCoefficient1), ",",              //
-                       sci(openCoefficient2), ",", sci(openCoefficient3),                            //
+  return send(vi, line(":REFL:CAL:KIT:SHOR:OLEN ", real(shortOffsetLength),                                   //
+                       ";:REFL:CAL:KIT:OPEN:OLEN ", real(openOffsetLength),                                   //
+                       ";FCO ", sci(openCoefficient0), ",", sci(openCoefficient1), ",",                       //
+                       sci(openCoefficient2), ",", sci(openCoefficient3),                                     //
                        ";:REFL:CAL:KIT:FIX:OLEN ", real(fixedLoadOffsetLength), ";BFR ", real(fixedLoadBfr),  //
                        ";:REFL:CAL:KIT:SLID:BFR ", real(slidingLoadBfr)));
 }
 
 KAVREL_API ViStatus kavrel_reflConfWaveguide(ViSession vi, ViReal64 cutoffFrequency, ViReal64 shortOffsetLength,
                                              ViReal64 loadOffsetLength, ViBoolean offsetShort,
-                                             ViReal64 offsetShortLength, ViReal64 minFrequency,
-                                             ViReal64 maxFrequency) {
+                                             ViReal64 offsetShortLength, ViReal64 minFrequency, ViReal64 maxFrequency) {
   // The offset short's frequency range is the instrument's to judge: no
   // relation between minimum and maximum is checked.
   if (ViStatus status = Checks()
@@ -102,8 +101,8 @@ KAVREL_API ViStatus kavrel_reflConfWaveguide(ViSession vi, ViReal64 cutoffFreque
                             .real(minFrequency, 0.0, kMaxKitValue, VI_ERROR_PARAMETER7)
                             .real(maxFrequency, 0.0, kMaxKitValue, VI_ERROR_PARAMETER8))
     return status;
-  return send(vi, line(":REFL:CAL:KIT:WGC ", sci(cutoffFrequency), ";SHOR:OLEN ", real(shortOffsetLength),  //
-                       ";:REFL:CAL:KIT:LOAD:OLEN ", real(loadOffsetLength),                                 //
+  return send(vi, line(":REFL:CAL:KIT:WGC ", sci(cutoffFrequency), ";SHOR:OLEN ", real(shortOffsetLength),            //
+                       ";:REFL:CAL:KIT:LOAD:OLEN ", real(loadOffsetLength),                                           //
                        ";:REFL:CAL:KIT:", keyword(kWaveguideShorts, offsetShort), ":OLEN ", real(offsetShortLength),  //
                        ";MINF ", sci(minFrequency), ";MAXF ", sci(maxFrequency)));
 }

@@ -54,9 +54,8 @@ ViStatus fileToStore(ViSession vi, const std::string& prefix, ViConstString file
 // Store number and file name checked (the maximum already known), then the copy.
 ViStatus transferStore(ViSession vi, bool toFile, ViInt32 store, ViInt32 maxStore, ViConstString fileName,
                        const StoreCommands& commands) {
-  if (ViStatus status = Checks()
-                            .integer(store, 1, maxStore, VI_ERROR_PARAMETER3)
-                            .text(fileName, kFileNameMax, VI_ERROR_PARAMETER4))
+  if (ViStatus status =
+          Checks().integer(store, 1, maxStore, VI_ERROR_PARAMETER3).text(fileName, kFileNameMax, VI_ERROR_PARAMETER4))
     return status;
   if (toFile) return storeToFile(vi, line(commands.read, store), fileName);
   return fileToStore(vi, line(commands.load, store, ","), fileName);
@@ -88,8 +87,7 @@ KAVREL_API ViStatus kavrel_inpTranSen(ViSession vi, ViBoolean direction, ViInt32
 }
 
 KAVREL_API ViStatus kavrel_flocTranCal(ViSession vi, ViBoolean direction, ViString fileName) {
-  if (ViStatus status =
-          Checks().flag(direction, VI_ERROR_PARAMETER2).text(fileName, kFileNameMax, VI_ERROR_PARAMETER3))
+  if (ViStatus status = Checks().flag(direction, VI_ERROR_PARAMETER2).text(fileName, kFileNameMax, VI_ERROR_PARAMETER3))
     return status;
   if (direction == VI_TRUE) return storeToFile(vi, ":FLOC:CAL:STOR?", fileName);
   return fileToStore(vi, ":FLOC:CAL:STOR ", fileName);

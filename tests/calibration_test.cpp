@@ -7,15 +7,7 @@
 namespace kavrel::test {
 namespace {
 
-class Calibration : public CallCaseTest {
- protected:
-  void SetUp() override {
-    CallCaseTest::SetUp();
-    open();
-  }
-};
-
-ViString text(const std::string& s) { return const_cast<ViString>(s.c_str()); }
+class Calibration : public CallCaseTest {};
 
 const std::string kTitle20 = "Port 1 cal, 3.5 mm #";
 const std::string kTitle21 = kTitle20 + "2";
@@ -26,7 +18,8 @@ TEST_F(Calibration, CommandLines) {
        VI_SUCCESS, checked({":REFL:CAL:KIT:MAX?", ":REFL:CAL:KIT 2;:REFL:CAL:TYPE CSOF;SEX MALE"})},
       {"second coaxial type, female", {"3\n"}, [](ViSession vi) { return kavrel_reflConfigCal(vi, 1, 1, VI_FALSE); },
        VI_SUCCESS, checked({":REFL:CAL:KIT:MAX?", ":REFL:CAL:KIT 1;:REFL:CAL:TYPE CSOS;SEX FEM"})},
-      {"waveguide type, last kit, no sex", {"3\n"}, [](ViSession vi) { return kavrel_reflConfigCal(vi, 3, 2, VI_TRUE); },
+      {"waveguide type, last kit, no sex", {"3\n"},
+       [](ViSession vi) { return kavrel_reflConfigCal(vi, 3, 2, VI_TRUE); },
        VI_SUCCESS, checked({":REFL:CAL:KIT:MAX?", ":REFL:CAL:KIT 3;:REFL:CAL:TYPE WSOL"})},
       {"type WS12", {"3\n"}, [](ViSession vi) { return kavrel_reflConfigCal(vi, 1, 3, VI_FALSE); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:MAX?", ":REFL:CAL:KIT 1;:REFL:CAL:TYPE WS12"})},
@@ -49,9 +42,10 @@ TEST_F(Calibration, CommandLines) {
       {"zero asks nothing, ignores store and title", {},
        [](ViSession vi) { return kavrel_reflPerformCal(vi, 0, -5, VI_NULL); }, VI_SUCCESS, checked({":REFL:ZERO"})},
       {"process with a 20-character title", {"4\n"},
-       [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 4, text(kTitle20)); }, VI_SUCCESS,
+       [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 4, viString(kTitle20)); }, VI_SUCCESS,
        checked({":REFL:CAL:DATA:MAX?", ":REFL:CAL:PROC 4,\"" + kTitle20 + "\""})},
-      {"process with an empty title", {"4\n"}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 1, text("")); },
+      {"process with an empty title", {"4\n"},
+       [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 1, viString("")); },
        VI_SUCCESS, checked({":REFL:CAL:DATA:MAX?", ":REFL:CAL:PROC 1,\"\""})},
       {"restore ignores the title", {"4\n"}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 2, 4, VI_NULL); },
        VI_SUCCESS, checked({":REFL:CAL:DATA:MAX?", ":REFL:CAL:REST 4"})},
@@ -89,24 +83,25 @@ TEST_F(Calibration, ArgumentErrorsSendNoCommand) {
        VI_ERROR_PARAMETER4, {}},
       {"sliding position 0", {}, [](ViSession vi) { return kavrel_reflCalMeas(vi, 4, VI_FALSE, 0); },
        VI_ERROR_PARAMETER4, {}},
-      {"operation 3", {}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 3, 1, text("t")); },
+      {"operation 3", {}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 3, 1, viString("t")); },
        VI_ERROR_PARAMETER2, {}},
-      {"operation -1", {}, [](ViSession vi) { return kavrel_reflPerformCal(vi, -1, 1, text("t")); },
+      {"operation -1", {}, [](ViSession vi) { return kavrel_reflPerformCal(vi, -1, 1, viString("t")); },
        VI_ERROR_PARAMETER2, {}},
       {"process into store above the maximum", {"4\n"},
-       [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 5, text("t")); }, VI_ERROR_PARAMETER3, storeQuery},
+       [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 5, viString("t")); }, VI_ERROR_PARAMETER3, storeQuery},
       {"restore store 0", {"4\n"}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 2, 0, VI_NULL); },
        VI_ERROR_PARAMETER3, storeQuery},
       {"store checked before title", {"4\n"}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 9, VI_NULL); },
        VI_ERROR_PARAMETER3, storeQuery},
       {"process without title", {"4\n"}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 1, VI_NULL); },
        VI_ERROR_PARAMETER4, storeQuery},
-      {"21-character title", {"4\n"}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 1, text(kTitle21)); },
+      {"21-character title", {"4\n"}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 1, viString(kTitle21)); },
        VI_ERROR_PARAMETER4, storeQuery},
       {"title that would close its quotes", {"4\n"},
-       [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 1, text("a\";*RST")); }, VI_ERROR_PARAMETER4,
+       [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 1, viString("a\";*RST")); }, VI_ERROR_PARAMETER4,
        storeQuery},
-      {"title with a line feed", {"4\n"}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 1, text("a\n*RST")); },
+      {"title with a line feed", {"4\n"},
+       [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 1, viString("a\n*RST")); },
        VI_ERROR_PARAMETER4, storeQuery},
       {"store maximum not a number", {"\n"}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 2, 1, VI_NULL); },
        VI_ERROR_INSTR_INTERPRETING_RESPONSE, storeQuery},

@@ -10,15 +10,7 @@ namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-class Kit : public CallCaseTest {
- protected:
-  void SetUp() override {
-    CallCaseTest::SetUp();
-    open();
-  }
-};
-
-ViString text(const std::string& s) { return const_cast<ViString>(s.c_str()); }
+class Kit : public CallCaseTest {};
 
 const std::string kName20 = "SMA kit 3.5mm s/n 01";
 
@@ -59,29 +51,32 @@ TEST_F(Kit, Definitions) {
   run({
       {"select the last kit", {"2\n"}, [](ViSession vi) { return kavrel_reflSelectKit(vi, 2); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:MAX?", ":REFL:CAL:KIT 2"})},
-      {"connector and identity", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 0, text("K1")); }, VI_SUCCESS,
+      {"connector and identity", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 0, viString("K1")); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:CONN C35;IDEN \"K1\""})},
-      {"20-character identity", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 4, text(kName20)); }, VI_SUCCESS,
+      {"20-character identity", {},
+       [](ViSession vi) { return kavrel_reflConfKit(vi, 4, viString(kName20)); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:CONN USER;IDEN \"" + kName20 + "\""})},
-      {"empty identity", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 3, text("")); }, VI_SUCCESS,
+      {"empty identity", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 3, viString("")); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:CONN WG;IDEN \"\""})},
-      {"N connector", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 1, text("n")); }, VI_SUCCESS,
+      {"N connector", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 1, viString("n")); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:CONN CN;IDEN \"n\""})},
-      {"7 mm", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 2, text("7")); }, VI_SUCCESS,
+      {"7 mm", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 2, viString("7")); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:CONN C7;IDEN \"7\""})},
-      {"neutral serial number: one command", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, 0, text("SN1")); },
+      {"neutral serial number: one command", {},
+       [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, 0, viString("SN1")); },
        VI_SUCCESS, checked({":REFL:CAL:KIT:SHOR \"SN1\""})},
-      {"female: sex command first", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 6, 2, text("L-7")); },
+      {"female: sex command first", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 6, 2, viString("L-7")); },
        VI_SUCCESS, checked({":REFL:CAL:KIT:SEX FEM", ":REFL:CAL:KIT:LOAD \"L-7\""})},
-      {"male", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 4, 1, text(kName20)); }, VI_SUCCESS,
+      {"male", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 4, 1, viString(kName20)); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:SEX MALE", ":REFL:CAL:KIT:OFF1 \"" + kName20 + "\""})},
-      {"open", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 1, 0, text("o")); }, VI_SUCCESS,
+      {"open", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 1, 0, viString("o")); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:OPEN \"o\""})},
-      {"fixed", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 2, 0, text("f")); }, VI_SUCCESS,
+      {"fixed", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 2, 0, viString("f")); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:FIX \"f\""})},
-      {"sliding", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 3, 0, text("s")); }, VI_SUCCESS,
+      {"sliding", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 3, 0, viString("s")); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:SLID \"s\""})},
-      {"second offset short", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 5, 0, text("2")); }, VI_SUCCESS,
+      {"second offset short", {},
+       [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 5, 0, viString("2")); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:OFF2 \"2\""})},
       {"coaxial, neutral, every bound", {}, [](ViSession vi) { return Coaxial().call(vi); }, VI_SUCCESS,
        checked({kCoaxialLine})},
@@ -108,23 +103,28 @@ TEST_F(Kit, TextAndSelectionErrors) {
        kitQuery},
       {"maximum not a number comes first", {"none\n"}, [](ViSession vi) { return kavrel_reflSelectKit(vi, 0); },
        VI_ERROR_INSTR_INTERPRETING_RESPONSE, kitQuery},
-      {"connector 5", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 5, text("K")); }, VI_ERROR_PARAMETER2, {}},
-      {"connector -1", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, -1, text("K")); }, VI_ERROR_PARAMETER2, {}},
-      {"21-character identity", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 0, text(kName20 + "x")); },
+      {"connector 5", {},
+       [](ViSession vi) { return kavrel_reflConfKit(vi, 5, viString("K")); }, VI_ERROR_PARAMETER2, {}},
+      {"connector -1", {},
+       [](ViSession vi) { return kavrel_reflConfKit(vi, -1, viString("K")); }, VI_ERROR_PARAMETER2, {}},
+      {"21-character identity", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 0, viString(kName20 + "x")); },
        VI_ERROR_PARAMETER3, {}},
       {"null identity", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 0, VI_NULL); }, VI_ERROR_PARAMETER3, {}},
-      {"identity closing its quotes", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 0, text("K\";*RST")); },
+      {"identity closing its quotes", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 0, viString("K\";*RST")); },
        VI_ERROR_PARAMETER3, {}},
-      {"standard 7", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 7, 1, text("s")); }, VI_ERROR_PARAMETER2,
-       {}},
-      {"sex 3", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, 3, text("s")); }, VI_ERROR_PARAMETER3, {}},
-      {"sex -1", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, -1, text("s")); }, VI_ERROR_PARAMETER3, {}},
-      {"null serial number, no sex command either", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, 2, VI_NULL); },
-       VI_ERROR_PARAMETER4, {}},
-      {"21-character serial number", {}, [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, 1, text(kName20 + "x")); },
+      {"standard 7", {},
+       [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 7, 1, viString("s")); }, VI_ERROR_PARAMETER2, {}},
+      {"sex 3", {},
+       [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, 3, viString("s")); }, VI_ERROR_PARAMETER3, {}},
+      {"sex -1", {},
+       [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, -1, viString("s")); }, VI_ERROR_PARAMETER3, {}},
+      {"null serial number, no sex command either", {},
+       [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, 2, VI_NULL); }, VI_ERROR_PARAMETER4, {}},
+      {"21-character serial number", {},
+       [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, 1, viString(kName20 + "x")); },
        VI_ERROR_PARAMETER4, {}},
       {"serial number with a carriage return", {},
-       [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, 1, text("a\rb")); }, VI_ERROR_PARAMETER4, {}},
+       [](ViSession vi) { return kavrel_reflSetSerNumb(vi, 0, 1, viString("a\rb")); }, VI_ERROR_PARAMETER4, {}},
   });
 }
 
@@ -195,7 +195,7 @@ TEST_F(Kit, WaveguideRanges) {
 TEST_F(Kit, SexCommandSharesTheStatusCheck) {
   // The sex command fails to go out: nothing more is sent.
   fail(STANDIN_WRITE, 1, VI_ERROR_IO);
-  EXPECT_EQ(VI_ERROR_IO, kavrel_reflSetSerNumb(vi_, 0, 1, text("s")));
+  EXPECT_EQ(VI_ERROR_IO, kavrel_reflSetSerNumb(vi_, 0, 1, viString("s")));
   EXPECT_EQ(1u, calls(STANDIN_WRITE));
   EXPECT_EQ(0u, calls(STANDIN_QUERYF));
 
@@ -210,7 +210,7 @@ TEST_F(Kit, SexCommandSharesTheStatusCheck) {
   mark();
   esr(0x20);
   esr(0x20);
-  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_reflSetSerNumb(vi_, 3, 2, text("s")));
+  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_reflSetSerNumb(vi_, 3, 2, viString("s")));
   EXPECT_EQ(checked({":REFL:CAL:KIT:SEX FEM", ":REFL:CAL:KIT:SLID \"s\""}), writes());
 }
 

@@ -33,8 +33,6 @@ void writeFile(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-ViString text(const std::string& s) { return const_cast<ViString>(s.c_str()); }
-
 class Transfer : public CallCaseTest {
  protected:
   void SetUp() override {
@@ -42,7 +40,6 @@ class Transfer : public CallCaseTest {
     std::string pattern = (fs::temp_directory_path() / "kavrel-transfer-XXXXXX").string();
     ASSERT_NE(nullptr, mkdtemp(pattern.data()));
     dir_ = pattern;
-    open();
   }
   void TearDown() override {
     std::error_code ignored;
@@ -74,7 +71,7 @@ TEST_F(Transfer, ReplyStreamsIntoTheFileInChunks) {
     const std::string data = storeBytes(c.size);
     reply(data);
     ViInt32 count = -1;
-    EXPECT_EQ(VI_SUCCESS, kavrel_readToFileBin(vi_, text(path("store.bin")), &count));
+    EXPECT_EQ(VI_SUCCESS, kavrel_readToFileBin(vi_, viString(path("store.bin")), &count));
     EXPECT_EQ(static_cast<ViInt32>(c.size), count);
     EXPECT_EQ(c.reads, calls(STANDIN_READ));
     EXPECT_TRUE(readFile(path("store.bin")) == data);
@@ -86,7 +83,7 @@ TEST_F(Transfer, ExactChunkReadsOnceMoreAndTimesOut) {
   const std::string data = storeBytes(100000);
   reply(data);
   ViInt32 count = -1;
-  EXPECT_EQ(VI_ERROR_TMO, kavrel_readToFileBin(vi_, text(path("store.bin")), &count));
+  EXPECT_EQ(VI_ERROR_TMO, kavrel_readToFileBin(vi_, viString(path("store.bin")), &count));
   EXPECT_EQ(2u, calls(STANDIN_READ));
   EXPECT_EQ(0, count);
   EXPECT_TRUE(readFile(path("store.bin")) == data);  // complete and closed
@@ -95,7 +92,7 @@ TEST_F(Transfer, ExactChunkReadsOnceMoreAndTimesOut) {
 TEST_F(Transfer, ReplyReplacesAnExistingFile) {
   writeFile(path("store.bin"), std::string(5000, 'x'));
   reply("#13abc\n");
-  EXPECT_EQ(VI_SUCCESS, kavrel_readToFileBin(vi_, text(path("store.bin")), VI_NULL));
+  EXPECT_EQ(VI_SUCCESS, kavrel_readToFileBin(vi_, viString(path("store.bin")), VI_NULL));
   EXPECT_EQ("#13abc\n", readFile(path("store.bin")));
 }
 
@@ -104,7 +101,7 @@ TEST_F(Transfer, FailedReadKeepsTheChunksWritten) {
   reply(data);
   fail(STANDIN_READ, 2, VI_ERROR_IO);
   ViInt32 count = -1;
-  EXPECT_EQ(VI_ERROR_IO, kavrel_readToFileBin(vi_, text(path("store.bin")), &count));
+  EXPECT_EQ(VI_ERROR_IO, kavrel_readToFileBin(vi_, viString(path("store.bin")), &count));
   EXPECT_EQ(0, count);
   EXPECT_TRUE(readFile(path("store.bin")) == data.substr(0, 100000));
 }
@@ -126,7 +123,7 @@ TEST_F(Transfer, HostFileFailuresAreReported) {
     reopen();  // forget replies a failed transfer left unread
     reply(storeBytes(c.size));
     ViInt32 count = 5;
-    EXPECT_EQ(c.expected, kavrel_readToFileBin(vi_, text(c.target), &count));
+    EXPECT_EQ(c.expected, kavrel_readToFileBin(vi_, viString(c.target), &count));
     EXPECT_EQ(0, count);
     EXPECT_EQ(c.reads, calls(STANDIN_READ));
   }
@@ -149,7 +146,7 @@ TEST_F(Transfer, FileGoesOutBehindThePrefixAsOneMessage) {
     writeFile(path("load.bin"), c.contents);
     mark();
     ViInt32 count = -1;
-    EXPECT_EQ(VI_SUCCESS, kavrel_writeFromFile(vi_, c.prefix.c_str(), text(path("load.bin")), &count));
+    EXPECT_EQ(VI_SUCCESS, kavrel_writeFromFile(vi_, c.prefix.c_str(), viString(path("load.bin")), &count));
     const Writes sent = writes();
     ASSERT_EQ(1u, sent.size());
     EXPECT_TRUE(sent[0] == c.prefix + c.contents);
@@ -175,7 +172,7 @@ TEST_F(Transfer, FileThatCannotBeReadWholeSendsNothing) {
     SCOPED_TRACE(c.source);
     mark();
     ViInt32 count = 5;
-    EXPECT_EQ(c.expected, kavrel_writeFromFile(vi_, ":P ", text(c.source), &count));
+    EXPECT_EQ(c.expected, kavrel_writeFromFile(vi_, ":P ", viString(c.source), &count));
     EXPECT_EQ(0, count);
     EXPECT_EQ(0u, allCalls());
   }
@@ -185,7 +182,7 @@ TEST_F(Transfer, FailedWriteLeavesTheCountAtZero) {
   writeFile(path("load.bin"), "abc");
   fail(STANDIN_WRITE, 1, VI_ERROR_IO);
   ViInt32 count = 5;
-  EXPECT_EQ(VI_ERROR_IO, kavrel_writeFromFile(vi_, ":P ", text(path("load.bin")), &count));
+  EXPECT_EQ(VI_ERROR_IO, kavrel_writeFromFile(vi_, ":P ", viString(path("load.bin")), &count));
   EXPECT_EQ(0, count);
 }
 
@@ -202,14 +199,16 @@ struct StoreCase {
 TEST_F(Transfer, CommandsOfEveryStore) {
   const std::string data = std::string("#18\x01\x00\n\xff", 7) + "xyz\n";
   const StoreCase cases[] = {
-      {"scalar memory read", true, "5\n", [](ViSession vi, ViString f) { return kavrel_scalTranData(vi, VI_TRUE, 5, f); },
+      {"scalar memory read", true, "5\n",
+       [](ViSession vi, ViString f) { return kavrel_scalTranData(vi, VI_TRUE, 5, f); },
        {":SCAL:MEM:MAX?", ":SCAL:MEM:DATA? 5"}},
       {"scalar memory load", false, "5\n",
        [](ViSession vi, ViString f) { return kavrel_scalTranData(vi, VI_FALSE, 1, f); },
        {":SCAL:MEM:MAX?", ":SCAL:MEM:DATA 1,"}},
       {"path calibration read, no query", true, "",
        [](ViSession vi, ViString f) { return kavrel_scalTranCal(vi, VI_TRUE, 4, f); }, {":SCAL:PCAL:STOR? 4"}},
-      {"path calibration load", false, "", [](ViSession vi, ViString f) { return kavrel_scalTranCal(vi, VI_FALSE, 1, f); },
+      {"path calibration load", false, "",
+       [](ViSession vi, ViString f) { return kavrel_scalTranCal(vi, VI_FALSE, 1, f); },
        {":SCAL:PCAL:STOR 1,"}},
       {"sensor correction read", true, "3\n",
        [](ViSession vi, ViString f) { return kavrel_inpTranSen(vi, VI_TRUE, 3, f); },
@@ -231,9 +230,11 @@ TEST_F(Transfer, CommandsOfEveryStore) {
        {":REFL:CAL:KIT:MAX?", ":REFL:CAL:KIT:STOR? 1"}},
       {"kit load", false, "2\n", [](ViSession vi, ViString f) { return kavrel_reflTranCalKit(vi, VI_FALSE, 2, f); },
        {":REFL:CAL:KIT:MAX?", ":REFL:CAL:KIT:STOR 2,"}},
-      {"PPST table, number ignored", true, "", [](ViSession vi, ViString f) { return kavrel_sourTranCal(vi, 0, -3, f); },
+      {"PPST table, number ignored", true, "",
+       [](ViSession vi, ViString f) { return kavrel_sourTranCal(vi, 0, -3, f); },
        {":SOUR:CAL:PPST?"}},
-      {"FST table, number 0 ignored", true, "", [](ViSession vi, ViString f) { return kavrel_sourTranCal(vi, 1, 0, f); },
+      {"FST table, number 0 ignored", true, "",
+       [](ViSession vi, ViString f) { return kavrel_sourTranCal(vi, 1, 0, f); },
        {":SOUR:CAL:FST?"}},
       {"user table read", true, "2\n", [](ViSession vi, ViString f) { return kavrel_sourTranCal(vi, 2, 2, f); },
        {":SOUR:CAL:MAX?", ":SOUR:CAL:UPST? 2"}},
@@ -248,7 +249,7 @@ TEST_F(Transfer, CommandsOfEveryStore) {
     mark();
     if (!c.maximum.empty()) reply(c.maximum);
     if (c.toFile) reply(data);
-    EXPECT_EQ(VI_SUCCESS, c.call(vi_, text(file)));
+    EXPECT_EQ(VI_SUCCESS, c.call(vi_, viString(file)));
     Writes expected = c.wire;
     if (!c.toFile) expected.back() += data;
     EXPECT_EQ(checked(expected), writes());
@@ -260,21 +261,21 @@ TEST_F(Transfer, StoreReadBackLoadsIntoAnotherStoreUnchanged) {
   const std::string data = "#6250000" + storeBytes(250000) + "\n";
   reply("4\n");
   reply(data);
-  EXPECT_EQ(VI_SUCCESS, kavrel_reflTranCal(vi_, VI_TRUE, 2, text(path("cal.bin"))));
+  EXPECT_EQ(VI_SUCCESS, kavrel_reflTranCal(vi_, VI_TRUE, 2, viString(path("cal.bin"))));
   EXPECT_EQ(checked({":REFL:CAL:DATA:MAX?", ":REFL:CAL:DATA:STOR? 2"}), writes());
   EXPECT_TRUE(readFile(path("cal.bin")) == data);
 
   mark();
   reply("4\n");
-  EXPECT_EQ(VI_SUCCESS, kavrel_reflTranCal(vi_, VI_FALSE, 3, text(path("cal.bin"))));
+  EXPECT_EQ(VI_SUCCESS, kavrel_reflTranCal(vi_, VI_FALSE, 3, viString(path("cal.bin"))));
   EXPECT_TRUE(checked({":REFL:CAL:DATA:MAX?", ":REFL:CAL:DATA:STOR 3," + data}) == writes());
 }
 
 TEST_F(Transfer, ArgumentErrorsTouchNoFile) {
   const std::string file = path("store.bin");
   const std::string name129(129, 'n');
-  auto f = [&file] { return text(file); };
-  auto n129 = [&name129] { return text(name129); };
+  auto f = [&file] { return viString(file); };
+  auto n129 = [&name129] { return viString(name129); };
   run({
       {"scalar memory direction", {}, [&](ViSession vi) { return kavrel_scalTranData(vi, 2, 1, f()); },
        VI_ERROR_PARAMETER2, {}},
@@ -330,7 +331,7 @@ TEST_F(Transfer, NameOf128CharactersIsUsed) {
   const std::string name = prefix + std::string(128 - prefix.size(), 'f');
   ASSERT_EQ(128u, name.size());
   reply("#10");
-  EXPECT_EQ(VI_SUCCESS, kavrel_flocTranCal(vi_, VI_TRUE, text(name)));
+  EXPECT_EQ(VI_SUCCESS, kavrel_flocTranCal(vi_, VI_TRUE, viString(name)));
   EXPECT_EQ("#10", readFile(name));
 }
 
@@ -353,7 +354,7 @@ TEST_F(Transfer, FailuresSkipTheStatusCheck) {
       {"target cannot be created", [] {}, [](ViSession vi, ViString f) { return kavrel_flocTranCal(vi, VI_TRUE, f); },
        "missing/d.bin", VI_ERROR_INSTR_FILE_OPEN, {":FLOC:CAL:STOR?"}},
       {"disk full", [this] { reply("#13abc"); },
-       [](ViSession vi, ViString) { return kavrel_flocTranCal(vi, VI_TRUE, text("/dev/full")); }, "e.bin",
+       [](ViSession vi, ViString) { return kavrel_flocTranCal(vi, VI_TRUE, viString("/dev/full")); }, "e.bin",
        VI_ERROR_INSTR_FILE_WRITE, {":FLOC:CAL:STOR?"}},
       {"source file missing", [] {}, [](ViSession vi, ViString f) { return kavrel_flocTranCal(vi, VI_FALSE, f); },
        "f.bin", VI_ERROR_INSTR_FILE_OPEN, {}},
@@ -371,7 +372,7 @@ TEST_F(Transfer, FailuresSkipTheStatusCheck) {
     SCOPED_TRACE(c.name);
     mark();
     c.prepare();
-    EXPECT_EQ(c.expected, c.call(vi_, text(path(c.file))));
+    EXPECT_EQ(c.expected, c.call(vi_, viString(path(c.file))));
     EXPECT_EQ(c.wire, writes());
     EXPECT_EQ(0u, calls(STANDIN_QUERYF));
   }
@@ -382,14 +383,14 @@ TEST_F(Transfer, RejectedDataIsReportedByTheStatusCheck) {
   writeFile(path("load.bin"), "garbage");
   esr(0);
   esr(0x10);
-  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_flocTranCal(vi_, VI_FALSE, text(path("load.bin"))));
+  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_flocTranCal(vi_, VI_FALSE, viString(path("load.bin"))));
   EXPECT_EQ(checked({":FLOC:CAL:STOR garbage"}), writes());
   mark();
   reply("3\n");
   reply("-100,\"no data\"\n");
   esr(0);
   esr(0x04);
-  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_inpTranSen(vi_, VI_TRUE, 1, text(path("save.bin"))));
+  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_inpTranSen(vi_, VI_TRUE, 1, viString(path("save.bin"))));
   EXPECT_EQ(checked({":INP:CFAC:STOR:MAX?", ":INP:CFAC:STOR:DATA? 1"}), writes());
 }
 

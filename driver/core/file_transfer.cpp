@@ -25,9 +25,7 @@ struct FileCloser {
 };
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
-ViInt32 countOf(std::uint64_t bytes) {
-  return static_cast<ViInt32>(bytes < kMaxMessage ? bytes : kMaxMessage);
-}
+ViInt32 countOf(std::uint64_t bytes) { return static_cast<ViInt32>(bytes < kMaxMessage ? bytes : kMaxMessage); }
 
 // The prefix followed by every byte of the file, or VI_ERROR_INSTR_FILE_OPEN
 // when the file cannot be read whole: nothing is ever sent half.

@@ -19,8 +19,17 @@ struct CallCase {
   Writes wire;  // every message the call writes
 };
 
+// A text argument as the ViString the API takes (the driver only reads it).
+inline ViString viString(const std::string& text) { return const_cast<ViString>(text.c_str()); }
+
+// Calls against a freshly opened session of the default model.
 class CallCaseTest : public DriverTest {
  protected:
+  void SetUp() override {
+    DriverTest::SetUp();
+    open();
+  }
+
   void run(const std::vector<CallCase>& cases) {
     for (const CallCase& c : cases) {
       SCOPED_TRACE(c.name);
