@@ -80,7 +80,10 @@ typedef const ViByte _VI_PTR ViConstBuf;
 typedef ViPByte ViPBuf;
 typedef ViPByte _VI_PTR ViABuf;
 typedef ViPChar ViString;
+#ifndef _VI_CONST_STRING_DEFINED
 typedef const ViChar _VI_PTR ViConstString;
+#define _VI_CONST_STRING_DEFINED
+#endif
 typedef ViPChar ViPString;
 typedef ViPChar _VI_PTR ViAString;
 typedef ViString ViRsrc;
@@ -104,10 +107,6 @@ typedef ViSession _VI_PTR ViPSession;
 typedef ViSession _VI_PTR ViASession;
 typedef ViUInt32 ViAttr;
 
-#ifndef _VI_CONST_STRING_DEFINED
-typedef const ViChar _VI_PTR ViConstString;
-#define _VI_CONST_STRING_DEFINED
-#endif
 
 #define VI_SUCCESS (0L)
 #define VI_NULL (0)
@@ -194,8 +193,42 @@ KAVREL_API ViStatus kavrel_writeInstrData(ViSession vi, ViString writeBuffer);
 KAVREL_API ViStatus kavrel_readInstrData(ViSession vi, ViInt32 numberBytesToRead, ViChar readBuffer[], ViPInt32 numBytesRead);
 
 /* ---- Source: modes and sweeps --------------------------------------------- */
+/* CW at a frequency (Hz) and level (dBm). */
+KAVREL_API ViStatus kavrel_srcContWave(ViSession vi, ViReal64 frequency, ViReal64 level);
+/* Frequency sweep: VI_TRUE start/stop, VI_FALSE centre/span (Hz), at a level (dBm). */
+KAVREL_API ViStatus kavrel_srcFreqSweep(ViSession vi, ViBoolean representation, ViReal64 startOrCenter, ViReal64 stopOrSpan, ViReal64 level);
+/* Power sweep between two levels (dBm) at one frequency (Hz). */
+KAVREL_API ViStatus kavrel_srcPowSweep(ViSession vi, ViReal64 startLevel, ViReal64 stopLevel, ViReal64 frequency);
+/* DC voltage sweep (V, -15..15). */
+KAVREL_API ViStatus kavrel_srcVoltSweep(ViSession vi, ViReal64 startVoltage, ViReal64 stopVoltage);
+/* DC current sweep (A, -0.15..0.15). */
+KAVREL_API ViStatus kavrel_srcCurrSweep(ViSession vi, ViReal64 startCurrent, ViReal64 stopCurrent);
+/* List frequency sweep through the loaded segments, at a level (dBm). */
+KAVREL_API ViStatus kavrel_srcLinListFreqSweep(ViSession vi, ViReal64 level);
+/* Replace the list-sweep segments: start and stop (Hz) and points of 1..12 segments; a bad count is VI_ERROR_PARAMETER2. */
+KAVREL_API ViStatus kavrel_srcCreateLinList(ViSession vi, ViReal64 segmentStart[], ViReal64 segmentStop[], ViInt32 segmentPoints[], ViInt32 segmentCount);
+/* Waveguide sweep: start, stop and cut-off (0..start) frequencies (Hz), level (dBm). */
+KAVREL_API ViStatus kavrel_srcWaveGuideSweep(ViSession vi, ViReal64 startFrequency, ViReal64 stopFrequency, ViReal64 cutoffFrequency, ViReal64 level);
+/* Low-pass sweep up to a stop frequency (Hz), at a level (dBm). */
+KAVREL_API ViStatus kavrel_srcLowPassSweep(ViSession vi, ViReal64 stopFrequency, ViReal64 level);
 
 /* ---- Source: configuration and outputs ------------------------------------ */
+/* Sweep points (2..800) and time (0.04..500 s; within 1e-6 of zero: automatic). */
+KAVREL_API ViStatus kavrel_srcSweepConfig(ViSession vi, ViInt32 numberOfPoints, ViReal64 sweepTime);
+/* Levelling (INT, POS, NEG, PMET) and frequency standard (INT, EX1, EX10). */
+KAVREL_API ViStatus kavrel_srcLevFreqStd(ViSession vi, ViInt32 levelling, ViInt32 frequencyStandard);
+/* RF blanking off or on. */
+KAVREL_API ViStatus kavrel_srcRFBlanking(ViSession vi, ViBoolean blanking);
+/* Internal (0) or external (1) source, or the plain source mode (2). */
+KAVREL_API ViStatus kavrel_srcSelect(ViSession vi, ViInt32 selection);
+/* DC output mode 0..5; the value is a constant voltage (mode 2) or current (mode 3). */
+KAVREL_API ViStatus kavrel_srcVIOutput(ViSession vi, ViInt32 outputMode, ViReal64 value);
+/* CW filter (OFF, ON, AUTO) and source bandwidth (LOW, HIGH, AUTO). */
+KAVREL_API ViStatus kavrel_srcFilterAndBW(ViSession vi, ViInt32 cwFilter, ViInt32 sourceBandwidth);
+/* RF output off or on. */
+KAVREL_API ViStatus kavrel_srcRFOutput(ViSession vi, ViBoolean rfOutput);
+/* Select source calibration 0..the highest the instrument reports. */
+KAVREL_API ViStatus kavrel_sourCal(ViSession vi, ViInt32 calibrationNumber);
 
 /* ---- Channels and active measurement -------------------------------------- */
 
@@ -216,6 +249,14 @@ KAVREL_API ViStatus kavrel_readInstrData(ViSession vi, ViInt32 numberBytesToRead
 /* ---- Fault location -------------------------------------------------------- */
 
 /* ---- Trace data and readings ----------------------------------------------- */
+/* Number of sweep points and the scalar trace (at most 800 values); either may be VI_NULL. */
+KAVREL_API ViStatus kavrel_scalReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]);
+/* Number of fault-location points and the trace (at most 1024 values); either may be VI_NULL. */
+KAVREL_API ViStatus kavrel_flocReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]);
+/* One power-meter reading: current (0), held minimum (1) or held maximum (2). */
+KAVREL_API ViStatus kavrel_routData(ViSession vi, ViInt32 readingKind, ViPReal64 reading);
+/* Highest store number of a kind: sensor correction, calibration data, kit, scalar memory, source calibration, settings (0..5). */
+KAVREL_API ViStatus kavrel_readMax(ViSession vi, ViInt32 storeKind, ViPInt32 count);
 
 /* ---- Reflection measurement setup ------------------------------------------ */
 
