@@ -1,7 +1,6 @@
 // Display channels: measurement mode, coupling, one or two channels shown,
 // measurements per channel, and the active channel and measurement.
 #include "driver/core/frame.h"
-#include "driver/core/selection.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 #include <cstddef>
 
 #include "driver/core/frame.h"
-#include "driver/core/selection.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 // the channel, so most functions select the channel's measurement 1; scaling
 // and format act on the caller's measurement.
 #include "driver/core/frame.h"
-#include "driver/core/measurement.h"
 
 namespace {
 
@@ -164,7 +163,7 @@ KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolea
 KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
                                        ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
   if (ViStatus status =
-          measurementChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4))
+          selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4))
     return status;
   const bool manual = scaleMode == kManualScale;
   if (manual) {
@@ -186,7 +185,7 @@ KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_flocFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean format) {
-  if (ViStatus status = measurementChecks(channel, measurement).flag(format, VI_ERROR_PARAMETER4)) return status;
+  if (ViStatus status = selectionChecks(channel, measurement).flag(format, VI_ERROR_PARAMETER4)) return status;
   return sendMeas(vi, channel, measurement, line(":FLOC:FORM ", keyword(kFlocFormats, format)));
 }
 

@@ -2,7 +2,6 @@
 // difference of two, or the counter), relative mode, averaging per input,
 // duty-cycle correction, limits, max/min hold, format and counter resolution.
 #include "driver/core/frame.h"
-#include "driver/core/measurement.h"
 
 namespace {
 
@@ -46,7 +45,7 @@ Line averagingLine(ViInt32 mode, std::string_view inputName) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
-  if (ViStatus status = measurementChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4))
+  if (ViStatus status = selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4))
     return status;
   return sendMeas(vi, channel, measurement, line(":ROUT:MEAS:POW ", keyword(kInputs, input)));
 }
@@ -54,7 +53,7 @@ KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoole
 // The same input may stand on both sides.
 KAVREL_API ViStatus kavrel_routPwrRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator,
                                         ViInt32 denominator) {
-  if (ViStatus status = measurementChecks(channel, measurement)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .index(numerator, kInputs, VI_ERROR_PARAMETER4)
                             .index(denominator, kInputs, VI_ERROR_PARAMETER5))
     return status;
@@ -64,7 +63,7 @@ KAVREL_API ViStatus kavrel_routPwrRatio(ViSession vi, ViBoolean channel, ViBoole
 
 KAVREL_API ViStatus kavrel_routPwrDiff(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 firstInput,
                                        ViInt32 secondInput) {
-  if (ViStatus status = measurementChecks(channel, measurement)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .index(firstInput, kInputs, VI_ERROR_PARAMETER4)
                             .index(secondInput, kInputs, VI_ERROR_PARAMETER5))
     return status;
@@ -73,12 +72,12 @@ KAVREL_API ViStatus kavrel_routPwrDiff(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_routCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) {
-  if (ViStatus status = measurementChecks(channel, measurement)) return status;
+  if (ViStatus status = selectionChecks(channel, measurement)) return status;
   return sendMeas(vi, channel, measurement, ":ROUT:MEAS:FREQ");
 }
 
 KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 relative) {
-  if (ViStatus status = measurementChecks(channel, measurement).index(relative, kRelativeActions, VI_ERROR_PARAMETER4))
+  if (ViStatus status = selectionChecks(channel, measurement).index(relative, kRelativeActions, VI_ERROR_PARAMETER4))
     return status;
   return sendMeas(vi, channel, measurement, line(":ROUT:REL:", keyword(kRelativeActions, relative)));
 }
@@ -97,7 +96,7 @@ KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mo
 
 KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViBoolean measurement,
                                             ViBoolean dutyCycleCorr, ViReal64 dutyCycle) {
-  Checks checks = measurementChecks(channel, measurement);
+  Checks checks = selectionChecks(channel, measurement);
   checks.flag(dutyCycleCorr, VI_ERROR_PARAMETER4);
   if (dutyCycleCorr == VI_TRUE) checks.real(dutyCycle, 0.001, 100.0, VI_ERROR_PARAMETER5);
   if (ViStatus status = checks) return status;
@@ -111,7 +110,7 @@ KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViB
 // active when the call begins. The codes of the two limits are crossed.
 KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck,
                                         ViReal64 minimum, ViReal64 maximum) {
-  if (ViStatus status = measurementChecks(channel, measurement).flag(limitCheck, VI_ERROR_PARAMETER4)) return status;
+  if (ViStatus status = selectionChecks(channel, measurement).flag(limitCheck, VI_ERROR_PARAMETER4)) return status;
   if (limitCheck != VI_TRUE) return sendMeas(vi, channel, measurement, ":ROUT:LIM OFF");
 
   Reply definition;
@@ -126,19 +125,19 @@ KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoole
 }
 
 KAVREL_API ViStatus kavrel_routMaxMinHold(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 hold) {
-  if (ViStatus status = measurementChecks(channel, measurement).index(hold, kHoldActions, VI_ERROR_PARAMETER4))
+  if (ViStatus status = selectionChecks(channel, measurement).index(hold, kHoldActions, VI_ERROR_PARAMETER4))
     return status;
   return sendMeas(vi, channel, measurement, line(":ROUT:PEAK", keyword(kHoldActions, hold)));
 }
 
 KAVREL_API ViStatus kavrel_routFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {
-  if (ViStatus status = measurementChecks(channel, measurement).index(format, kReadoutFormats, VI_ERROR_PARAMETER4))
+  if (ViStatus status = selectionChecks(channel, measurement).index(format, kReadoutFormats, VI_ERROR_PARAMETER4))
     return status;
   return sendMeas(vi, channel, measurement, line(":ROUT:FORM ", keyword(kReadoutFormats, format)));
 }
 
 KAVREL_API ViStatus kavrel_routCountRes(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 resolution) {
-  if (ViStatus status = measurementChecks(channel, measurement).real(resolution, 1.0, 100000000.0, VI_ERROR_PARAMETER4))
+  if (ViStatus status = selectionChecks(channel, measurement).real(resolution, 1.0, 100000000.0, VI_ERROR_PARAMETER4))
     return status;
   return sendMeas(vi, channel, measurement, line(":ROUT:RES:COUN ", real(resolution)));
 }

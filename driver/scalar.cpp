@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "driver/core/frame.h"
-#include "driver/core/selection.h"
 
 namespace {
 
