@@ -271,6 +271,12 @@ TEST_F(Transfer, StoreReadBackLoadsIntoAnotherStoreUnchanged) {
   EXPECT_TRUE(checked({":REFL:CAL:DATA:MAX?", ":REFL:CAL:DATA:STOR 3," + data}) == writes());
 }
 
+TEST_F(Transfer, EmptyFileSendsThePrefixAlone) {
+  writeFile(path("empty.bin"), "");
+  EXPECT_EQ(VI_SUCCESS, kavrel_flocTranCal(vi_, VI_FALSE, viString(path("empty.bin"))));
+  EXPECT_EQ(checked({":FLOC:CAL:STOR "}), writes());
+}
+
 TEST_F(Transfer, ArgumentErrorsTouchNoFile) {
   const std::string file = path("store.bin");
   const std::string name129(129, 'n');
