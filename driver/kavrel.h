@@ -455,10 +455,54 @@ KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32
 KAVREL_API ViStatus kavrel_reflMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operation, ViInt32 memory);
 
 /* ---- Calibration procedure ------------------------------------------------- */
+/* Choose kit and calibration type (0..4); coaxial types 0 and 1 also send the connector sex (VI_TRUE male). */
+KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt32 calibrationType, ViBoolean connectorSex);
+/* Measure one standard (0..5); offset short VI_FALSE 1 / VI_TRUE 2 for "OSH", sliding load position 1..8 for "SLO". */
+KAVREL_API ViStatus kavrel_reflCalMeas(ViSession vi, ViInt32 standard, ViBoolean offsetShort, ViInt32 slidingLoadPosition);
+/* Zero (0), process into a store under a title of at most 20 characters (1), or restore a store (2). */
+KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt32 storeNumber, ViString title);
+/* Abandon the calibration in progress. */
+KAVREL_API ViStatus kavrel_reflAbortCal(ViSession vi);
+/* Switch the calibration's cable setting. */
+KAVREL_API ViStatus kavrel_reflConfigCab(ViSession vi, ViBoolean cable);
+/* Whether the calibration in use is valid; a VI_NULL validity asks nothing and succeeds. */
+KAVREL_API ViStatus kavrel_reflCalVal(ViSession vi, ViPInt32 validity);
 
 /* ---- Calibration kits ------------------------------------------------------ */
+/* Select the kit that later definitions apply to (1..the instrument's kit count). */
+KAVREL_API ViStatus kavrel_reflSelectKit(ViSession vi, ViInt32 kitNumber);
+/* Connector (0..4) and identity (at most 20 characters) of the selected kit. */
+KAVREL_API ViStatus kavrel_reflConfKit(ViSession vi, ViInt32 connector, ViString kitIdentity);
+/* Serial number (at most 20 characters) of one standard (0..6); sex 1 male / 2 female is sent first, 0 none. */
+KAVREL_API ViStatus kavrel_reflSetSerNumb(ViSession vi, ViInt32 kitStandard, ViInt32 connectorSex, ViString serialNumber);
+/* Electrical model of a coaxial kit's short, open, fixed and sliding loads; sex as for kavrel_reflSetSerNumb. */
+KAVREL_API ViStatus kavrel_reflConfCoaxial(ViSession vi, ViInt32 connectorSex, ViReal64 shortOffsetLength,
+                                           ViReal64 openOffsetLength, ViReal64 openCoefficient0,
+                                           ViReal64 openCoefficient1, ViReal64 openCoefficient2,
+                                           ViReal64 openCoefficient3, ViReal64 fixedLoadOffsetLength,
+                                           ViReal64 fixedLoadBfr, ViReal64 slidingLoadBfr);
+/* Electrical model of a waveguide kit: cut-off, short, load, and one offset short (VI_FALSE first, VI_TRUE second). */
+KAVREL_API ViStatus kavrel_reflConfWaveguide(ViSession vi, ViReal64 cutoffFrequency, ViReal64 shortOffsetLength,
+                                             ViReal64 loadOffsetLength, ViBoolean offsetShort,
+                                             ViReal64 offsetShortLength, ViReal64 minFrequency,
+                                             ViReal64 maxFrequency);
 
 /* ---- Stored-data transfer to and from files -------------------------------- */
+/* Direction VI_TRUE copies the store into the file, VI_FALSE loads the file into the store; file names at most 128 characters. */
+/* Scalar trace memory (1..the instrument's memory count). */
+KAVREL_API ViStatus kavrel_scalTranData(ViSession vi, ViBoolean direction, ViInt32 memoryNumber, ViString fileName);
+/* Scalar path calibration (1..4). */
+KAVREL_API ViStatus kavrel_scalTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName);
+/* Power-sensor correction store (1..the instrument's store count). */
+KAVREL_API ViStatus kavrel_inpTranSen(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName);
+/* The fault-location calibration. */
+KAVREL_API ViStatus kavrel_flocTranCal(ViSession vi, ViBoolean direction, ViString fileName);
+/* Reflection calibration store (1..the instrument's store count). */
+KAVREL_API ViStatus kavrel_reflTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName);
+/* Calibration kit (1..the instrument's kit count). */
+KAVREL_API ViStatus kavrel_reflTranCalKit(ViSession vi, ViBoolean direction, ViInt32 kitNumber, ViString fileName);
+/* Source calibration: read the "PPST" (0) or "FST" (1) table or user table n (2) into the file, or load user table n (3). */
+KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 tableNumber, ViString fileName);
 
 #ifdef __cplusplus
 }
