@@ -39,6 +39,11 @@ std::pair<double, double> dispLimits(Context& c) {
   }
 }
 
+template <Edge E>
+void dispSet(Context& c) { rangeSet(c, ms(c).dispStart, ms(c).dispStop, dispLimits(c), E); }
+template <Edge E>
+void dispGet(Context& c) { rangeReply(c, ms(c).dispStart, ms(c).dispStop, E); }
+
 // ---- the trace the markers work on ------------------------------------------------
 
 struct Trace {
@@ -267,45 +272,10 @@ constexpr Command kCommands[] = {
      [](Context& c) { if (c.none()) c.replyInt(c.channel().activeMeas); }},
     {":MEASure:NME", [](Context& c) { if (auto v = c.oneInt(1, 2)) c.channel().measShown = *v; },
      [](Context& c) { if (c.none()) c.replyInt(c.channel().measShown); }},
-    {":MEASure:DISPlay:STARt",
-     [](Context& c) {
-       auto [lo, hi] = dispLimits(c);
-       if (auto v = c.oneReal(lo, hi)) {
-         ms(c).dispStart = *v;
-         if (ms(c).dispStop < *v) ms(c).dispStop = *v;
-       }
-     },
-     [](Context& c) { if (c.none()) c.replyReal(ms(c).dispStart); }},
-    {":MEASure:DISPlay:STOP",
-     [](Context& c) {
-       auto [lo, hi] = dispLimits(c);
-       if (auto v = c.oneReal(lo, hi)) {
-         ms(c).dispStop = *v;
-         if (ms(c).dispStart > *v) ms(c).dispStart = *v;
-       }
-     },
-     [](Context& c) { if (c.none()) c.replyReal(ms(c).dispStop); }},
-    {":MEASure:DISPlay:CENTer",
-     [](Context& c) {
-       auto [lo, hi] = dispLimits(c);
-       auto v = c.oneReal(lo, hi);
-       if (!v) return;
-       double half = std::min({(ms(c).dispStop - ms(c).dispStart) / 2.0, *v - lo, hi - *v});
-       ms(c).dispStart = *v - half;
-       ms(c).dispStop = *v + half;
-     },
-     [](Context& c) { if (c.none()) c.replyReal((ms(c).dispStart + ms(c).dispStop) / 2.0); }},
-    {":MEASure:DISPlay:SPAN",
-     [](Context& c) {
-       auto [lo, hi] = dispLimits(c);
-       auto v = c.oneReal(0.0, hi - lo);
-       if (!v) return;
-       double centre = (ms(c).dispStart + ms(c).dispStop) / 2.0;
-       double half = std::min({*v / 2.0, centre - lo, hi - centre});
-       ms(c).dispStart = centre - half;
-       ms(c).dispStop = centre + half;
-     },
-     [](Context& c) { if (c.none()) c.replyReal(ms(c).dispStop - ms(c).dispStart); }},
+    {":MEASure:DISPlay:STARt", dispSet<Edge::start>, dispGet<Edge::start>},
+    {":MEASure:DISPlay:STOP", dispSet<Edge::stop>, dispGet<Edge::stop>},
+    {":MEASure:DISPlay:CENTer", dispSet<Edge::centre>, dispGet<Edge::centre>},
+    {":MEASure:DISPlay:SPAN", dispSet<Edge::span>, dispGet<Edge::span>},
     intCommand<ms, &MeasState::limSel, 1, 4>(":MEASure:LIMit:SELect"),
     boolCommand<ms, &MeasState::limOn>(":MEASure:LIMit:STATe"),
     {":MEASure:LIMit:RESet", [](Context& c) { if (c.none()) st(c).limitSpec.clear(); }, nullptr},

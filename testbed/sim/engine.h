@@ -116,6 +116,13 @@ struct Command {
   Handler query = nullptr;   // nullptr: no query form
 };
 
+// One end, the centre or the span of a start/stop pair within limits. A start
+// above the stop (or the reverse) moves the other end along; a centre or span
+// keeps the other and shrinks the span where the limits leave no room.
+enum class Edge { start, stop, centre, span };
+void rangeSet(Context& c, double& start, double& stop, std::pair<double, double> limits, Edge edge);
+void rangeReply(Context& c, double start, double stop, Edge edge);
+
 // Commands that set and read one field of the state. Owner returns the object
 // that holds the field (the source, the active measurement...).
 template <auto Owner, auto Field, double Lo, double Hi>
