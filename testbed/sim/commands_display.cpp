@@ -252,6 +252,11 @@ std::optional<std::size_t> markerNumber(Context& c) {
   return static_cast<std::size_t>(*n - 1);
 }
 
+constexpr Bounds kApertures{0.01, 20.0};
+constexpr Bounds kPositions{-1e15, 1e15};
+constexpr Bounds kBandTargets{-99.99, 99.99};
+constexpr Bounds kPeakToPeakLimits{0.0, 99.99};
+
 constexpr Command kCommands[] = {
     // ---- channels ----
     intCommand<st, &State::activeChannel, 1, 2>(":CHANnel:ACTive"),
@@ -306,7 +311,7 @@ constexpr Command kCommands[] = {
     {":MEASure:LIMit:SEGMent:COUNt", nullptr,
      [](Context& c) { if (c.none()) c.replyInt(static_cast<long long>(st(c).limitSpec.size())); }},
     boolCommand<ms, &MeasState::smooth>(":MEASure:SMOothing"),
-    realCommand<ms, &MeasState::smoothAper, 0.01, 20.0>(":MEASure:SMOothing:APERture"),
+    realCommand<ms, &MeasState::smoothAper, kApertures>(":MEASure:SMOothing:APERture"),
     // ---- markers ----
     {":MARKer",
      [](Context& c) {
@@ -370,14 +375,14 @@ constexpr Command kCommands[] = {
        }
      }},
     boolCommand<mk, &MarkerState::deltaOn>(":MARKer:DELTa:STATe"),
-    realCommand<mk, &MarkerState::deltaPos, -1e15, 1e15>(":MARKer:DELTa:POSition"),
+    realCommand<mk, &MarkerState::deltaPos, kPositions>(":MARKer:DELTa:POSition"),
     keywordCommand<mk, &MarkerState::tracking, kTrackings>(":MARKer:TRACking"),
     keywordCommand<mk, &MarkerState::slope, kSlopes>(":MARKer:SLOPe"),
-    realCommand<mk, &MarkerState::bandTarget, -99.99, 99.99>(":MARKer:BANDwidth:TARGet"),
+    realCommand<mk, &MarkerState::bandTarget, kBandTargets>(":MARKer:BANDwidth:TARGet"),
     boolCommand<mk, &MarkerState::bandCfdf>(":MARKer:BANDwidth:CFDF"),
     keywordCommand<mk, &MarkerState::bandFrom, kBandReferences>(":MARKer:BANDwidth:FROM"),
     {":MARKer:BANDwidth", nullptr, markerBandwidth},
-    realCommand<mk, &MarkerState::pkpkLimit, 0.0, 99.99>(":MARKer:PKPK:LIMit:VALue"),
+    realCommand<mk, &MarkerState::pkpkLimit, kPeakToPeakLimits>(":MARKer:PKPK:LIMit:VALue"),
     boolCommand<mk, &MarkerState::pkpkLimitOn>(":MARKer:PKPK:LIMit:STATe"),
     {":MARKer:PKPK", nullptr,
      [](Context& c) {
@@ -393,7 +398,7 @@ constexpr Command kCommands[] = {
        c.reply(std::string(found ? "1," : "0,") + scpi::formatReal(pkpk));
      }},
     boolCommand<mk, &MarkerState::coupled>(":MARKer:COUPling"),
-    realCommand<mk, &MarkerState::searchTarget, -1e15, 1e15>(":MARKer:SEARch:TARGet"),
+    realCommand<mk, &MarkerState::searchTarget, kPositions>(":MARKer:SEARch:TARGet"),
     {":MARKer:SEARch:DIRection",
      [](Context& c) {
        auto v = c.oneKeyword(kSearchDirections);

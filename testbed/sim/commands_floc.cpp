@@ -26,10 +26,13 @@ void frequencySet(Context& c) { rangeSet(c, fl(c).start, fl(c).stop, {kMinFreque
 template <Edge E>
 void frequencyGet(Context& c) { rangeReply(c, fl(c).start, fl(c).stop, E); }
 
+constexpr Bounds kVelocities{0.1, 1.0};
+constexpr Bounds kDistanceRanges{0.0, 25000.0};
+
 constexpr Command kCommands[] = {
     {":FLOCation:MEDium", [](Context& c) { if (auto v = c.oneKeyword(kFlocMedia)) fl(c).coax = *v == 0; },
      [](Context& c) { if (c.none()) c.replyKeyword(kFlocMedia, fl(c).coax ? 0 : 1); }},
-    realCommand<fl, &FlocState::rvel, 0.1, 1.0>(":FLOCation:RVELocity"),
+    realCommand<fl, &FlocState::rvel, kVelocities>(":FLOCation:RVELocity"),
     {":FLOCation:WGCutoff", [](Context& c) { if (auto v = c.oneReal(kMinFrequency, c.limits().maxFrequency)) fl(c).wgc = *v; },
      [](Context& c) { if (c.none()) c.replyReal(fl(c).wgc); }},
     {":FLOCation:ATTenuation",
@@ -39,7 +42,7 @@ constexpr Command kCommands[] = {
      },
      [](Context& c) { if (c.none()) c.replyReal(fl(c).att); }},
     boolCommand<fl, &FlocState::rangeEntry>(":FLOCation:RANGe:ENTRy"),
-    realCommand<fl, &FlocState::rangeValue, 0.0, 25000.0>(":FLOCation:RANGe:VALue"),
+    realCommand<fl, &FlocState::rangeValue, kDistanceRanges>(":FLOCation:RANGe:VALue"),
     {":FLOCation:FREQuency:CENTer",
      [](Context& c) { if (auto v = c.oneReal(kMinFrequency, c.limits().maxFrequency)) fl(c).centre = *v; },
      [](Context& c) { if (c.none()) c.replyReal(fl(c).centre); }},

@@ -53,6 +53,13 @@ void showMemory(Context& c) {
 
 constexpr double kHuge = std::numeric_limits<double>::max();
 
+constexpr Bounds kPhaseOffsets{-360.0, 360.0};
+constexpr Bounds kImpedances{1.0, 10000.0};
+constexpr Bounds kVelocities{0.1, 1.0};
+constexpr Bounds kDielectricConstants{1.0, 1000.0};
+constexpr Bounds kRcoValues{0.0, 1000.0};
+constexpr Bounds kAnyReal{-kHuge, kHuge};
+
 constexpr Command kCommands[] = {
     {":REFLection:MEASure:S11", [](Context& c) { measureDefine(c, 0); }, nullptr},
     {":REFLection:MEASure:RATio", [](Context& c) { measureDefine(c, 1); }, nullptr},
@@ -97,11 +104,11 @@ constexpr Command kCommands[] = {
        }
      },
      [](Context& c) { if (c.none()) c.replyReal(ms(c).delayLength ? ms(c).delay : ms(c).delay * 299792458.0); }},
-    realCommand<ms, &MeasState::phaseOffset, -360.0, 360.0>(":REFLection:POFFset"),
-    realCommand<st, &State::impedance, 1.0, 10000.0>(":REFLection:CIMPedance"),
+    realCommand<ms, &MeasState::phaseOffset, kPhaseOffsets>(":REFLection:POFFset"),
+    realCommand<st, &State::impedance, kImpedances>(":REFLection:CIMPedance"),
     keywordCommand<st, &State::reflMedium, kReflMedia>(":REFLection:MEDium"),
-    realCommand<st, &State::reflRvel, 0.1, 1.0>(":REFLection:RVELocity"),
-    realCommand<st, &State::reflDcon, 1.0, 1000.0>(":REFLection:DCONstant"),
+    realCommand<st, &State::reflRvel, kVelocities>(":REFLection:RVELocity"),
+    realCommand<st, &State::reflDcon, kDielectricConstants>(":REFLection:DCONstant"),
     {":REFLection:WGCutoff", [](Context& c) { if (auto v = c.oneReal(0.0, c.limits().maxFrequency)) st(c).reflWgc = *v; },
      [](Context& c) { if (c.none()) c.replyReal(st(c).reflWgc); }},
     boolCommand<ms, &MeasState::tdom>(":REFLection:TDOMain"),
@@ -109,7 +116,7 @@ constexpr Command kCommands[] = {
     keywordCommand<ms, &MeasState::transform, kTransforms>(":REFLection:TDOMain:TRANsform"),
     keywordCommand<ms, &MeasState::response, kResponses>(":REFLection:TDOMain:RESPonse"),
     keywordCommand<ms, &MeasState::extrapolation, kExtrapolations>(":REFLection:TDOMain:EMODe"),
-    realCommand<ms, &MeasState::rco, 0.0, 1000.0>(":REFLection:TDOMain:RCO"),
+    realCommand<ms, &MeasState::rco, kRcoValues>(":REFLection:TDOMain:RCO"),
     keywordCommand<ms, &MeasState::windowShape, kWindowShapes>(":REFLection:TDOMain:WINDow:SHAPe"),
     intCommand<ms, &MeasState::windowUser, 0, 13>(":REFLection:TDOMain:WINDow:USER"),
     keywordCommand<ms, &MeasState::domainDisplay, kDomainDisplays>(":REFLection:TDOMain:DISPlay"),
@@ -137,7 +144,7 @@ constexpr Command kCommands[] = {
      },
      [](Context& c) { if (c.none()) c.replyReal(ms(c).reflDiv); }},
     intCommand<ms, &MeasState::reflPos, 0, 10>(":REFLection:SCALe:POSition"),
-    realCommand<ms, &MeasState::reflRlev, -kHuge, kHuge>(":REFLection:SCALe:RLEVel"),
+    realCommand<ms, &MeasState::reflRlev, kAnyReal>(":REFLection:SCALe:RLEVel"),
     {":REFLection:DATA:BINary", nullptr,
      [](Context& c) {
        if (!c.none()) return;

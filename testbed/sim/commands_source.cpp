@@ -27,6 +27,9 @@ void replyStore(Context& c, const Store& store) { c.replyDefiniteBlock(store.byt
 
 std::optional<int> sourceCalNumber(Context& c) { return c.integer(0, 1, kSourceCals); }
 
+constexpr Bounds kVolts{-kMaxVolt, kMaxVolt};
+constexpr Bounds kAmps{-kMaxCurr, kMaxCurr};
+
 constexpr Command kCommands[] = {
     keywordCommand<src, &SourceState::mode, kSourceModes>(":SOURce:MODE"),
     {":SOURce:FREQuency",
@@ -64,8 +67,8 @@ constexpr Command kCommands[] = {
     {":SOURce:VIO:CURRent:STOP",
      [](Context& c) { rangeSet(c, src(c).currStart, src(c).currStop, {-kMaxCurr, kMaxCurr}, Edge::stop); },
      [](Context& c) { if (c.none()) c.replyReal(src(c).currStop); }},
-    realCommand<src, &SourceState::dcVolt, -kMaxVolt, kMaxVolt>(":SOURce:VIO:VOLTage:CONStant"),
-    realCommand<src, &SourceState::dcCurr, -kMaxCurr, kMaxCurr>(":SOURce:VIO:CURRent:CONStant"),
+    realCommand<src, &SourceState::dcVolt, kVolts>(":SOURce:VIO:VOLTage:CONStant"),
+    realCommand<src, &SourceState::dcCurr, kAmps>(":SOURce:VIO:CURRent:CONStant"),
     keywordCommand<src, &SourceState::dcMode, kDcModes>(":SOURce:VIO:MODE"),
     {":SOURce:VIO:VPGS",
      [](Context& c) {

@@ -125,9 +125,16 @@ void rangeReply(Context& c, double start, double stop, Edge edge);
 
 // Commands that set and read one field of the state. Owner returns the object
 // that holds the field (the source, the active measurement...).
-template <auto Owner, auto Field, double Lo, double Hi>
+// Inclusive limits of a real setting (passed by reference: not every compiler
+// takes a double as a template argument).
+struct Bounds {
+  double lo;
+  double hi;
+};
+
+template <auto Owner, auto Field, const Bounds& B>
 constexpr Command realCommand(std::string_view pattern) {
-  return {pattern, [](Context& c) { if (auto v = c.oneReal(Lo, Hi)) Owner(c).*Field = *v; },
+  return {pattern, [](Context& c) { if (auto v = c.oneReal(B.lo, B.hi)) Owner(c).*Field = *v; },
           [](Context& c) { if (c.none()) c.replyReal(Owner(c).*Field); }};
 }
 template <auto Owner, auto Field, int Lo, int Hi>
