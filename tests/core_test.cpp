@@ -88,7 +88,9 @@ TEST(ReplyScan, Integers) {
     EXPECT_EQ(c.ok, scan.integer(value));
     EXPECT_EQ(c.ok ? c.value : -99, value);
     EXPECT_EQ(c.ok ? 1 : 0, scan.matched());
-    if (c.ok) EXPECT_EQ(c.consumed, scan.consumed());
+    if (c.ok) {
+      EXPECT_EQ(c.consumed, scan.consumed());
+    }
   }
 }
 

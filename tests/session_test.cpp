@@ -69,7 +69,7 @@ TEST_F(Session, ModelsAndOptionsSetTheLimits) {
     ViInt32 model, options;
     double maxFrequency, minLevel;
   } cases[] = {{4100, 0, 20e9, -70}, {4101, 0x200, 8e9, -110}, {4102, 0x220, 2e9, -90},
-               {4103, 0x20, 26.5e9, -90}, {4104, 0x1DF, 26e9, -90}, {4104, 0x1C0, 26e9, -70}};
+               {4103, 0x20, 26.5e9, -90}, {4104, 0x3FF, 26e9, -90}, {4104, 0x1C0, 26e9, -70}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.model);
     standin_reset();
@@ -156,12 +156,17 @@ TEST_F(Session, AFailureAtAnyStepOfInitCleansUp) {
       bool injected = calls(op) >= nth;
       SCOPED_TRACE(testing::Message() << "op " << op << " call " << nth);
       if (!injected) {
+        // The fault is still pending and may hit close, which then frees
+        // nothing: close again until it gets through.
         EXPECT_EQ(VI_SUCCESS, status);
-        kavrel_close(vi);
+        for (int attempt = 0; attempt < 3 && kavrel_close(vi) == VI_ERROR_IO; ++attempt) {
+        }
         continue;
       }
       EXPECT_EQ(VI_ERROR_IO, status);
-      if (op != STANDIN_OPEN_DEFAULT_RM && op != STANDIN_OPEN) EXPECT_EQ(static_cast<ViSession>(VI_NULL), vi);
+      if (op != STANDIN_OPEN_DEFAULT_RM && op != STANDIN_OPEN) {
+        EXPECT_EQ(static_cast<ViSession>(VI_NULL), vi);
+      }
       EXPECT_EQ(0u, standin_open_sessions());
     }
   }

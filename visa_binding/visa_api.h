@@ -45,6 +45,9 @@ extern "C" {
 ViStatus viOpenDefaultRM(ViPSession vi);
 #ifndef KAVREL_NO_GETDEFAULTRM_MACRO
 #define viGetDefaultRM(vi) viOpenDefaultRM(vi)
+#else
+/* The function of the same name, for the libraries that define it. */
+ViStatus viGetDefaultRM(ViPSession vi);
 #endif
 ViStatus viFindRsrc(ViSession sesn, ViConstString expr, ViPFindList vi, ViPUInt32 retCnt, ViChar desc[]);
 ViStatus viFindNext(ViFindList vi, ViChar desc[]);
@@ -202,6 +205,9 @@ ViStatus viVxiCommandQuery(ViSession vi, ViUInt16 mode, ViUInt32 cmd, ViPUInt32 
 #define VI_WARN_NULL_OBJECT (0x3FFF0082L)
 #define VI_WARN_NSUP_ATTR_STATE (0x3FFF0084L)
 #define VI_WARN_NSUP_BUF (0x3FFF0088L)
+#ifndef VI_WARN_UNKNOWN_STATUS
+#define VI_WARN_UNKNOWN_STATUS (0x3FFF0085L)
+#endif
 
 /* Error codes */
 #define VI_ERROR_SYSTEM_ERROR (_VI_ERROR + 0x3FFF0000L)
@@ -219,16 +225,21 @@ ViStatus viVxiCommandQuery(ViSession vi, ViUInt16 mode, ViUInt32 cmd, ViPUInt32 
 #define VI_ERROR_ATTR_READONLY (_VI_ERROR + 0x3FFF001FL)
 #define VI_ERROR_HNDLR_NINSTALLED (_VI_ERROR + 0x3FFF0028L)
 #define VI_ERROR_INV_HNDLR_REF (_VI_ERROR + 0x3FFF0029L)
+#define VI_ERROR_INV_CONTEXT (_VI_ERROR + 0x3FFF002AL)
+#define VI_ERROR_NENABLED (_VI_ERROR + 0x3FFF002FL)
 #define VI_ERROR_ABORT (_VI_ERROR + 0x3FFF0030L)
 #define VI_ERROR_INV_SETUP (_VI_ERROR + 0x3FFF003AL)
 #define VI_ERROR_INV_MASK (_VI_ERROR + 0x3FFF003DL)
 #define VI_ERROR_IO (_VI_ERROR + 0x3FFF003EL)
 #define VI_ERROR_INV_FMT (_VI_ERROR + 0x3FFF003FL)
+#define VI_ERROR_INV_EVENT (_VI_ERROR + 0x3FFF0026L)
+#define VI_ERROR_INV_MECH (_VI_ERROR + 0x3FFF0027L)
 #define VI_ERROR_NSUP_FMT (_VI_ERROR + 0x3FFF0041L)
 #define VI_ERROR_NSUP_OPER (_VI_ERROR + 0x3FFF0067L)
 #define VI_ERROR_USER_BUF (_VI_ERROR + 0x3FFF0071L)
 #define VI_ERROR_INV_PARAMETER (_VI_ERROR + 0x3FFF0078L)
 #define VI_ERROR_INV_SIZE (_VI_ERROR + 0x3FFF007BL)
+#define VI_ERROR_INV_MODE (_VI_ERROR + 0x3FFF0091L)
 #define VI_ERROR_NIMPL_OPER (_VI_ERROR + 0x3FFF0081L)
 #define VI_ERROR_INV_LENGTH (_VI_ERROR + 0x3FFF0083L)
 #define VI_ERROR_LIBRARY_NFOUND (_VI_ERROR + 0x3FFF009EL)

@@ -72,7 +72,7 @@ class Checks {
     return rule(!kavrel_invalidViStringRange(value, maxLength), code);
   }
   template <std::size_t N>
-  Checks& index(ViInt32 value, const Keywords<N>& table, ViStatus code) {
+  Checks& index(ViInt32 value, const Keywords<N>& /*table*/, ViStatus code) {
     return integer(value, 0, static_cast<ViInt32>(N) - 1, code);
   }
   Checks& present(const void* pointer, ViStatus code) { return rule(pointer != nullptr, code); }
@@ -87,6 +87,15 @@ class Checks {
  private:
   ViStatus status_ = VI_SUCCESS;
 };
+
+// The checks every function acting on one measurement starts with: the
+// channel as parameter 2, the measurement as 3. Chain the function's own:
+// selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4).
+inline Checks selectionChecks(ViBoolean channel, ViBoolean measurement) {
+  Checks checks;
+  checks.flag(channel, VI_ERROR_PARAMETER2).flag(measurement, VI_ERROR_PARAMETER3);
+  return checks;
+}
 
 // The session's InstrumentData; `out` is set only on success. A session
 // without a record (never set up by kavrel_init) gives VI_ERROR_INV_OBJECT.

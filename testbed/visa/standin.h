@@ -39,7 +39,8 @@ enum standin_op {
 /* Forget replies, the write log, call counts and pending faults; close every session. */
 void standin_reset(void);
 
-/* Queue one reply message (ended with END) for the scripted instrument's reads. */
+/* Queue one reply message (ended with END) for the scripted instrument's reads.
+ * The bytes are queued as given: a reply that should end in a line feed includes it. */
 void standin_reply(const void* data, size_t len);
 void standin_reply_text(const char* text);
 
@@ -47,7 +48,7 @@ void standin_reply_text(const char* text);
  * "*ESR?" is answered from this queue, never from the reply queue. */
 void standin_esr(ViInt32 value);
 
-/* The nth call (1 = the next one) of op from now returns status and does nothing else. */
+/* The nth call (1 = the next one; 0 counts as 1) of op from now returns status and does nothing else. */
 void standin_fail(enum standin_op op, unsigned nth, ViStatus status);
 
 /* Messages written to the scripted instrument, in order, as they reached it
@@ -60,6 +61,11 @@ unsigned standin_calls(enum standin_op op);
 
 /* Instrument and resource-manager sessions open now. */
 unsigned standin_open_sessions(void);
+
+/* Deliver an event of eventType to the handlers installed on session vi
+ * (viInstallHandler): the last handler's status, VI_ERROR_HNDLR_NINSTALLED
+ * when none is installed, VI_ERROR_INV_OBJECT for an unknown session. */
+ViStatus standin_event(ViSession vi, ViEventType eventType);
 
 #ifdef __cplusplus
 }

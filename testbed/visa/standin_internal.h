@@ -1,0 +1,37 @@
+// Pieces of the VISA stand-in shared between its source files.
+#ifndef KAVREL_STANDIN_INTERNAL_H
+#define KAVREL_STANDIN_INTERNAL_H
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "standin.h"
+#include "transport.h"
+
+namespace standin {
+
+// Case-insensitive ASCII prefix test, as VISA matches resource names.
+bool startsWithNoCase(std::string_view text, std::string_view prefix);
+
+// Standard text for a VISA status; empty for a code VISA does not know.
+std::string_view statusText(ViStatus status);
+
+// Count one call of `op`; a fault injected for this call comes back as its status.
+std::optional<ViStatus> enterOperation(standin_op op);
+
+// The scripted instrument: every resource that no network transport serves.
+std::unique_ptr<Transport> makeScriptedTransport();
+// Forget the instrument's replies, queued answers and write log.
+void scriptReset();
+
+// Close every session (control reset).
+void closeAllSessions();
+unsigned openSessionCount();
+
+// Deliver an event to the handlers installed on a session.
+ViStatus fireEvent(ViSession vi, ViEventType eventType);
+
+}  // namespace standin
+
+#endif

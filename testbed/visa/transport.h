@@ -1,0 +1,49 @@
+// The link between a stand-in session and what answers it: the scripted
+// instrument, or a network instrument reached over a real protocol. Sessions,
+// attributes and formatted I/O sit above this and do not depend on the kind.
+#ifndef KAVREL_STANDIN_TRANSPORT_H
+#define KAVREL_STANDIN_TRANSPORT_H
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "../../visa_binding/visa_api.h"
+
+namespace standin {
+
+class Transport {
+ public:
+  virtual ~Transport() = default;
+
+  // Send bytes to the device; `end` asserts END with the last byte.
+  virtual ViStatus write(std::string_view bytes, bool end) = 0;
+
+  // Receive at most `capacity` bytes of the current message into `buf`,
+  // waiting up to `timeoutMs` for the first byte. `received` is the number
+  // stored; `end` is true when the last stored byte carried END. A read never
+  // goes past END: the next read starts the next message.
+  virtual ViStatus read(ViByte* buf, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& received, bool& end) = 0;
+
+  // Device clear: drop what the device has pending in either direction.
+  virtual ViStatus clear() = 0;
+
+  // Serial poll: the device's status byte.
+  virtual ViStatus readStatusByte(ViUInt16& stb) = 0;
+};
+
+enum class ResourceKind { Scripted, Hislip, Socket };
+
+// TCPIP "...::hislipN[,port][::INSTR]" is HiSLIP, TCPIP "...::port::SOCKET" a
+// raw socket; every other name reaches the scripted instrument.
+ResourceKind classifyResource(std::string_view name);
+
+// Open the transport a resource name leads to: VI_SUCCESS with `out` set, or
+// the status viOpen returns (VI_ERROR_RSRC_NFOUND for a network resource no
+// transport serves yet). This is where network transports plug in: a HiSLIP
+// client implements Transport and is returned here for ResourceKind::Hislip.
+ViStatus openTransport(std::string_view resourceName, ViUInt32 timeoutMs, std::unique_ptr<Transport>& out);
+
+}  // namespace standin
+
+#endif
