@@ -360,8 +360,9 @@ constexpr Command kCommands[] = {
      [](Context& c) {
        if (!c.none()) return;
        Trace t = activeTrace(c);
-       if (t.y.empty()) {  // a power-meter readout has no trace
+       if (t.y.empty()) {  // a power-meter readout has no trace: not a number, and an error
          c.fail(scpi::err::settingsConflict);
+         c.replyReal(kNotFound);
          return;
        }
        double x = markerPosition(c, t);
