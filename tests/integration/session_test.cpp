@@ -1,0 +1,204 @@
+// Opening, identifying and resetting the simulated instrument; the utility
+// functions; errors the instrument reports; two sessions on one instrument.
+#include <string>
+#include <vector>
+
+#include "tests/integration/sim_fixture.h"
+
+namespace kavrel::integration {
+namespace {
+
+// The number of sweep points the instrument reports, through the driver.
+ViInt32 sweepPoints(ViSession vi) {
+  ViInt32 points = -1;
+  EXPECT_EQ(VI_SUCCESS, kavrel_scalReadData(vi, &points, VI_NULL));
+  return points;
+}
+
+constexpr ViInt32 kDefaultPoints = 401;
+
+// Every model opens with identification and reset, and the driver takes the
+// model's frequency range from it: the highest frequency is accepted, a little
+// more is refused before anything is sent.
+TEST(SimModels, InitIdentifiesAndResetsEveryModel) {
+  struct Case {
+    int model;
+    ViReal64 maxFrequency;
+  } cases[] = {{4100, 20e9}, {4101, 8e9}, {4102, 2e9}, {4103, 26.5e9}, {4104, 26e9}};
+  const unsigned sessionsBefore = standin_open_sessions();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.model);
+    SimInstrument sim(c.model);
+    std::string error;
+    ASSERT_TRUE(sim.start(error)) << error;
+    std::string resource = sim.resource();
+    ViSession vi = VI_NULL;
+    ASSERT_EQ(VI_SUCCESS, kavrel_init(resource.data(), VI_TRUE, VI_TRUE, &vi));
+    EXPECT_EQ(VI_SUCCESS, kavrel_srcContWave(vi, c.maxFrequency, 0.0));
+    EXPECT_EQ(VI_ERROR_PARAMETER2, kavrel_srcContWave(vi, c.maxFrequency * 1.001, 0.0));
+    ViInt32 code = -1;
+    ViChar text[256] = {};
+    EXPECT_EQ(VI_SUCCESS, kavrel_error_query(vi, &code, text));
+    EXPECT_EQ(0, code) << text;
+    EXPECT_EQ(VI_SUCCESS, kavrel_close(vi));
+    EXPECT_EQ(sessionsBefore, standin_open_sessions());
+  }
+}
+
+// The lowest source level follows the option word the instrument reports.
+TEST(SimModels, OptionWordSetsTheLowestLevel) {
+  struct Case {
+    int options;
+    ViReal64 minLevel;
+  } cases[] = {{0, -70.0}, {0x200, -110.0}, {0x220, -90.0}, {0x20, -90.0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    SimInstrument sim(4101, c.options);
+    std::string error;
+    ASSERT_TRUE(sim.start(error)) << error;
+    std::string resource = sim.resource();
+    ViSession vi = VI_NULL;
+    ASSERT_EQ(VI_SUCCESS, kavrel_init(resource.data(), VI_TRUE, VI_FALSE, &vi));
+    EXPECT_EQ(VI_SUCCESS, kavrel_srcContWave(vi, 1e9, c.minLevel));
+    EXPECT_EQ(VI_ERROR_PARAMETER3, kavrel_srcContWave(vi, 1e9, c.minLevel - 0.01));
+    EXPECT_EQ(VI_SUCCESS, kavrel_close(vi));
+  }
+}
+
+TEST(SimModels, UnreachableInstrumentLeavesNothingOpen) {
+  const unsigned sessionsBefore = standin_open_sessions();
+  std::string resource;
+  {
+    // A port that was just in use and is closed again.
+    SimInstrument sim;
+    std::string error;
+    ASSERT_TRUE(sim.start(error)) << error;
+    resource = sim.resource();
+  }
+  ViSession vi = 77;
+  EXPECT_LT(kavrel_init(resource.data(), VI_TRUE, VI_TRUE, &vi), VI_SUCCESS);
+  EXPECT_EQ(static_cast<ViSession>(VI_NULL), vi);
+  EXPECT_EQ(sessionsBefore, standin_open_sessions());
+}
+
+class SimSession : public SimTest {
+ protected:
+  int options() const override { return 0x22F; }
+  std::string firmware() const override { return "2.35"; }
+};
+
+TEST_F(SimSession, RevisionSelfTestAndOptions) {
+  ViChar driverRev[256] = {};
+  ViChar instrRev[256] = {};
+  EXPECT_EQ(VI_SUCCESS, kavrel_revision_query(vi_, driverRev, instrRev));
+  EXPECT_STREQ("Rev 1.1, 11/1999, CVI 5.0.1", driverRev);
+  EXPECT_STREQ("2.35", instrRev);
+
+  ViInt16 result = -1;
+  ViChar message[256] = "untouched";
+  EXPECT_EQ(VI_SUCCESS, kavrel_self_test(vi_, &result, message));
+  EXPECT_EQ(0, result);
+  EXPECT_STREQ("", message);
+
+  struct Case {
+    ViInt32 selector;
+    ViInt32 expected;
+  } cases[] = {{16, 0x22F}, {5, 0x20}, {4, 0}, {9, 0x200}, {0, 1}, {37, 0x20}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.selector);
+    ViInt32 options = -1;
+    EXPECT_EQ(VI_SUCCESS, kavrel_instrOptions(vi_, c.selector, &options));
+    EXPECT_EQ(c.expected, options);
+  }
+  EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors());
+}
+
+// "*RST" through either path brings the settings back to the defaults.
+TEST_F(SimSession, ResetRestoresTheDefaults) {
+  struct Case {
+    const char* name;
+    std::function<ViStatus()> reset;
+  } cases[] = {
+      {"kavrel_reset", [this] { return kavrel_reset(vi_); }},
+      {"kavrel_init with reset",
+       [this] {
+         ViSession other = VI_NULL;
+         return init(VI_TRUE, VI_TRUE, other);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(VI_SUCCESS, kavrel_srcSweepConfig(vi_, 101, 0.0));
+    ASSERT_EQ(101, sweepPoints(vi_));
+    EXPECT_EQ(VI_SUCCESS, c.reset());
+    EXPECT_EQ(kDefaultPoints, sweepPoints(vi_));
+  }
+}
+
+// Text the instrument refuses: the direct write succeeds (it has no status
+// check), the instrument queues its error, and the setting stays as it was.
+TEST_F(SimSession, RefusedCommandLeavesTheInstrumentsError) {
+  struct Case {
+    const char* line;
+    InstrumentError error;
+  } cases[] = {
+      {":SOUR:SWE:POIN 5000", {-222, "Data out of range"}},
+      {":SOUR:SWE:POIN 1", {-222, "Data out of range"}},
+      {":SOUR:SWEEP:PONITS 101", {-113, "Undefined header"}},
+      {":REFL:CAL:MEAS:OPEN", {-221, "Settings conflict"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(VI_SUCCESS, kavrel_writeInstrData(vi_, viString(c.line)));
+    EXPECT_EQ(std::vector<InstrumentError>{c.error}, drainErrors());
+    EXPECT_EQ(kDefaultPoints, sweepPoints(vi_));
+  }
+}
+
+// A setting the driver lets through and the instrument refuses: measuring a
+// standard or processing a calibration while none is in progress.
+//
+// Disabled: the driver's status check reads "*ESR?" twice and tests only the
+// second answer, but reading the register clears it (IEEE 488.2, and so does
+// the simulator), so the error bit is gone by the second read and the call
+// returns VI_SUCCESS. The error itself does reach the error queue (checked
+// above through kavrel_error_query). Enable once the status check tests the
+// bits of both answers.
+TEST_F(SimSession, DISABLED_SettingTheInstrumentRefusesIsInstrumentSpecific) {
+  struct Case {
+    const char* name;
+    Call call;
+  } cases[] = {
+      {"measure a standard", [](ViSession vi) { return kavrel_reflCalMeas(vi, 1, VI_FALSE, 1); }},
+      {"process the calibration",
+       [](ViSession vi) { return kavrel_reflPerformCal(vi, 1, 1, viString("NO STANDARDS")); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, c.call(vi_));
+    EXPECT_EQ((std::vector<InstrumentError>{{-221, "Settings conflict"}}), drainErrors());
+  }
+}
+
+// Two sessions share the instrument's settings; status and error queues are each their own.
+TEST_F(SimSession, TwoSessionsShareSettingsNotStatus) {
+  ViSession other = openAnother();
+  ASSERT_NE(static_cast<ViSession>(VI_NULL), other);
+
+  ASSERT_EQ(VI_SUCCESS, kavrel_srcSweepConfig(vi_, 101, 0.0));
+  EXPECT_EQ(101, sweepPoints(other));
+  ASSERT_EQ(VI_SUCCESS, kavrel_srcSweepConfig(other, 51, 0.0));
+  EXPECT_EQ(51, sweepPoints(vi_));
+
+  ASSERT_EQ(VI_SUCCESS, kavrel_writeInstrData(vi_, viString(":SOUR:SWE:POIN 5000")));
+  ViUInt16 stb = 0;
+  ASSERT_EQ(VI_SUCCESS, viReadSTB(vi_, &stb));
+  EXPECT_EQ(0x04, stb & 0x04) << "the error queue of the session that erred is not empty";
+  ASSERT_EQ(VI_SUCCESS, viReadSTB(other, &stb));
+  EXPECT_EQ(0, stb & 0x04);
+  EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors(other));
+  EXPECT_EQ((std::vector<InstrumentError>{{-222, "Data out of range"}}), drainErrors(vi_));
+}
+
+}  // namespace
+}  // namespace kavrel::integration

@@ -1,0 +1,107 @@
+#include "tests/integration/sim_fixture.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+
+namespace kavrel::integration {
+
+void PrintTo(const InstrumentError& error, std::ostream* out) { *out << error.code << ",\"" << error.text << '"'; }
+
+SimInstrument::SimInstrument(int model, int options, std::string firmware) {
+  sim::Options o;
+  o.model = model;
+  o.options = options;
+  o.firmware = std::move(firmware);
+  o.hislipPort = 0;  // ephemeral: tests never collide on a port
+  o.rawPort = -1;
+  server_ = std::make_unique<sim::Server>(std::move(o));
+}
+
+bool SimInstrument::start(std::string& error) { return server_->start(&error); }
+
+std::string SimInstrument::resource() const {
+  return "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
+}
+
+void SimTest::SetUp() {
+  sessionsBefore_ = standin_open_sessions();
+  sim_ = std::make_unique<SimInstrument>(model(), options(), firmware());
+  std::string error;
+  ASSERT_TRUE(sim_->start(error)) << error;
+  ASSERT_EQ(VI_SUCCESS, init(VI_TRUE, VI_TRUE, vi_));
+}
+
+void SimTest::TearDown() {
+  for (ViSession vi : opened_) kavrel_close(vi);
+  opened_.clear();
+  vi_ = VI_NULL;
+  EXPECT_EQ(sessionsBefore_, standin_open_sessions()) << "a VISA session stayed open";
+  sim_.reset();
+}
+
+ViStatus SimTest::init(ViBoolean idQuery, ViBoolean reset, ViSession& out) {
+  std::string resource = sim_->resource();
+  out = VI_NULL;
+  ViStatus status = kavrel_init(resource.data(), idQuery, reset, &out);
+  if (status >= VI_SUCCESS) opened_.push_back(out);
+  return status;
+}
+
+ViStatus SimTest::close(ViSession vi) {
+  std::erase(opened_, vi);
+  if (vi == vi_) vi_ = VI_NULL;
+  return kavrel_close(vi);
+}
+
+ViSession SimTest::openAnother() {
+  ViSession vi = VI_NULL;
+  EXPECT_EQ(VI_SUCCESS, init(VI_TRUE, VI_FALSE, vi));
+  return vi;
+}
+
+std::vector<InstrumentError> SimTest::drainErrors(ViSession vi) {
+  std::vector<InstrumentError> errors;
+  // The queue holds a bounded number of entries; more reads than that means it never empties.
+  for (int i = 0; i < 64; ++i) {
+    ViInt32 code = 0;
+    ViChar text[256] = {};
+    ViStatus status = kavrel_error_query(vi, &code, text);
+    if (status < VI_SUCCESS) {
+      ADD_FAILURE() << "kavrel_error_query returned " << status;
+      break;
+    }
+    if (code == 0) break;
+    errors.push_back({code, text});
+  }
+  return errors;
+}
+
+void SimTest::expectAccepted(const std::vector<Step>& steps) {
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    EXPECT_EQ(VI_SUCCESS, step.call(vi_));
+    EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors());
+  }
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kavrel-integration-XXXXXX").string();
+  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace kavrel::integration

@@ -1,0 +1,126 @@
+// Stores copied to host files and back: a store saved to a file and loaded
+// into another store reads back byte for byte the same.
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "tests/integration/sim_fixture.h"
+
+namespace kavrel::integration {
+namespace {
+
+// A transfer between one store and a file.
+using FileCall = std::function<ViStatus(ViSession, ViString fileName)>;
+
+struct TransferCase {
+  const char* name;
+  Call prepare;          // makes the source store differ from the target
+  FileCall saveSource;   // source store into a file
+  FileCall loadTarget;   // a file into the target store
+  FileCall saveTarget;   // target store into a file
+};
+
+// Both directions of a numbered store's transfer function.
+using NumberedTransfer = ViStatus (*)(ViSession, ViBoolean, ViInt32, ViString);
+FileCall saveFrom(NumberedTransfer transfer, ViInt32 store) {
+  return [=](ViSession vi, ViString file) { return transfer(vi, VI_TRUE, store, file); };
+}
+FileCall loadInto(NumberedTransfer transfer, ViInt32 store) {
+  return [=](ViSession vi, ViString file) { return transfer(vi, VI_FALSE, store, file); };
+}
+
+// The calls one after the other, up to the first that fails.
+ViStatus inOrder(ViSession vi, std::initializer_list<Call> calls) {
+  for (const Call& call : calls) {
+    if (ViStatus status = call(vi); status < VI_SUCCESS) return status;
+  }
+  return VI_SUCCESS;
+}
+
+using SimTransfers = SimTest;
+
+TEST_F(SimTransfers, StoreSavedAndLoadedIntoAnotherReadsBackTheSame) {
+  const std::vector<TransferCase> cases = {
+      {"calibration kit",
+       [](ViSession vi) {
+         return inOrder(vi, {[](ViSession v) { return kavrel_reflSelectKit(v, 1); },
+                             [](ViSession v) { return kavrel_reflConfKit(v, 2, viString("KIT ONE")); }});
+       },
+       saveFrom(kavrel_reflTranCalKit, 1), loadInto(kavrel_reflTranCalKit, 3), saveFrom(kavrel_reflTranCalKit, 3)},
+      {"reflection calibration",
+       [](ViSession vi) {
+         return inOrder(vi, {[](ViSession v) { return kavrel_reflConfigCal(v, 1, 0, VI_TRUE); },
+                             [](ViSession v) { return kavrel_reflCalMeas(v, 3, VI_FALSE, 1); },
+                             [](ViSession v) { return kavrel_reflCalMeas(v, 1, VI_FALSE, 1); },
+                             [](ViSession v) { return kavrel_reflCalMeas(v, 0, VI_FALSE, 1); },
+                             [](ViSession v) { return kavrel_reflPerformCal(v, 1, 2, viString("SAVED")); }});
+       },
+       saveFrom(kavrel_reflTranCal, 2), loadInto(kavrel_reflTranCal, 5), saveFrom(kavrel_reflTranCal, 5)},
+      {"scalar memory", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 1); },
+       saveFrom(kavrel_scalTranData, 1), loadInto(kavrel_scalTranData, 8), saveFrom(kavrel_scalTranData, 8)},
+      {"scalar path calibration",
+       [](ViSession vi) {
+         return inOrder(vi, {[](ViSession v) { return kavrel_srcSweepConfig(v, 101, 0.0); },
+                             [](ViSession v) { return kavrel_scalCal(v, 0, 2); }});
+       },
+       saveFrom(kavrel_scalTranCal, 2), loadInto(kavrel_scalTranCal, 4), saveFrom(kavrel_scalTranCal, 4)},
+      {"sensor correction", [](ViSession) { return VI_SUCCESS; }, saveFrom(kavrel_inpTranSen, 1),
+       loadInto(kavrel_inpTranSen, 20), saveFrom(kavrel_inpTranSen, 20)},
+      {"source calibration table", [](ViSession) { return VI_SUCCESS; },
+       [](ViSession vi, ViString file) { return kavrel_sourTranCal(vi, 0, 0, file); },
+       [](ViSession vi, ViString file) { return kavrel_sourTranCal(vi, 3, 2, file); },
+       [](ViSession vi, ViString file) { return kavrel_sourTranCal(vi, 2, 2, file); }},
+  };
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  for (const TransferCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string source = dir.file(std::string(c.name) + " source");
+    const std::string before = dir.file(std::string(c.name) + " before");
+    const std::string after = dir.file(std::string(c.name) + " after");
+    ASSERT_EQ(VI_SUCCESS, c.prepare(vi_));
+    ASSERT_EQ(VI_SUCCESS, c.saveSource(vi_, viString(source)));
+    ASSERT_EQ(VI_SUCCESS, c.saveTarget(vi_, viString(before)));
+    ASSERT_EQ(VI_SUCCESS, c.loadTarget(vi_, viString(source)));
+    ASSERT_EQ(VI_SUCCESS, c.saveTarget(vi_, viString(after)));
+    const std::string saved = readFile(source);
+    EXPECT_GT(saved.size(), 4u);
+    EXPECT_NE(readFile(before), saved) << "the target held the same data already";
+    EXPECT_EQ(saved, readFile(after));
+    EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors());
+  }
+}
+
+// The one fault-location calibration goes out and comes back unchanged.
+TEST_F(SimTransfers, FaultLocationCalibrationRoundTrip) {
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string first = dir.file("floc first");
+  const std::string second = dir.file("floc second");
+  ASSERT_EQ(VI_SUCCESS, kavrel_flocCalibration(vi_, VI_FALSE));
+  ASSERT_EQ(VI_SUCCESS, kavrel_flocTranCal(vi_, VI_TRUE, viString(first)));
+  ASSERT_EQ(VI_SUCCESS, kavrel_flocTranCal(vi_, VI_FALSE, viString(first)));
+  ASSERT_EQ(VI_SUCCESS, kavrel_flocTranCal(vi_, VI_TRUE, viString(second)));
+  EXPECT_GT(readFile(first).size(), 4u);
+  EXPECT_EQ(readFile(first), readFile(second));
+  EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors());
+}
+
+// A file that cannot be created or read: nothing reaches the instrument's stores.
+TEST_F(SimTransfers, MissingFileIsReportedAndSendsNothing) {
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string missing = dir.file("no such directory") + "/store";
+  const std::string kit = dir.file("kit");
+  ASSERT_EQ(VI_SUCCESS, kavrel_reflTranCalKit(vi_, VI_TRUE, 2, viString(kit)));
+  EXPECT_EQ(VI_ERROR_INSTR_FILE_OPEN, kavrel_reflTranCalKit(vi_, VI_FALSE, 2, viString(missing)));
+  EXPECT_EQ(VI_ERROR_INSTR_FILE_OPEN, kavrel_reflTranCalKit(vi_, VI_TRUE, 2, viString(missing)));
+  // The session still works, and kit 2 is as it was.
+  const std::string again = dir.file("kit again");
+  ASSERT_EQ(VI_SUCCESS, kavrel_reflTranCalKit(vi_, VI_TRUE, 2, viString(again)));
+  EXPECT_EQ(readFile(kit), readFile(again));
+  EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors());
+}
+
+}  // namespace
+}  // namespace kavrel::integration
