@@ -437,6 +437,32 @@ TEST_F(HislipClientTest, TimeOutInsideAMessageKeepsWhatArrived) {
   EXPECT_EQ(status, VI_SUCCESS);
 }
 
+TEST_F(HislipClientTest, WriteTimedOutMidMessageFinishesThatMessageFirst) {
+  HislipServer server;
+  ViSession vi = 0;
+  ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 100), VI_SUCCESS);
+  server.pauseSync(true);
+  const std::string big(64U << 20, 'x');  // more than the socket buffers hold
+  EXPECT_EQ(write(vi, big), VI_ERROR_TMO);
+  server.pauseSync(false);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 10000), VI_SUCCESS);
+  ASSERT_EQ(write(vi, "NEXT\n"), VI_SUCCESS);
+  // Whole Data messages of the big write, in order, then the next message.
+  std::vector<Received> got = server.receivedThrough(Type::DataEnd);
+  ASSERT_GE(got.size(), kStartup + 2);
+  got.erase(got.begin(), got.begin() + kStartup);
+  for (std::size_t i = 0; i + 1 < got.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(got[i].message.type(), Type::Data);
+    EXPECT_EQ(got[i].message.header.parameter, kFirstId + 2 * i);
+    EXPECT_EQ(got[i].message.payload, std::string(got[i].message.payload.size(), 'x'));
+  }
+  EXPECT_EQ(got.back().message.type(), Type::DataEnd);
+  EXPECT_EQ(got.back().message.header.parameter, kFirstId + 2 * (got.size() - 1));
+  EXPECT_EQ(got.back().message.payload, "NEXT\n");
+}
+
 // ---- lost connections -------------------------------------------------------------
 
 TEST_F(HislipClientTest, LostConnectionAnswersConnLostFromEveryLaterCall) {
