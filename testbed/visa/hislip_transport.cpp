@@ -328,12 +328,6 @@ ViStatus HislipTransport::readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) {
   return VI_SUCCESS;
 }
 
-ViStatus openHislipTransport(const NetworkAddress& address, ViSession vi, ViUInt32 timeoutMs,
-                             std::unique_ptr<Transport>& out) {
-  auto transport = std::make_unique<HislipTransport>(vi);
-  if (ViStatus status = transport->open(address, timeoutMs); status < VI_SUCCESS) return status;
-  out = std::move(transport);
-  return VI_SUCCESS;
-}
+std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi) { return std::make_unique<HislipTransport>(vi); }
 
 }  // namespace standin
