@@ -231,22 +231,128 @@ KAVREL_API ViStatus kavrel_srcRFOutput(ViSession vi, ViBoolean rfOutput);
 KAVREL_API ViStatus kavrel_sourCal(ViSession vi, ViInt32 calibrationNumber);
 
 /* ---- Channels and active measurement -------------------------------------- */
+/* Set a channel's measurement mode: 0 scalar, 1 power-meter readout, 2 fault location, 3 reflection. */
+KAVREL_API ViStatus kavrel_chanMode(ViSession vi, ViBoolean channel, ViInt32 mode);
+/* Couple the two channels (VI_TRUE) or not. */
+KAVREL_API ViStatus kavrel_chanCoupling(ViSession vi, ViBoolean coupling);
+/* Show both channels (VI_TRUE) or one. */
+KAVREL_API ViStatus kavrel_dualChanDisp(ViSession vi, ViBoolean dualDisplay);
+/* Measurements shown in a channel: 0 one with 1 active, 1 one with 2 active, 2 both with 1 active. */
+KAVREL_API ViStatus kavrel_meas12OnOff(ViSession vi, ViBoolean channel, ViInt32 selection);
+/* Make a channel and measurement active; returns the write status, no status check. */
+KAVREL_API ViStatus kavrel_dispSetActMeas(ViSession vi, ViBoolean channel, ViBoolean measurement);
 
 /* ---- Display ranges and limit lines --------------------------------------- */
+/* Displayed range of the active channel as start/stop (VI_TRUE) or centre/span; limits follow the channel's mode. */
+KAVREL_API ViStatus kavrel_measDispRange(ViSession vi, ViBoolean startStop, ViReal64 startOrCenter, ViReal64 stopOrSpan);
+/* Switch limit checking on with limit line 1..4, or off. */
+KAVREL_API ViStatus kavrel_measLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck, ViInt32 limitLine);
+/* Replace the limit specification by 1..12 segments; types 0 "FLAT", 1 "SLOP", 2 "POIN"; fields are sent in the order 1..7. */
+KAVREL_API ViStatus kavrel_measCreateLimSpec(ViSession vi, const ViReal64 field1[], const ViInt32 segmentType[], const ViReal64 field5[], const ViReal64 field4[], const ViReal64 field2[], const ViReal64 field6[], const ViReal64 field7[], ViInt32 segmentCount);
+/* Display frequency mode of a channel: 0 user offset and scale, 1 user power offset, 2 and 3 the fixed modes 5831 and 5832. */
+KAVREL_API ViStatus kavrel_dispDomScaleOffset(ViSession vi, ViBoolean channel, ViInt32 frequencyMode, ViReal64 frequencyOffset, ViReal64 frequencyScale, ViReal64 powerOffset);
 
 /* ---- Markers --------------------------------------------------------------- */
 
 /* ---- Application programs -------------------------------------------------- */
 
 /* ---- Scalar measurement setup ---------------------------------------------- */
+/* Measure the power at input 0..3 ("A".."D"). */
+KAVREL_API ViStatus kavrel_scalPower(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input);
+/* Measure the ratio of two different inputs 0..3. */
+KAVREL_API ViStatus kavrel_scalRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator, ViInt32 denominator);
+/* Measure the frequency with the counter. */
+KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolean measurement);
+/* Averaging: mode 0 off, 1 on with 1..1000 averages, 2 restart. */
+KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 mode, ViInt32 averages);
+/* Smoothing on or off, aperture 0.01..20.0. */
+KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing, ViReal64 aperture);
+/* Scaling: modes 0..2 auto-scale off, once, continuous; 3 manual with values checked against the reported format. */
+KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode, ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel);
+/* Display format: 0 "LOG", 1 "WATT", 2 "VSWR", 3 "VOLT". */
+KAVREL_API ViStatus kavrel_scalFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format);
 
 /* ---- Scalar memory and path calibration ------------------------------------ */
+/* Run path calibration step 0..9 with calibration index 1..4. */
+KAVREL_API ViStatus kavrel_scalCal(ViSession vi, ViInt32 step, ViInt32 calIndex);
+/* Switch the path calibration on or off. */
+KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal);
+/* Switch the memory operation with trace memory 1..the instrument's maximum on or off. */
+KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean memoryOp, ViInt32 memory);
+/* Memory action on trace memory 1..maximum: 0 save the trace ("SAV"), 1 "MEAS:MEM", 2 "MEAS:MEM:SETT". */
+KAVREL_API ViStatus kavrel_scalMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 action, ViInt32 memory);
 
 /* ---- Inputs and detectors -------------------------------------------------- */
+/* Use the detectors for the power meter (VI_FALSE, "PMET") or scalar analysis (VI_TRUE, "SCAL"). */
+KAVREL_API ViStatus kavrel_inpDConfig(ViSession vi, ViBoolean detectorConfig);
+/* Level offset of an input (0..3 = A..D), -99.99 to 99.99. */
+KAVREL_API ViStatus kavrel_inpOffset(ViSession vi, ViInt32 input, ViReal64 offset);
+/* Detector correction of an input: detector number 1..16, or 0 for automatic. */
+KAVREL_API ViStatus kavrel_inpDetCorr(ViSession vi, ViInt32 input, ViInt32 detectorNumber);
+/* Detector temperature correction of an input on or off. */
+KAVREL_API ViStatus kavrel_inpTempCorr(ViSession vi, ViInt32 input, ViBoolean tempCorr);
+/* Flatness correction of an input; frequency from nowhere (0), a fixed frequency in Hz (1), the counter (2) or the source (3). */
+KAVREL_API ViStatus kavrel_inpFlatCorr(ViSession vi, ViInt32 input, ViBoolean flatCorr, ViInt32 frequencySource, ViReal64 frequency);
+/* Power-sensor correction: fixed factors (source 0) or a store (1..reported maximum) read at a fixed frequency (1), the counter's (2) or the source's (3). */
+KAVREL_API ViStatus kavrel_inpPwrSensorCorr(ViSession vi, ViInt32 frequencySource, ViReal64 calFactor, ViReal64 lfacFactor, ViReal64 frequency, ViInt32 storeNumber);
+/* AC detection on or off. */
+KAVREL_API ViStatus kavrel_inpACdetect(ViSession vi, ViBoolean acDetection);
+/* Zeroing: automatic off (0), automatic on (1), the detectors (2), the sensor (3). */
+KAVREL_API ViStatus kavrel_inpDetZero(ViSession vi, ViInt32 zeroing);
+/* Power reference output on or off. */
+KAVREL_API ViStatus kavrel_inpPwrRef(ViSession vi, ViBoolean powerReference);
+/* Input calibration; with VI_TRUE the detector calibration of the given input (0..3, checked either way). */
+KAVREL_API ViStatus kavrel_inpCalibration(ViSession vi, ViBoolean detectorCal, ViInt32 input);
 
 /* ---- Power meter readout --------------------------------------------------- */
+/* Readout shows the power at one input (0..3 = A..D). */
+KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input);
+/* Readout shows the ratio of two inputs (the same input twice is allowed). */
+KAVREL_API ViStatus kavrel_routPwrRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator, ViInt32 denominator);
+/* Readout shows the difference of two inputs. */
+KAVREL_API ViStatus kavrel_routPwrDiff(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 firstInput, ViInt32 secondInput);
+/* Readout shows the counter's frequency. */
+KAVREL_API ViStatus kavrel_routCounter(ViSession vi, ViBoolean channel, ViBoolean measurement);
+/* Relative mode: off (0), on (1), save the reference (2). */
+KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 relative);
+/* Averaging of an input: off, automatic, fixed high/medium/low resolution, fixed number (1..1000, checked in every mode), restart (0..6). */
+KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mode, ViInt32 numberOfAverages);
+/* Duty-cycle correction on (duty cycle 0.001 to 100.0) or off. */
+KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean dutyCycleCorr, ViReal64 dutyCycle);
+/* Limit check on or off; limits by the active readout (counter 0 to 999999e6 Hz, else -999.999 to 999.999); a bad maximum gives PARAMETER5, a bad minimum PARAMETER6. */
+KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck, ViReal64 minimum, ViReal64 maximum);
+/* Max/min hold: off (0), on (1), reset (2). */
+KAVREL_API ViStatus kavrel_routMaxMinHold(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 hold);
+/* Readout format: LOG (0), WATT (1), PERC (2), VOLT (3). */
+KAVREL_API ViStatus kavrel_routFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format);
+/* Counter resolution, 1.0 to 100000000.0. */
+KAVREL_API ViStatus kavrel_routCountRes(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 resolution);
+/* Reset the max/min hold values of the instrument. */
+KAVREL_API ViStatus kavrel_routPeakReset(ViSession vi);
 
 /* ---- Fault location -------------------------------------------------------- */
+/* Medium: coaxial (VI_TRUE, relative velocity 0.1 to 1.0) or waveguide (cut-off 10 MHz to the model's maximum); attenuation limit by the reported unit. */
+KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean medium, ViReal64 cutoffFrequency, ViReal64 relativeVelocity, ViReal64 attenuation);
+/* Range entry on (distance 0 to 25000 and centre frequency) or off (start and stop frequency). */
+KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean rangeEntry, ViReal64 distanceRange, ViReal64 centerFrequency, ViReal64 startFrequency, ViReal64 stopFrequency);
+/* Number of points, 51..1024. */
+KAVREL_API ViStatus kavrel_flocNumOfPoints(ViSession vi, ViBoolean channel, ViInt32 numberOfPoints);
+/* Distance unit: feet (VI_FALSE) or metres (VI_TRUE). */
+KAVREL_API ViStatus kavrel_flocDispUnit(ViSession vi, ViBoolean channel, ViBoolean distanceUnit);
+/* Averaging off (0), on with a number 1..1000 (1), restart (2); returns the write status, no status check. */
+KAVREL_API ViStatus kavrel_flocAveraging(ViSession vi, ViBoolean channel, ViInt32 mode, ViInt32 numberOfAverages);
+/* Window: low (0), medium (1), high (2). */
+KAVREL_API ViStatus kavrel_flocWindowing(ViSession vi, ViBoolean channel, ViInt32 window);
+/* Mask correction on or off. */
+KAVREL_API ViStatus kavrel_flocMaskCorr(ViSession vi, ViBoolean channel, ViBoolean maskCorr);
+/* Enhancement on or off. */
+KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolean enhancement);
+/* Auto scale off/once/continuous (0..2) or manual (3) with limits by the reported format. */
+KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode, ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel);
+/* Format: VSWR (VI_FALSE) or LOG (VI_TRUE). */
+KAVREL_API ViStatus kavrel_flocFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean format);
+/* Save (VI_FALSE) or restore (VI_TRUE) the fault-location calibration. */
+KAVREL_API ViStatus kavrel_flocCalibration(ViSession vi, ViBoolean action);
 
 /* ---- Trace data and readings ----------------------------------------------- */
 /* Number of sweep points and the scalar trace (at most 800 values); either may be VI_NULL. */

@@ -88,6 +88,15 @@ class Checks {
   ViStatus status_ = VI_SUCCESS;
 };
 
+// The checks every function acting on one measurement starts with: the
+// channel as parameter 2, the measurement as 3. Chain the function's own:
+// selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4).
+inline Checks selectionChecks(ViBoolean channel, ViBoolean measurement) {
+  Checks checks;
+  checks.flag(channel, VI_ERROR_PARAMETER2).flag(measurement, VI_ERROR_PARAMETER3);
+  return checks;
+}
+
 // The session's InstrumentData; `out` is set only on success. A session
 // without a record (never set up by kavrel_init) gives VI_ERROR_INV_OBJECT.
 ViStatus fetchData(ViSession vi, const InstrumentData*& out);

@@ -20,8 +20,8 @@ constexpr int kMaxFieldDigits = 1'000'000;
 
 enum class Size { Default, Half, Long, LongLong, LongDouble, Float32, Float64 };
 
-// One conversion specification, as parsed from the format.
-struct Spec {
+// One conversion of a format, as parsed: flags, width, sizes and the conversion character.
+struct Field {
   bool suppress = false;  // '*' in a read format: convert and discard
   bool left = false;
   bool plus = false;
@@ -51,36 +51,36 @@ ViStatus parseNumber(const char*& p, int& value) {
   return VI_SUCCESS;
 }
 
-ViStatus parseSize(const char*& p, Spec& spec) {
+ViStatus parseSize(const char*& p, Field& field) {
   switch (*p) {
-    case 'h': spec.size = Size::Half; ++p; break;
+    case 'h': field.size = Size::Half; ++p; break;
     case 'l':
       ++p;
-      spec.size = Size::Long;
+      field.size = Size::Long;
       if (*p == 'l') {
-        spec.size = Size::LongLong;
+        field.size = Size::LongLong;
         ++p;
       }
       break;
-    case 'L': spec.size = Size::LongDouble; ++p; break;
-    case 'z': spec.size = Size::Float32; ++p; break;
-    case 'Z': spec.size = Size::Float64; ++p; break;
+    case 'L': field.size = Size::LongDouble; ++p; break;
+    case 'z': field.size = Size::Float32; ++p; break;
+    case 'Z': field.size = Size::Float64; ++p; break;
     default: break;
   }
   return VI_SUCCESS;
 }
 
 // "!ob" (big-endian, the default) or "!ol" (little-endian).
-ViStatus parseByteOrder(const char*& p, Spec& spec) {
+ViStatus parseByteOrder(const char*& p, Field& field) {
   if (*p != '!') return VI_SUCCESS;
   if (p[1] != 'o' || (p[2] != 'b' && p[2] != 'l')) return VI_ERROR_INV_FMT;
-  spec.littleEndian = p[2] == 'l';
+  field.littleEndian = p[2] == 'l';
   p += 3;
   return VI_SUCCESS;
 }
 
 // The set of %[...]; `p` is just past '['.
-ViStatus parseSet(const char*& p, Spec& spec) {
+ViStatus parseSet(const char*& p, Field& field) {
   const bool negate = *p == '^';
   if (negate) ++p;
   std::bitset<256> set;
@@ -99,52 +99,52 @@ ViStatus parseSet(const char*& p, Spec& spec) {
   }
   if (*p != ']') return VI_ERROR_INV_FMT;
   ++p;
-  spec.set = negate ? ~set : set;
+  field.set = negate ? ~set : set;
   return VI_SUCCESS;
 }
 
-// Parse one specification; `p` is just past '%' and ends past the conversion character.
-ViStatus parseSpec(const char*& p, Spec& spec, bool reading) {
+// Parse one conversion; `p` is just past '%' and ends past the conversion character.
+ViStatus parseField(const char*& p, Field& field, bool reading) {
   if (reading) {
     if (*p == '*') {
-      spec.suppress = true;
+      field.suppress = true;
       ++p;
     }
   } else {
     for (;; ++p) {
-      if (*p == '-') spec.left = true;
-      else if (*p == '+') spec.plus = true;
-      else if (*p == ' ') spec.space = true;
-      else if (*p == '#') spec.alt = true;
-      else if (*p == '0') spec.zero = true;
+      if (*p == '-') field.left = true;
+      else if (*p == '+') field.plus = true;
+      else if (*p == ' ') field.space = true;
+      else if (*p == '#') field.alt = true;
+      else if (*p == '0') field.zero = true;
       else break;
     }
   }
   if (!reading && *p == '*') {
-    spec.widthFromArg = true;
+    field.widthFromArg = true;
     ++p;
   } else if (reading && *p == '#') {
-    spec.countFromArg = true;
+    field.countFromArg = true;
     ++p;
   } else if (isDigit(*p)) {
-    if (ViStatus status = parseNumber(p, spec.width); status < VI_SUCCESS) return status;
+    if (ViStatus status = parseNumber(p, field.width); status < VI_SUCCESS) return status;
   }
   if (!reading && *p == '.') {
     ++p;
     if (*p == '*') {
-      spec.precisionFromArg = true;
+      field.precisionFromArg = true;
       ++p;
-    } else if (ViStatus status = parseNumber(p, spec.precision); status < VI_SUCCESS) {
+    } else if (ViStatus status = parseNumber(p, field.precision); status < VI_SUCCESS) {
       return status;
     }
   }
   if (*p == ',') return VI_ERROR_NSUP_FMT;  // comma-separated arrays
-  if (ViStatus status = parseByteOrder(p, spec); status < VI_SUCCESS) return status;
-  parseSize(p, spec);
-  spec.conversion = *p;
+  if (ViStatus status = parseByteOrder(p, field); status < VI_SUCCESS) return status;
+  parseSize(p, field);
+  field.conversion = *p;
   if (*p == '\0') return VI_ERROR_INV_FMT;
   ++p;
-  if (spec.conversion == '[') return reading ? parseSet(p, spec) : VI_ERROR_INV_FMT;
+  if (field.conversion == '[') return reading ? parseSet(p, field) : VI_ERROR_INV_FMT;
   return VI_SUCCESS;
 }
 
@@ -182,12 +182,12 @@ std::size_t elementBytes(Size size) {
 // ---- write side -----------------------------------------------------------
 
 // Pad `prefix` + `body` to the field width.
-void appendField(std::string& out, std::string_view prefix, std::string_view body, const Spec& spec, bool zeroPad) {
+void appendField(std::string& out, std::string_view prefix, std::string_view body, const Field& field, bool zeroPad) {
   const std::size_t length = prefix.size() + body.size();
-  const std::size_t fill = spec.width > 0 && static_cast<std::size_t>(spec.width) > length
-                               ? static_cast<std::size_t>(spec.width) - length
+  const std::size_t fill = field.width > 0 && static_cast<std::size_t>(field.width) > length
+                               ? static_cast<std::size_t>(field.width) - length
                                : 0;
-  if (spec.left) {
+  if (field.left) {
     out.append(prefix).append(body).append(fill, ' ');
   } else if (zeroPad) {
     out.append(prefix).append(fill, '0').append(body);
@@ -206,25 +206,25 @@ std::string digitsOf(unsigned long long value, int base, bool upper) {
   return digits;
 }
 
-void writeInteger(std::string& out, const Spec& spec, bool negative, unsigned long long magnitude) {
-  const char conv = spec.conversion;
+void writeInteger(std::string& out, const Field& field, bool negative, unsigned long long magnitude) {
+  const char conv = field.conversion;
   const int base = conv == 'x' || conv == 'X' ? 16 : conv == 'o' ? 8 : 10;
-  std::string digits = (spec.precision == 0 && magnitude == 0) ? std::string{} : digitsOf(magnitude, base, conv == 'X');
-  if (spec.precision > 0 && digits.size() < static_cast<std::size_t>(spec.precision)) {
-    digits.insert(0, static_cast<std::size_t>(spec.precision) - digits.size(), '0');
+  std::string digits = (field.precision == 0 && magnitude == 0) ? std::string{} : digitsOf(magnitude, base, conv == 'X');
+  if (field.precision > 0 && digits.size() < static_cast<std::size_t>(field.precision)) {
+    digits.insert(0, static_cast<std::size_t>(field.precision) - digits.size(), '0');
   }
   std::string prefix;
   if (negative) prefix = "-";
-  else if ((conv == 'd' || conv == 'i') && spec.plus) prefix = "+";
-  else if ((conv == 'd' || conv == 'i') && spec.space) prefix = " ";
-  if (spec.alt && magnitude != 0 && base == 16) prefix += conv == 'X' ? "0X" : "0x";
-  if (spec.alt && base == 8 && (digits.empty() || digits[0] != '0')) digits.insert(0, "0");
-  appendField(out, prefix, digits, spec, spec.zero && !spec.left && spec.precision < 0);
+  else if ((conv == 'd' || conv == 'i') && field.plus) prefix = "+";
+  else if ((conv == 'd' || conv == 'i') && field.space) prefix = " ";
+  if (field.alt && magnitude != 0 && base == 16) prefix += conv == 'X' ? "0X" : "0x";
+  if (field.alt && base == 8 && (digits.empty() || digits[0] != '0')) digits.insert(0, "0");
+  appendField(out, prefix, digits, field, field.zero && !field.left && field.precision < 0);
 }
 
-ViStatus writeSignedArg(std::string& out, const Spec& spec, ArgList& args) {
+ViStatus writeSignedArg(std::string& out, const Field& field, ArgList& args) {
   long long value = 0;
-  switch (spec.size) {
+  switch (field.size) {
     case Size::Default: value = va_arg(args.ap, int); break;
     case Size::Half: value = static_cast<short>(va_arg(args.ap, int)); break;
     case Size::Long: value = va_arg(args.ap, ViInt32); break;  // a VISA long is 32 bits
@@ -234,51 +234,51 @@ ViStatus writeSignedArg(std::string& out, const Spec& spec, ArgList& args) {
   const bool negative = value < 0;
   const unsigned long long magnitude =
       negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
-  writeInteger(out, spec, negative, magnitude);
+  writeInteger(out, field, negative, magnitude);
   return VI_SUCCESS;
 }
 
-ViStatus writeUnsignedArg(std::string& out, const Spec& spec, ArgList& args) {
+ViStatus writeUnsignedArg(std::string& out, const Field& field, ArgList& args) {
   unsigned long long value = 0;
-  switch (spec.size) {
+  switch (field.size) {
     case Size::Default: value = va_arg(args.ap, unsigned); break;
     case Size::Half: value = static_cast<unsigned short>(va_arg(args.ap, unsigned)); break;
     case Size::Long: value = va_arg(args.ap, ViUInt32); break;
     case Size::LongLong: value = va_arg(args.ap, unsigned long long); break;
     default: return VI_ERROR_INV_FMT;
   }
-  writeInteger(out, spec, false, value);
+  writeInteger(out, field, false, value);
   return VI_SUCCESS;
 }
 
-ViStatus writeRealArg(std::string& out, const Spec& spec, ArgList& args) {
+ViStatus writeRealArg(std::string& out, const Field& field, ArgList& args) {
   double value = 0;
-  if (spec.size == Size::LongDouble) value = static_cast<double>(va_arg(args.ap, long double));
-  else if (spec.size == Size::Default || spec.size == Size::Long) value = va_arg(args.ap, double);
+  if (field.size == Size::LongDouble) value = static_cast<double>(va_arg(args.ap, long double));
+  else if (field.size == Size::Default || field.size == Size::Long) value = va_arg(args.ap, double);
   else return VI_ERROR_INV_FMT;
-  const char conv = spec.conversion;
+  const char conv = field.conversion;
   const char lower = static_cast<char>(conv | 0x20);
   const auto format = lower == 'f' ? std::chars_format::fixed
                       : lower == 'e' ? std::chars_format::scientific
                                      : std::chars_format::general;
-  const int precision = spec.precision < 0 ? 6 : spec.precision;
+  const int precision = field.precision < 0 ? 6 : field.precision;
   std::string body(static_cast<std::size_t>(precision) + 400, '\0');  // 1e308 in fixed notation fits
   const auto result = std::to_chars(body.data(), body.data() + body.size(), std::fabs(value), format, precision);
   body.resize(static_cast<std::size_t>(result.ptr - body.data()));
   if (conv != lower) std::transform(body.begin(), body.end(), body.begin(), [](char c) {
       return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     });
-  std::string_view prefix = std::signbit(value) && !std::isnan(value) ? "-" : spec.plus ? "+" : spec.space ? " " : "";
-  appendField(out, prefix, body, spec, spec.zero && !spec.left && std::isfinite(value));
+  std::string_view prefix = std::signbit(value) && !std::isnan(value) ? "-" : field.plus ? "+" : field.space ? " " : "";
+  appendField(out, prefix, body, field, field.zero && !field.left && std::isfinite(value));
   return VI_SUCCESS;
 }
 
-ViStatus writeTextArg(std::string& out, const Spec& spec, ArgList& args) {
+ViStatus writeTextArg(std::string& out, const Field& field, ArgList& args) {
   const char* text = va_arg(args.ap, const char*);
   if (text == nullptr) return VI_ERROR_USER_BUF;
   const std::size_t length =
-      spec.precision >= 0 ? strnlen(text, static_cast<std::size_t>(spec.precision)) : std::strlen(text);
-  appendField(out, {}, std::string_view(text, length), spec, false);
+      field.precision >= 0 ? strnlen(text, static_cast<std::size_t>(field.precision)) : std::strlen(text);
+  appendField(out, {}, std::string_view(text, length), field, false);
   return VI_SUCCESS;
 }
 
@@ -301,18 +301,18 @@ std::uint64_t loadElement(const void* array, std::size_t index, std::size_t byte
 }
 
 // %Ny / %*y raw arrays and %Nb / %*b definite-length blocks.
-ViStatus writeArrayArg(std::string& out, const Spec& spec, ArgList& args) {
-  if (spec.size == Size::LongDouble) return VI_ERROR_INV_FMT;
-  const ViInt32 count = spec.widthFromArg ? va_arg(args.ap, ViInt32) : spec.width < 0 ? 1 : spec.width;
+ViStatus writeArrayArg(std::string& out, const Field& field, ArgList& args) {
+  if (field.size == Size::LongDouble) return VI_ERROR_INV_FMT;
+  const ViInt32 count = field.widthFromArg ? va_arg(args.ap, ViInt32) : field.width < 0 ? 1 : field.width;
   const void* array = va_arg(args.ap, const void*);
   if (count < 0 || (count > 0 && array == nullptr)) return VI_ERROR_USER_BUF;
-  const std::size_t bytes = elementBytes(spec.size);
+  const std::size_t bytes = elementBytes(field.size);
   std::string data;
   data.reserve(static_cast<std::size_t>(count) * bytes);
   for (ViInt32 i = 0; i < count; ++i) {
-    appendElement(data, loadElement(array, static_cast<std::size_t>(i), bytes), bytes, spec.littleEndian);
+    appendElement(data, loadElement(array, static_cast<std::size_t>(i), bytes), bytes, field.littleEndian);
   }
-  if (spec.conversion == 'b') {
+  if (field.conversion == 'b') {
     const std::string length = digitsOf(data.size(), 10, false);
     out.append("#").append(1, static_cast<char>('0' + length.size())).append(length);
   }
@@ -320,41 +320,41 @@ ViStatus writeArrayArg(std::string& out, const Spec& spec, ArgList& args) {
   return VI_SUCCESS;
 }
 
-ViStatus writeConversion(std::string& out, Spec& spec, ArgList& args) {
-  const bool array = spec.conversion == 'y' || spec.conversion == 'b';
-  if (spec.widthFromArg && !array) {
+ViStatus writeConversion(std::string& out, Field& field, ArgList& args) {
+  const bool array = field.conversion == 'y' || field.conversion == 'b';
+  if (field.widthFromArg && !array) {
     const int width = va_arg(args.ap, int);
-    if (width < 0) spec.left = true;
+    if (width < 0) field.left = true;
     if (width < -kMaxFieldDigits || width > kMaxFieldDigits) return VI_ERROR_INV_FMT;
-    spec.width = width < 0 ? -width : width;
+    field.width = width < 0 ? -width : width;
   }
-  if (spec.precisionFromArg) {
+  if (field.precisionFromArg) {
     const int precision = va_arg(args.ap, int);
     if (precision > kMaxFieldDigits) return VI_ERROR_INV_FMT;
-    spec.precision = precision < 0 ? -1 : precision;
+    field.precision = precision < 0 ? -1 : precision;
   }
-  switch (spec.conversion) {
+  switch (field.conversion) {
     case 'd':
-    case 'i': return writeSignedArg(out, spec, args);
+    case 'i': return writeSignedArg(out, field, args);
     case 'u':
     case 'o':
     case 'x':
-    case 'X': return writeUnsignedArg(out, spec, args);
+    case 'X': return writeUnsignedArg(out, field, args);
     case 'f':
     case 'F':
     case 'e':
     case 'E':
     case 'g':
-    case 'G': return writeRealArg(out, spec, args);
-    case 's': return writeTextArg(out, spec, args);
+    case 'G': return writeRealArg(out, field, args);
+    case 's': return writeTextArg(out, field, args);
     case 'c': {
       const char c = static_cast<char>(va_arg(args.ap, int));
-      appendField(out, {}, std::string_view(&c, 1), spec, false);
+      appendField(out, {}, std::string_view(&c, 1), field, false);
       return VI_SUCCESS;
     }
     case '%': out.push_back('%'); return VI_SUCCESS;
     case 'y':
-    case 'b': return writeArrayArg(out, spec, args);
+    case 'b': return writeArrayArg(out, field, args);
     case 'B': return VI_ERROR_NSUP_FMT;
     default: return VI_ERROR_INV_FMT;
   }
@@ -396,8 +396,8 @@ ViStatus takeIf(FormatInput& in, std::string& out, std::string_view wanted) {
   return VI_SUCCESS;
 }
 
-std::size_t fieldLimit(const Spec& spec) {
-  return spec.width > 0 ? static_cast<std::size_t>(spec.width) : std::numeric_limits<std::size_t>::max();
+std::size_t fieldLimit(const Field& field) {
+  return field.width > 0 ? static_cast<std::size_t>(field.width) : std::numeric_limits<std::size_t>::max();
 }
 
 // A decimal number in NR1, NR2 or NR3 form, or inf/nan: the characters as received.
@@ -441,9 +441,9 @@ long long saturate(double value) {
 // An integer for %d/%i/%u/%o/%x: decimal (rounded half away from zero when it
 // has a fraction or exponent), or "#H", "#Q", "#B" non-decimal numbers.
 // `matched` is false when the input holds no number.
-ViStatus readInteger(FormatInput& in, const Spec& spec, long long& value, bool& matched) {
-  const std::size_t limit = fieldLimit(spec);
-  int base = spec.conversion == 'x' || spec.conversion == 'X' ? 16 : spec.conversion == 'o' ? 8 : 10;
+ViStatus readInteger(FormatInput& in, const Field& field, long long& value, bool& matched) {
+  const std::size_t limit = fieldLimit(field);
+  int base = field.conversion == 'x' || field.conversion == 'X' ? 16 : field.conversion == 'o' ? 8 : 10;
   std::string sign;
   std::string digits;
   int first = 0;
@@ -494,7 +494,7 @@ ViStatus readInteger(FormatInput& in, const Spec& spec, long long& value, bool& 
   matched = !digits.empty() && result.ptr != digits.data();
   if (!matched) return VI_SUCCESS;
   const bool overflow = result.ec == std::errc::result_out_of_range;
-  if (base == 10 && spec.conversion != 'u') {  // signed decimal saturates
+  if (base == 10 && field.conversion != 'u') {  // signed decimal saturates
     const unsigned long long limitMagnitude = negative ? 0x8000000000000000ULL : 0x7FFFFFFFFFFFFFFFULL;
     if (overflow || magnitude > limitMagnitude) magnitude = limitMagnitude;
   } else if (overflow) {
@@ -511,9 +511,9 @@ T clampTo(long long value) {
 
 // Store an integer into the target its size names: signed decimal values
 // saturate, unsigned and non-decimal ones keep their low bits.
-ViStatus storeInteger(ArgList& args, const Spec& spec, long long value) {
-  const bool wrap = spec.conversion != 'd' && spec.conversion != 'i';
-  switch (spec.size) {
+ViStatus storeInteger(ArgList& args, const Field& field, long long value) {
+  const bool wrap = field.conversion != 'd' && field.conversion != 'i';
+  switch (field.size) {
     case Size::Half: {
       auto* target = va_arg(args.ap, ViInt16*);
       if (target == nullptr) return VI_ERROR_USER_BUF;
@@ -537,8 +537,8 @@ ViStatus storeInteger(ArgList& args, const Spec& spec, long long value) {
   }
 }
 
-ViStatus storeReal(ArgList& args, const Spec& spec, double value) {
-  switch (spec.size) {
+ViStatus storeReal(ArgList& args, const Field& field, double value) {
+  switch (field.size) {
     case Size::Default: {  // a VISA %f stores a float
       auto* target = va_arg(args.ap, float*);
       if (target == nullptr) return VI_ERROR_USER_BUF;
@@ -568,13 +568,13 @@ struct Destination {
   std::size_t capacity = std::numeric_limits<std::size_t>::max();
 };
 
-ViStatus takeDestination(ArgList& args, const Spec& spec, Destination& dest) {
-  if (spec.countFromArg) {
+ViStatus takeDestination(ArgList& args, const Field& field, Destination& dest) {
+  if (field.countFromArg) {
     dest.count = va_arg(args.ap, ViInt32*);
     if (dest.count == nullptr || *dest.count < 0) return VI_ERROR_USER_BUF;
     dest.capacity = static_cast<std::size_t>(*dest.count);
-  } else if (spec.width > 0) {
-    dest.capacity = static_cast<std::size_t>(spec.width);
+  } else if (field.width > 0) {
+    dest.capacity = static_cast<std::size_t>(field.width);
   }
   dest.target = va_arg(args.ap, void*);
   if (dest.target == nullptr && dest.capacity > 0) return VI_ERROR_USER_BUF;
@@ -595,8 +595,8 @@ void storeText(const Destination& dest, std::string_view text) {
 }
 
 // %s, %[set], %t, %T, %c
-ViStatus readText(FormatInput& in, const Spec& spec, ArgList& args, bool& matched) {
-  const char conv = spec.conversion;
+ViStatus readText(FormatInput& in, const Field& field, ArgList& args, bool& matched) {
+  const char conv = field.conversion;
   if (conv == 's') {
     if (ViStatus status = skipSpace(in); status < VI_SUCCESS) return status;
   }
@@ -609,7 +609,7 @@ ViStatus readText(FormatInput& in, const Spec& spec, ArgList& args, bool& matche
   const std::size_t unlimited = std::numeric_limits<std::size_t>::max();
   switch (conv) {
     case 's': status = takeWhile(in, unlimited, text, [](int c) { return !isSpace(c); }); break;
-    case '[': status = takeWhile(in, unlimited, text, [&spec](int c) { return spec.set.test(static_cast<unsigned>(c)); }); break;
+    case '[': status = takeWhile(in, unlimited, text, [&field](int c) { return field.set.test(static_cast<unsigned>(c)); }); break;
     case 't': status = takeWhile(in, unlimited, text, [](int) { return true; }); break;
     case 'T': {
       bool lineEnded = false;
@@ -620,12 +620,12 @@ ViStatus readText(FormatInput& in, const Spec& spec, ArgList& args, bool& matche
       });
       break;
     }
-    case 'c': status = takeWhile(in, spec.width > 0 ? static_cast<std::size_t>(spec.width) : 1U, text, [](int) { return true; }); break;
+    case 'c': status = takeWhile(in, field.width > 0 ? static_cast<std::size_t>(field.width) : 1U, text, [](int) { return true; }); break;
     default: return VI_ERROR_INV_FMT;
   }
   if (status < VI_SUCCESS) return status;
   matched = true;
-  if (spec.suppress) return VI_SUCCESS;
+  if (field.suppress) return VI_SUCCESS;
   if (conv == 'c') {
     auto* target = va_arg(args.ap, char*);
     if (target == nullptr) return VI_ERROR_USER_BUF;
@@ -633,7 +633,7 @@ ViStatus readText(FormatInput& in, const Spec& spec, ArgList& args, bool& matche
     return VI_SUCCESS;
   }
   Destination dest;
-  if (ViStatus taken = takeDestination(args, spec, dest); taken < VI_SUCCESS) return taken;
+  if (ViStatus taken = takeDestination(args, field, dest); taken < VI_SUCCESS) return taken;
   storeText(dest, text);
   return VI_SUCCESS;
 }
@@ -649,13 +649,13 @@ void storeElement(void* array, std::size_t index, std::size_t bytes, std::uint64
 }
 
 // Binary elements until the capacity, END, or `byteLimit` bytes; a partial element at the end is dropped.
-ViStatus readElements(FormatInput& in, const Spec& spec, const Destination& dest, std::size_t byteLimit, std::size_t& stored) {
-  const std::size_t bytes = elementBytes(spec.size);
+ViStatus readElements(FormatInput& in, const Field& field, const Destination& dest, std::size_t byteLimit, std::size_t& stored) {
+  const std::size_t bytes = elementBytes(field.size);
   stored = 0;
   std::size_t taken = 0;
   for (;;) {
     // A raw array stops at its capacity; a block is read to its end.
-    if (spec.conversion == 'y' && stored >= dest.capacity) return VI_SUCCESS;
+    if (field.conversion == 'y' && stored >= dest.capacity) return VI_SUCCESS;
     std::string raw;
     const std::size_t want = std::min(bytes, byteLimit - taken);
     if (ViStatus status = takeWhile(in, want, raw, [](int) { return true; }); status < VI_SUCCESS) return status;
@@ -664,25 +664,25 @@ ViStatus readElements(FormatInput& in, const Spec& spec, const Destination& dest
     if (stored < dest.capacity) {
       std::uint64_t value = 0;
       for (std::size_t i = 0; i < bytes; ++i) {
-        const std::size_t at = spec.littleEndian ? bytes - 1 - i : i;
+        const std::size_t at = field.littleEndian ? bytes - 1 - i : i;
         value = (value << 8) | static_cast<unsigned char>(raw[at]);
       }
-      if (!spec.suppress) storeElement(dest.target, stored, bytes, value);
+      if (!field.suppress) storeElement(dest.target, stored, bytes, value);
       ++stored;
     }
   }
 }
 
 // %y raw arrays and %b 488.2 blocks ("#<n><length><data>", or "#0<data to END>").
-ViStatus readArray(FormatInput& in, const Spec& spec, ArgList& args, bool& matched) {
-  if (spec.size == Size::LongDouble) return VI_ERROR_INV_FMT;
+ViStatus readArray(FormatInput& in, const Field& field, ArgList& args, bool& matched) {
+  if (field.size == Size::LongDouble) return VI_ERROR_INV_FMT;
   Destination dest;
-  if (spec.suppress) dest.capacity = spec.width > 0 ? static_cast<std::size_t>(spec.width) : dest.capacity;
-  else if (ViStatus status = takeDestination(args, spec, dest); status < VI_SUCCESS) return status;
-  if (!spec.countFromArg && spec.width < 0 && spec.conversion == 'y' && !spec.suppress) dest.capacity = 1;
+  if (field.suppress) dest.capacity = field.width > 0 ? static_cast<std::size_t>(field.width) : dest.capacity;
+  else if (ViStatus status = takeDestination(args, field, dest); status < VI_SUCCESS) return status;
+  if (!field.countFromArg && field.width < 0 && field.conversion == 'y' && !field.suppress) dest.capacity = 1;
 
   std::size_t byteLimit = std::numeric_limits<std::size_t>::max();
-  if (spec.conversion == 'b') {
+  if (field.conversion == 'b') {
     if (ViStatus status = skipSpace(in); status < VI_SUCCESS) return status;
     std::string hash;
     std::string digit;
@@ -699,15 +699,15 @@ ViStatus readArray(FormatInput& in, const Spec& spec, ArgList& args, bool& match
     }
   }
   std::size_t stored = 0;
-  if (ViStatus status = readElements(in, spec, dest, byteLimit, stored); status < VI_SUCCESS) return status;
+  if (ViStatus status = readElements(in, field, dest, byteLimit, stored); status < VI_SUCCESS) return status;
   matched = true;
   if (dest.count != nullptr) *dest.count = static_cast<ViInt32>(stored);
   return VI_SUCCESS;
 }
 
-ViStatus readConversion(FormatInput& in, const Spec& spec, ArgList& args, bool& matched) {
+ViStatus readConversion(FormatInput& in, const Field& field, ArgList& args, bool& matched) {
   matched = false;
-  switch (spec.conversion) {
+  switch (field.conversion) {
     case 'd':
     case 'i':
     case 'u':
@@ -716,8 +716,8 @@ ViStatus readConversion(FormatInput& in, const Spec& spec, ArgList& args, bool& 
     case 'X': {
       if (ViStatus status = skipSpace(in); status < VI_SUCCESS) return status;
       long long value = 0;
-      if (ViStatus status = readInteger(in, spec, value, matched); status < VI_SUCCESS || !matched) return status;
-      return spec.suppress ? VI_SUCCESS : storeInteger(args, spec, value);
+      if (ViStatus status = readInteger(in, field, value, matched); status < VI_SUCCESS || !matched) return status;
+      return field.suppress ? VI_SUCCESS : storeInteger(args, field, value);
     }
     case 'f':
     case 'e':
@@ -726,19 +726,19 @@ ViStatus readConversion(FormatInput& in, const Spec& spec, ArgList& args, bool& 
     case 'G': {
       if (ViStatus status = skipSpace(in); status < VI_SUCCESS) return status;
       std::string token;
-      if (ViStatus status = takeReal(in, fieldLimit(spec), token); status < VI_SUCCESS) return status;
+      if (ViStatus status = takeReal(in, fieldLimit(field), token); status < VI_SUCCESS) return status;
       double value = 0;
       matched = parseReal(token, value);
-      if (!matched || spec.suppress) return VI_SUCCESS;
-      return storeReal(args, spec, value);
+      if (!matched || field.suppress) return VI_SUCCESS;
+      return storeReal(args, field, value);
     }
     case 's':
     case '[':
     case 't':
     case 'T':
-    case 'c': return readText(in, spec, args, matched);
+    case 'c': return readText(in, field, args, matched);
     case 'y':
-    case 'b': return readArray(in, spec, args, matched);
+    case 'b': return readArray(in, field, args, matched);
     case 'B': return VI_ERROR_NSUP_FMT;
     default: return VI_ERROR_INV_FMT;
   }
@@ -762,9 +762,9 @@ ViStatus formatWrite(const char* fmt, ArgList& args, FormattedText& out) {
     for (const char* p = fmt; *p != '\0';) {
       if (*p == '%') {
         ++p;
-        Spec spec;
-        if (ViStatus status = parseSpec(p, spec, false); status < VI_SUCCESS) return status;
-        if (ViStatus status = writeConversion(out.bytes, spec, args); status < VI_SUCCESS) return status;
+        Field field;
+        if (ViStatus status = parseField(p, field, false); status < VI_SUCCESS) return status;
+        if (ViStatus status = writeConversion(out.bytes, field, args); status < VI_SUCCESS) return status;
         continue;
       }
       const bool escaped = *p == '\\';
@@ -794,9 +794,9 @@ ViStatus formatRead(const char* fmt, ArgList& args, FormatInput& in) {
       }
       if (*p == '%' && p[1] != '%') {
         ++p;
-        Spec spec;
-        if (ViStatus status = parseSpec(p, spec, true); status < VI_SUCCESS) return status;
-        if (ViStatus status = readConversion(in, spec, args, matched); status < VI_SUCCESS) return status;
+        Field field;
+        if (ViStatus status = parseField(p, field, true); status < VI_SUCCESS) return status;
+        if (ViStatus status = readConversion(in, field, args, matched); status < VI_SUCCESS) return status;
       } else {
         const int wanted = *p == '%' ? (p += 2, '%') : *p == '\\' ? decodeEscape(p) : static_cast<unsigned char>(*p++);
         if (ViStatus status = matchLiteral(in, wanted, matched); status < VI_SUCCESS) return status;

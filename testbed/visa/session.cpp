@@ -20,7 +20,7 @@ constexpr std::string_view kManufacturerName = "Kavrel VISA stand-in";
 
 enum class Check { Any, Boolean, WriteMode, ReadMode, Protocol, NonZero };
 
-struct AttributeSpec {
+struct AttributeInfo {
   ViAttr attr;
   unsigned char bytes;  // what viGetAttribute writes
   bool writable;
@@ -29,7 +29,7 @@ struct AttributeSpec {
   ViUInt64 initial;
 };
 
-constexpr std::array kAttributes = std::to_array<AttributeSpec>({
+constexpr std::array kAttributes = std::to_array<AttributeInfo>({
     {VI_ATTR_TMO_VALUE, 4, true, false, Check::Any, 2000},
     {VI_ATTR_USER_DATA_64, 8, true, true, Check::Any, 0},
     {VI_ATTR_USER_DATA_32, 4, true, true, Check::Any, 0},
@@ -52,15 +52,15 @@ constexpr std::array kAttributes = std::to_array<AttributeSpec>({
     {VI_ATTR_MAX_QUEUE_LENGTH, 4, true, true, Check::NonZero, 50},
 });
 
-const AttributeSpec* findAttribute(ViAttr attr) {
+const AttributeInfo* findAttribute(ViAttr attr) {
   const auto* found = std::find_if(kAttributes.begin(), kAttributes.end(),
-                                   [attr](const AttributeSpec& spec) { return spec.attr == attr; });
+                                   [attr](const AttributeInfo& info) { return info.attr == attr; });
   return found == kAttributes.end() ? nullptr : found;
 }
 
-bool valueFits(const AttributeSpec& spec, ViAttrState value) {
-  if (spec.bytes < 8 && value >> (8 * spec.bytes) != 0) return false;
-  switch (spec.check) {
+bool valueFits(const AttributeInfo& info, ViAttrState value) {
+  if (info.bytes < 8 && value >> (8 * info.bytes) != 0) return false;
+  switch (info.check) {
     case Check::Boolean: return value == VI_FALSE || value == VI_TRUE;
     case Check::WriteMode: return value == VI_FLUSH_ON_ACCESS || value == VI_FLUSH_WHEN_FULL;
     case Check::ReadMode: return value == VI_FLUSH_ON_ACCESS || value == VI_FLUSH_DISABLE;
@@ -130,8 +130,8 @@ class Session::DeviceInput : public FormatInput {
 
 Session::Session(ViSession id, ViSession rm, std::string resourceName, std::unique_ptr<Transport> transport)
     : id_(id), rm_(rm), resourceName_(std::move(resourceName)), transport_(std::move(transport)) {
-  for (const AttributeSpec& spec : kAttributes) {
-    if (spec.onManager || !isResourceManager()) attributes_[storageOf(spec.attr)] = spec.initial;
+  for (const AttributeInfo& info : kAttributes) {
+    if (info.onManager || !isResourceManager()) attributes_[storageOf(info.attr)] = info.initial;
   }
 }
 
@@ -150,10 +150,10 @@ ViUInt64 Session::attribute(ViAttr attr) const {
 
 ViStatus Session::setAttribute(ViAttr attr, ViAttrState value) {
   std::lock_guard guard(lock_);
-  const AttributeSpec* spec = findAttribute(attr);
-  if (spec == nullptr || (isResourceManager() && !spec->onManager)) return VI_ERROR_NSUP_ATTR;
-  if (!spec->writable) return VI_ERROR_ATTR_READONLY;
-  if (!valueFits(*spec, value)) return VI_ERROR_NSUP_ATTR_STATE;
+  const AttributeInfo* info = findAttribute(attr);
+  if (info == nullptr || (isResourceManager() && !info->onManager)) return VI_ERROR_NSUP_ATTR;
+  if (!info->writable) return VI_ERROR_ATTR_READONLY;
+  if (!valueFits(*info, value)) return VI_ERROR_NSUP_ATTR_STATE;
   attributes_[storageOf(attr)] = value;
   return VI_SUCCESS;
 }
@@ -167,9 +167,9 @@ ViStatus Session::getAttribute(ViAttr attr, void* out) {
     case VI_ATTR_RSRC_CLASS: writeString(out, isResourceManager() ? "" : "INSTR"); return VI_SUCCESS;
     default: break;
   }
-  const AttributeSpec* spec = findAttribute(attr);
-  if (spec == nullptr || (isResourceManager() && !spec->onManager)) return VI_ERROR_NSUP_ATTR;
-  writeBytes(out, attribute(attr), spec->bytes);
+  const AttributeInfo* info = findAttribute(attr);
+  if (info == nullptr || (isResourceManager() && !info->onManager)) return VI_ERROR_NSUP_ATTR;
+  writeBytes(out, attribute(attr), info->bytes);
   return VI_SUCCESS;
 }
 

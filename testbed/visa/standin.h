@@ -48,7 +48,7 @@ void standin_reply_text(const char* text);
  * "*ESR?" is answered from this queue, never from the reply queue. */
 void standin_esr(ViInt32 value);
 
-/* The nth call (1 = the next one) of op from now returns status and does nothing else. */
+/* The nth call (1 = the next one; 0 counts as 1) of op from now returns status and does nothing else. */
 void standin_fail(enum standin_op op, unsigned nth, ViStatus status);
 
 /* Messages written to the scripted instrument, in order, as they reached it

@@ -40,7 +40,8 @@ ResourceKind classifyResource(std::string_view name);
 
 // Open the transport a resource name leads to: VI_SUCCESS with `out` set, or
 // the status viOpen returns (VI_ERROR_RSRC_NFOUND for a network resource no
-// transport serves yet). This is where network transports plug in.
+// transport serves yet). This is where network transports plug in: a HiSLIP
+// client implements Transport and is returned here for ResourceKind::Hislip.
 ViStatus openTransport(std::string_view resourceName, ViUInt32 timeoutMs, std::unique_ptr<Transport>& out);
 
 }  // namespace standin

@@ -221,15 +221,15 @@ TEST_F(StandinTest, ScanIntegersStoreTheirOwnSize) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.format) + " on " + c.reply);
     standin_reply_text(c.reply);
-    std::array<unsigned char, 16> bytes;
+    alignas(8) std::array<unsigned char, 24> bytes;
     bytes.fill(kGuard);
-    ASSERT_EQ(viScanf(vi_, c.format, bytes.data() + 4), VI_SUCCESS);
+    ASSERT_EQ(viScanf(vi_, c.format, bytes.data() + 8), VI_SUCCESS);
     long long value = 0;
-    if (c.size == 2) { ViInt16 v; std::memcpy(&v, bytes.data() + 4, 2); value = v; }
-    if (c.size == 4) { ViInt32 v; std::memcpy(&v, bytes.data() + 4, 4); value = v; }
-    if (c.size == 8) { ViInt64 v; std::memcpy(&v, bytes.data() + 4, 8); value = v; }
+    if (c.size == 2) { ViInt16 v; std::memcpy(&v, bytes.data() + 8, 2); value = v; }
+    if (c.size == 4) { ViInt32 v; std::memcpy(&v, bytes.data() + 8, 4); value = v; }
+    if (c.size == 8) { ViInt64 v; std::memcpy(&v, bytes.data() + 8, 8); value = v; }
     EXPECT_EQ(value, c.expected);
-    EXPECT_TRUE(guardsIntact(bytes, 4, 4 + c.size));
+    EXPECT_TRUE(guardsIntact(bytes, 8, 8 + c.size));
   }
 }
 

@@ -1,0 +1,146 @@
+// Power-meter readout: what a readout measurement shows (one input, a ratio or
+// difference of two, or the counter), relative mode, averaging per input,
+// duty-cycle correction, limits, max/min hold, format and counter resolution.
+#include "driver/core/frame.h"
+
+namespace {
+
+using namespace kavrel;
+
+constexpr Keywords<3> kRelativeActions{"STATE OFF", "STATE ON", "SAVE"};
+constexpr Keywords<3> kHoldActions{" OFF", " ON", ":RES"};
+constexpr Keywords<4> kReadoutFormats{"LOG", "WATT", "PERC", "VOLT"};
+
+// Averaging modes of an input, '#' standing for the input keyword. The fixed
+// number mode takes the number of averages after its line.
+constexpr Keywords<7> kAveragingModes{
+    ":ROUT:AVER #,OFF",
+    ":ROUT:AVER #,ON;:ROUT:AVER:AUTO #,ON",
+    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:RES:PMET #,HIGH",
+    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:RES:PMET #,MED",
+    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:RES:PMET #,LOW",
+    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:AVER:NUMB #,",
+    ":ROUT:AVER:REST #",
+};
+constexpr ViInt32 kFixedNumberOfAverages = 5;
+constexpr ViInt32 kMaxAverages = 1000;
+
+struct LimitRange {
+  ViReal64 min, max;
+};
+constexpr LimitRange kCounterLimits{0.0, 999999000000.0};  // Hz
+constexpr LimitRange kPowerLimits{-999.999, 999.999};
+
+// The mode's line with every '#' replaced by the input keyword.
+Line averagingLine(ViInt32 mode, std::string_view inputName) {
+  std::string_view pattern = keyword(kAveragingModes, mode);
+  Line command;
+  for (std::size_t at = pattern.find('#'); at != std::string_view::npos; at = pattern.find('#')) {
+    command.add(pattern.substr(0, at)).add(inputName);
+    pattern.remove_prefix(at + 1);
+  }
+  return command.add(pattern);
+}
+
+}  // namespace
+
+KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
+  if (ViStatus status = selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4))
+    return status;
+  return sendMeas(vi, channel, measurement, line(":ROUT:MEAS:POW ", keyword(kInputs, input)));
+}
+
+// The same input may stand on both sides.
+KAVREL_API ViStatus kavrel_routPwrRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator,
+                                        ViInt32 denominator) {
+  if (ViStatus status = selectionChecks(channel, measurement)
+                            .index(numerator, kInputs, VI_ERROR_PARAMETER4)
+                            .index(denominator, kInputs, VI_ERROR_PARAMETER5))
+    return status;
+  return sendMeas(vi, channel, measurement,
+                  line(":ROUT:MEAS:RAT ", keyword(kInputs, numerator), ",", keyword(kInputs, denominator)));
+}
+
+KAVREL_API ViStatus kavrel_routPwrDiff(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 firstInput,
+                                       ViInt32 secondInput) {
+  if (ViStatus status = selectionChecks(channel, measurement)
+                            .index(firstInput, kInputs, VI_ERROR_PARAMETER4)
+                            .index(secondInput, kInputs, VI_ERROR_PARAMETER5))
+    return status;
+  return sendMeas(vi, channel, measurement,
+                  line(":ROUT:MEAS:DIFF ", keyword(kInputs, firstInput), ",", keyword(kInputs, secondInput)));
+}
+
+KAVREL_API ViStatus kavrel_routCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) {
+  if (ViStatus status = selectionChecks(channel, measurement)) return status;
+  return sendMeas(vi, channel, measurement, ":ROUT:MEAS:FREQ");
+}
+
+KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 relative) {
+  if (ViStatus status = selectionChecks(channel, measurement).index(relative, kRelativeActions, VI_ERROR_PARAMETER4))
+    return status;
+  return sendMeas(vi, channel, measurement, line(":ROUT:REL:", keyword(kRelativeActions, relative)));
+}
+
+// Averaging belongs to the input: no channel selection.
+KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mode, ViInt32 numberOfAverages) {
+  if (ViStatus status = Checks()
+                            .index(input, kInputs, VI_ERROR_PARAMETER2)
+                            .index(mode, kAveragingModes, VI_ERROR_PARAMETER3)
+                            .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4))
+    return status;
+  Line command = averagingLine(mode, keyword(kInputs, input));
+  if (mode == kFixedNumberOfAverages) command.add(numberOfAverages);
+  return send(vi, command);
+}
+
+KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViBoolean measurement,
+                                            ViBoolean dutyCycleCorr, ViReal64 dutyCycle) {
+  Checks checks = selectionChecks(channel, measurement);
+  checks.flag(dutyCycleCorr, VI_ERROR_PARAMETER4);
+  if (dutyCycleCorr == VI_TRUE) checks.real(dutyCycle, 0.001, 100.0, VI_ERROR_PARAMETER5);
+  if (ViStatus status = checks) return status;
+  if (dutyCycleCorr == VI_TRUE)
+    return sendMeas(vi, channel, measurement, line(":ROUT:DCYC ON;DCYC:VAL ", fixed3(dutyCycle)));
+  return sendMeas(vi, channel, measurement, ":ROUT:DCYC OFF");
+}
+
+// The limits' range depends on what the active readout measures, so the
+// definition is asked for before the selection, answering for the measurement
+// active when the call begins. The codes of the two limits are crossed.
+KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck,
+                                        ViReal64 minimum, ViReal64 maximum) {
+  if (ViStatus status = selectionChecks(channel, measurement).flag(limitCheck, VI_ERROR_PARAMETER4)) return status;
+  if (limitCheck != VI_TRUE) return sendMeas(vi, channel, measurement, ":ROUT:LIM OFF");
+
+  Reply definition;
+  if (ViStatus status = query(vi, ":ROUT:MEAS:DEF?", definition); status < VI_SUCCESS) return status;
+  LimitRange range = definition.scan().literal("FREQ") ? kCounterLimits : kPowerLimits;
+  if (ViStatus status = Checks()
+                            .real(maximum, range.min, range.max, VI_ERROR_PARAMETER5)
+                            .real(minimum, range.min, range.max, VI_ERROR_PARAMETER6)
+                            .rule(minimum <= maximum, VI_ERROR_INSTR_MIN_GT_MAX))
+    return status;
+  return sendMeas(vi, channel, measurement, line(":ROUT:LIM ON;LIM:MAX ", real(maximum), ";MIN ", real(minimum)));
+}
+
+KAVREL_API ViStatus kavrel_routMaxMinHold(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 hold) {
+  if (ViStatus status = selectionChecks(channel, measurement).index(hold, kHoldActions, VI_ERROR_PARAMETER4))
+    return status;
+  return sendMeas(vi, channel, measurement, line(":ROUT:PEAK", keyword(kHoldActions, hold)));
+}
+
+KAVREL_API ViStatus kavrel_routFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {
+  if (ViStatus status = selectionChecks(channel, measurement).index(format, kReadoutFormats, VI_ERROR_PARAMETER4))
+    return status;
+  return sendMeas(vi, channel, measurement, line(":ROUT:FORM ", keyword(kReadoutFormats, format)));
+}
+
+KAVREL_API ViStatus kavrel_routCountRes(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 resolution) {
+  if (ViStatus status = selectionChecks(channel, measurement).real(resolution, 1.0, 100000000.0, VI_ERROR_PARAMETER4))
+    return status;
+  return sendMeas(vi, channel, measurement, line(":ROUT:RES:COUN ", real(resolution)));
+}
+
+// Resets the max/min hold of the whole instrument: no selection.
+KAVREL_API ViStatus kavrel_routPeakReset(ViSession vi) { return send(vi, ":ROUT:PIR"); }

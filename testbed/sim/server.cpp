@@ -1,0 +1,651 @@
+#include "server.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <list>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "hislip.h"
+#include "hislip_session.h"
+#include "scpi.h"
+
+namespace kavrel::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using hislip::Type;
+
+constexpr std::size_t kMaxRawMessage = 64u << 20;
+// A rejected payload up to this size is read and dropped; a larger one ends the connection.
+constexpr std::uint64_t kMaxSkip = 64u << 20;
+constexpr std::uint16_t kServerVendor = ('O' << 8) | 'V';
+constexpr auto kPollSlice = std::chrono::milliseconds(20);
+
+// ---- faults -------------------------------------------------------------------------
+
+class Faults {
+ public:
+  void delaySet(std::chrono::milliseconds d) {
+    std::lock_guard lock(mutex_);
+    delay_ = d;
+  }
+  void stall(unsigned nth) {
+    std::lock_guard lock(mutex_);
+    stallCountdown_ = nth;
+  }
+  void garble(unsigned nth) {
+    std::lock_guard lock(mutex_);
+    garbleCountdown_ = nth;
+  }
+  void drop(std::uint64_t bytes) {
+    std::lock_guard lock(mutex_);
+    dropBudget_ = static_cast<std::int64_t>(std::min<std::uint64_t>(bytes, INT64_MAX));
+  }
+  void clear() {
+    std::lock_guard lock(mutex_);
+    delay_ = std::chrono::milliseconds(0);
+    stallCountdown_ = garbleCountdown_ = 0;
+    dropBudget_ = -1;
+  }
+
+  // Applies stall and garble to a response; false when it must not be sent. Gives the delay.
+  bool response(Response& r, std::chrono::milliseconds& delay) {
+    std::lock_guard lock(mutex_);
+    delay = delay_;
+    if (stallCountdown_ > 0 && --stallCountdown_ == 0) return false;
+    if (garbleCountdown_ > 0 && --garbleCountdown_ == 0) {
+      std::size_t end = r.bytes.size();
+      if (end > 0 && r.bytes[end - 1] == '\n' && !r.indefiniteBlock) --end;
+      for (std::size_t i = 0; i < end; ++i) r.bytes[i] = static_cast<char>(r.bytes[i] ^ 0x55);
+    }
+    return true;
+  }
+
+  // How many of n data bytes may go out, and whether the connection closes after them.
+  std::pair<std::size_t, bool> sendBudget(std::size_t n) {
+    std::lock_guard lock(mutex_);
+    if (dropBudget_ < 0) return {n, false};
+    auto budget = static_cast<std::uint64_t>(dropBudget_);
+    if (n < budget) {
+      dropBudget_ -= static_cast<std::int64_t>(n);
+      return {n, false};
+    }
+    dropBudget_ = -1;
+    return {static_cast<std::size_t>(budget), true};
+  }
+
+ private:
+  std::mutex mutex_;
+  std::chrono::milliseconds delay_{0};
+  unsigned stallCountdown_ = 0;
+  unsigned garbleCountdown_ = 0;
+  std::int64_t dropBudget_ = -1;
+};
+
+// ---- HiSLIP locks -----------------------------------------------------------------------
+
+// One exclusive holder and shared holders with one key. Session 0 (raw socket
+// clients) never holds a lock.
+class LockManager {
+ public:
+  // 1 granted, 0 not granted in time, 3 error (already held).
+  int request(int session, const std::string& key, std::chrono::milliseconds timeout,
+              const std::atomic<bool>& stopping) {
+    std::unique_lock lock(mutex_);
+    bool exclusive = key.empty();
+    if (exclusive ? exclusive_ == session : shared_.count(session) > 0) return 3;
+    auto deadline = Clock::now() + timeout;
+    while (!grantable(session, key)) {
+      if (stopping || Clock::now() >= deadline) return 0;
+      cv_.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(100)));
+    }
+    if (exclusive) exclusive_ = session;
+    else shared_[session] = key;
+    return 1;
+  }
+  // 1 exclusive released, 2 shared released, 3 nothing held.
+  int release(int session) {
+    std::lock_guard lock(mutex_);
+    int result = 3;
+    if (exclusive_ == session) {
+      exclusive_ = 0;
+      result = 1;
+    } else if (shared_.erase(session) > 0) {
+      result = 2;
+    }
+    cv_.notify_all();
+    return result;
+  }
+  void releaseAll(int session) {
+    std::lock_guard lock(mutex_);
+    if (exclusive_ == session) exclusive_ = 0;
+    shared_.erase(session);
+    cv_.notify_all();
+  }
+  // Whether an exclusive lock is held, and how many clients hold locks.
+  std::pair<bool, int> info() {
+    std::lock_guard lock(mutex_);
+    int holders = static_cast<int>(shared_.size());
+    if (exclusive_ != 0 && shared_.count(exclusive_) == 0) ++holders;
+    return {exclusive_ != 0, holders};
+  }
+  // Wait until the session may use the instrument; false when the server stops.
+  bool waitAccess(int session, const std::atomic<bool>& stopping) {
+    std::unique_lock lock(mutex_);
+    while (!accessible(session)) {
+      if (stopping) return false;
+      cv_.wait_for(lock, std::chrono::milliseconds(100));
+    }
+    return !stopping;
+  }
+  void wakeAll() { cv_.notify_all(); }
+
+ private:
+  bool grantable(int session, const std::string& key) const {
+    if (key.empty()) {
+      if (exclusive_ != 0) return false;
+      for (const auto& [holder, k] : shared_)
+        if (holder != session) return shared_.count(session) > 0;
+      return true;
+    }
+    if (exclusive_ != 0 && exclusive_ != session) return false;
+    for (const auto& [holder, k] : shared_)
+      if (k != key) return false;
+    return true;
+  }
+  bool accessible(int session) const {
+    if (exclusive_ != 0) return exclusive_ == session;
+    return shared_.empty() || shared_.count(session) > 0;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  int exclusive_ = 0;
+  std::map<int, std::string> shared_;
+};
+
+void socketNoDelay(int fd) {
+  int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+// 1 readable, 0 nothing within the time, -1 error or hang-up without data.
+int socketWait(int fd, std::chrono::milliseconds timeout) {
+  pollfd p{fd, POLLIN, 0};
+  int rc = ::poll(&p, 1, static_cast<int>(timeout.count()));
+  if (rc < 0) return errno == EINTR ? 0 : -1;
+  if (rc == 0) return 0;
+  return 1;
+}
+
+struct Connection {
+  int fd = -1;
+  std::thread thread;
+  std::atomic<bool> done{false};
+};
+
+}  // namespace
+
+// ---- server --------------------------------------------------------------------------------
+
+struct HislipLink;
+
+struct Server::Impl {
+  explicit Impl(Options o)
+      : options(std::move(o)),
+        instrument(Identity{options.model, options.serial, options.firmware, options.options}, options.seed) {}
+
+  Options options;
+  Instrument instrument;
+  Faults faults;
+  LockManager locks;
+  std::atomic<bool> stopping{false};
+  bool started = false;
+  int hislipFd = -1, rawFd = -1;
+  int hislipPortBound = -1, rawPortBound = -1;
+  std::array<int, 2> wake{-1, -1};
+  std::thread acceptThread;
+  std::mutex connMutex;
+  std::list<std::shared_ptr<Connection>> connections;
+  std::mutex linksMutex;
+  std::map<std::uint16_t, std::shared_ptr<HislipLink>> links;
+  std::uint16_t nextSessionId = 1;
+
+  bool listenOn(int port, int& fd, int& bound, std::string* error);
+  void acceptLoop();
+  void reap(bool all);
+  void hislipConnection(int fd);
+  void hislipSync(const std::shared_ptr<HislipLink>& link);
+  void hislipAsync(const std::shared_ptr<HislipLink>& link, int fd);
+  void rawConnection(int fd);
+  // Send data bytes under the drop-after-bytes fault; false when the connection must end.
+  bool dataSend(int fd, std::string_view bytes);
+  // Wait a response's delay in slices; true when the time passed without new input.
+  bool delayWait(int fd, std::chrono::milliseconds delay);
+};
+
+struct HislipLink final : HislipSink {
+  HislipLink(Server::Impl& s, int sync) : server(s), syncFd(sync) {}
+
+  void sendSync(std::string bytes) override {
+    bool failed = false;
+    {
+      std::lock_guard lock(syncSend);
+      if (closed) return;
+      failed = !server.dataSend(syncFd, bytes);
+    }
+    if (failed) closeSockets();
+  }
+  void sendAsync(std::string bytes) override {
+    bool failed = false;
+    {
+      std::lock_guard lock(asyncSend);
+      int fd = asyncFd.load();
+      if (closed || fd < 0) return;
+      failed = !hislip::sendAll(fd, bytes);
+    }
+    if (failed) closeSockets();
+  }
+  void close() override { closeSockets(); }
+  // Ends both channels once. No send is under way when it returns, and the
+  // sockets are not touched again, so their owners may close them.
+  void closeSockets() {
+    std::scoped_lock lock(syncSend, asyncSend);
+    if (closed) return;
+    closed = true;
+    ::shutdown(syncFd, SHUT_RDWR);
+    int fd = asyncFd.load();
+    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+  }
+
+  Server::Impl& server;
+  int syncFd;
+  std::atomic<int> asyncFd{-1};
+  std::mutex mutex;  // guards session
+  std::unique_ptr<HislipSession> session;
+  std::mutex syncSend, asyncSend;
+  std::atomic<bool> closed{false};
+};
+
+bool Server::Impl::listenOn(int port, int& fd, int& bound, std::string* error) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  std::string service = std::to_string(port);
+  int rc = ::getaddrinfo(options.host.empty() ? nullptr : options.host.c_str(), service.c_str(), &hints, &found);
+  if (rc != 0) {
+    if (error) *error = "cannot resolve " + options.host + ": " + ::gai_strerror(rc);
+    return false;
+  }
+  std::string why = "no address";
+  for (addrinfo* a = found; a; a = a->ai_next) {
+    int s = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    if (s < 0) continue;
+    int one = 1;
+    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (::bind(s, a->ai_addr, a->ai_addrlen) == 0 && ::listen(s, 16) == 0) {
+      sockaddr_storage addr{};
+      socklen_t len = sizeof addr;
+      ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+      bound = addr.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port)
+                                         : ntohs(reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
+      fd = s;
+      ::freeaddrinfo(found);
+      return true;
+    }
+    why = std::strerror(errno);
+    ::close(s);
+  }
+  ::freeaddrinfo(found);
+  if (error) *error = "cannot listen on " + options.host + ":" + service + ": " + why;
+  return false;
+}
+
+bool Server::Impl::dataSend(int fd, std::string_view bytes) {
+  auto [allowed, closeAfter] = faults.sendBudget(bytes.size());
+  bool ok = hislip::sendAll(fd, bytes.substr(0, allowed));
+  if (closeAfter) {
+    ::shutdown(fd, SHUT_RDWR);
+    return false;
+  }
+  return ok;
+}
+
+bool Server::Impl::delayWait(int fd, std::chrono::milliseconds delay) {
+  auto deadline = Clock::now() + delay;
+  while (Clock::now() < deadline && !stopping) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    int w = socketWait(fd, std::min(left + std::chrono::milliseconds(1), std::chrono::milliseconds(kPollSlice)));
+    if (w != 0) return false;  // input (or a hang-up) is waiting
+  }
+  return !stopping;
+}
+
+void Server::Impl::reap(bool all) {
+  std::list<std::shared_ptr<Connection>> finished;
+  {
+    std::lock_guard lock(connMutex);
+    for (auto it = connections.begin(); it != connections.end();) {
+      if (all || (*it)->done) {
+        if (all) ::shutdown((*it)->fd, SHUT_RDWR);
+        finished.push_back(*it);
+        it = connections.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (auto& c : finished) {
+    if (c->thread.joinable()) c->thread.join();
+    ::close(c->fd);
+  }
+}
+
+void Server::Impl::acceptLoop() {
+  while (!stopping) {
+    std::array<pollfd, 3> fds{};
+    nfds_t n = 0;
+    fds[n++] = {wake[0], POLLIN, 0};
+    if (hislipFd >= 0) fds[n++] = {hislipFd, POLLIN, 0};
+    if (rawFd >= 0) fds[n++] = {rawFd, POLLIN, 0};
+    int rc = ::poll(fds.data(), n, 200);
+    reap(false);
+    if (rc <= 0) continue;
+    for (nfds_t i = 1; i < n; ++i) {
+      if (!(fds[i].revents & POLLIN)) continue;
+      int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) continue;
+      socketNoDelay(fd);
+      auto conn = std::make_shared<Connection>();
+      conn->fd = fd;
+      bool hislipSide = fds[i].fd == hislipFd;
+      std::lock_guard lock(connMutex);
+      connections.push_back(conn);
+      conn->thread = std::thread([this, conn, hislipSide] {
+        if (hislipSide) hislipConnection(conn->fd);
+        else rawConnection(conn->fd);
+        conn->done = true;
+      });
+    }
+  }
+}
+
+namespace {
+
+void fatalOnly(int fd, hislip::FatalCode code, std::string_view text) {
+  hislip::sendMessage(fd, Type::FatalError, static_cast<std::uint8_t>(code), 0, text);
+  ::shutdown(fd, SHUT_RDWR);
+}
+
+bool isProgramEnd(const hislip::Message& m) { return m.type() == Type::DataEnd || m.type() == Type::Trigger; }
+bool isData(const hislip::Message& m) { return m.type() == Type::Data || isProgramEnd(m); }
+
+}  // namespace
+
+void Server::Impl::hislipConnection(int fd) {
+  // The first message tells the synchronous channel (Initialize) from the asynchronous one.
+  hislip::Message m;
+  switch (hislip::readMessage(fd, HislipSession::kMaxPayloadIn, m)) {
+    case hislip::ReadStatus::ok: break;
+    case hislip::ReadStatus::badPrologue:
+    case hislip::ReadStatus::tooLarge: fatalOnly(fd, hislip::FatalCode::PoorlyFormedHeader, "Poorly formed message header"); return;
+    default: return;
+  }
+  if (m.type() == Type::Initialize) {
+    std::shared_ptr<HislipLink> link;
+    std::uint16_t id = 0;
+    std::uint16_t version = std::min(hislip::paramHigh(m.header.parameter), hislip::kVersion10);
+    {
+      std::lock_guard lock(linksMutex);
+      if (static_cast<int>(links.size()) >= options.maxClients) {
+        fatalOnly(fd, hislip::FatalCode::TooManyClients, "Maximum number of clients exceeded");
+        return;
+      }
+      do {
+        id = nextSessionId++;
+      } while (id == 0 || links.count(id) > 0);
+      link = std::make_shared<HislipLink>(*this, fd);
+      link->session = std::make_unique<HislipSession>(instrument, id, version, *link, options.strictRmt);
+      links[id] = link;
+    }
+    // Synchronized mode preferred (control 0); negotiated version and session number.
+    link->sendSync(hislip::messageEncode(Type::InitializeResponse, 0, hislip::initParameter(version, id)));
+    hislipSync(link);
+    link->closeSockets();
+    locks.releaseAll(id);
+    std::lock_guard lock(linksMutex);
+    links.erase(id);
+    return;
+  }
+  if (m.type() == Type::AsyncInitialize) {
+    std::shared_ptr<HislipLink> link;
+    {
+      std::lock_guard lock(linksMutex);
+      auto it = links.find(static_cast<std::uint16_t>(m.header.parameter & 0xFFFF));
+      if (it != links.end() && m.header.parameter <= 0xFFFF) link = it->second;
+    }
+    if (!link) {
+      fatalOnly(fd, hislip::FatalCode::InvalidInitSequence, "Unknown session");
+      return;
+    }
+    {
+      std::lock_guard lock(link->mutex);
+      int expected = -1;
+      if (link->session->asyncBound() || !link->asyncFd.compare_exchange_strong(expected, fd)) {
+        fatalOnly(fd, hislip::FatalCode::InvalidInitSequence, "Session already has an asynchronous channel");
+        return;
+      }
+      link->session->asyncBind();
+      link->sendAsync(hislip::messageEncode(Type::AsyncInitializeResponse, 0, kServerVendor));
+    }
+    hislipAsync(link, fd);
+    link->closeSockets();
+    return;
+  }
+  fatalOnly(fd, hislip::FatalCode::InvalidInitSequence, "Initialize expected");
+}
+
+void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
+  int fd = link->syncFd;
+  std::uint16_t id = link->session->id();
+  std::optional<hislip::Message> carried;
+  hislip::Message m;
+  while (!stopping && !link->closed) {
+    if (carried) {
+      m = std::move(*carried);
+      carried.reset();
+    } else {
+      auto status = hislip::readMessage(fd, HislipSession::kMaxPayloadIn, m);
+      if (status == hislip::ReadStatus::badPrologue) {
+        std::lock_guard lock(link->mutex);
+        link->session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Poorly formed message header");
+        return;
+      }
+      if (status == hislip::ReadStatus::tooLarge) {
+        bool skipped = m.header.length <= kMaxSkip && hislip::skipBytes(fd, m.header.length);
+        std::lock_guard lock(link->mutex);
+        if (!skipped) {
+          link->session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Message too large");
+          return;
+        }
+        link->session->errorSend(false, hislip::ErrorCode::MessageTooLarge, "Message too large");
+        continue;
+      }
+      if (status != hislip::ReadStatus::ok) return;
+    }
+    // A client without the lock waits here while another holds it.
+    if (isProgramEnd(m) && !locks.waitAccess(id, stopping)) return;
+    std::optional<HislipPending> pending;
+    {
+      std::lock_guard lock(link->mutex);
+      pending = link->session->syncMessage(m);
+    }
+    if (!pending) continue;
+    std::chrono::milliseconds delay{0};
+    if (!faults.response(pending->response, delay)) continue;  // stalled
+    while (delay.count() > 0 && !delayWait(fd, delay)) {
+      if (stopping) return;
+      // Input arrived while the response was held back.
+      hislip::Message next;
+      if (hislip::readMessage(fd, HislipSession::kMaxPayloadIn, next) != hislip::ReadStatus::ok) return;
+      if (isData(next)) {
+        std::lock_guard lock(link->mutex);
+        link->session->interrupt(next.header.parameter);
+        carried = std::move(next);
+        pending.reset();
+        break;
+      }
+      std::lock_guard lock(link->mutex);
+      (void)link->session->syncMessage(next);  // a clear handshake or a complaint; no response
+      delay = std::chrono::milliseconds(0);
+    }
+    if (!pending) continue;
+    std::lock_guard lock(link->mutex);
+    link->session->responseSend(std::move(*pending));
+  }
+}
+
+void Server::Impl::hislipAsync(const std::shared_ptr<HislipLink>& link, int fd) {
+  int id = link->session->id();
+  hislip::Message m;
+  while (!stopping && !link->closed) {
+    auto status = hislip::readMessage(fd, HislipSession::kMaxPayloadIn, m);
+    if (status == hislip::ReadStatus::badPrologue) {
+      std::lock_guard lock(link->mutex);
+      link->session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Poorly formed message header");
+      return;
+    }
+    if (status == hislip::ReadStatus::tooLarge) {
+      bool skipped = m.header.length <= kMaxSkip && hislip::skipBytes(fd, m.header.length);
+      std::lock_guard lock(link->mutex);
+      if (!skipped) {
+        link->session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Message too large");
+        return;
+      }
+      link->session->errorSend(true, hislip::ErrorCode::MessageTooLarge, "Message too large");
+      continue;
+    }
+    if (status != hislip::ReadStatus::ok) return;
+    // Locks are kept across sessions, outside the session's own state.
+    if (m.type() == Type::AsyncLock) {
+      int result = 3;
+      if (m.header.control == 1) {
+        result = locks.request(id, m.payload, std::chrono::milliseconds(m.header.parameter), stopping);
+      } else if (m.header.control == 0) {
+        result = locks.release(id);
+      } else {
+        std::lock_guard lock(link->mutex);
+        link->session->errorSend(true, hislip::ErrorCode::UnrecognizedControl, "Unrecognized lock request");
+        continue;
+      }
+      link->sendAsync(hislip::messageEncode(Type::AsyncLockResponse, static_cast<std::uint8_t>(result), 0));
+      continue;
+    }
+    if (m.type() == Type::AsyncLockInfo) {
+      auto [exclusive, holders] = locks.info();
+      link->sendAsync(hislip::messageEncode(Type::AsyncLockInfoResponse, exclusive ? 1 : 0,
+                                            static_cast<std::uint32_t>(holders)));
+      continue;
+    }
+    std::lock_guard lock(link->mutex);
+    link->session->asyncMessage(m);
+  }
+}
+
+void Server::Impl::rawConnection(int fd) {
+  Session session(instrument);
+  scpi::LineFramer framer(kMaxRawMessage);
+  std::string buffer(65536, '\0');
+  while (!stopping) {
+    ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    framer.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    for (std::size_t i = framer.takeOverruns(); i > 0; --i) session.logError(scpi::err::inputOverrun);
+    while (auto message = framer.next()) {
+      if (!locks.waitAccess(0, stopping)) return;
+      session.execute(*message);
+      if (!session.responsePending()) continue;
+      auto response = session.read();
+      if (!response) continue;
+      // Raw sockets have no END: every response ends with a line feed.
+      if (response->indefiniteBlock) response->bytes.push_back('\n');
+      std::chrono::milliseconds delay{0};
+      if (!faults.response(*response, delay)) continue;
+      auto deadline = Clock::now() + delay;
+      while (Clock::now() < deadline && !stopping) std::this_thread::sleep_for(kPollSlice);
+      if (!dataSend(fd, response->bytes)) return;
+    }
+  }
+}
+
+// ---- public interface ----------------------------------------------------------------------
+
+Server::Server(Options options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+Server::~Server() { stop(); }
+
+bool Server::start(std::string* error) {
+  Impl& s = *impl_;
+  if (s.started) {
+    if (error) *error = "already started";
+    return false;
+  }
+  if (!s.listenOn(s.options.hislipPort, s.hislipFd, s.hislipPortBound, error)) return false;
+  if (s.options.rawPort >= 0 && !s.listenOn(s.options.rawPort, s.rawFd, s.rawPortBound, error)) {
+    ::close(s.hislipFd);
+    s.hislipFd = -1;
+    s.hislipPortBound = -1;
+    return false;
+  }
+  if (::pipe2(s.wake.data(), O_CLOEXEC) != 0) {
+    if (error) *error = std::string("pipe: ") + std::strerror(errno);
+    return false;
+  }
+  s.started = true;
+  s.acceptThread = std::thread([&s] { s.acceptLoop(); });
+  return true;
+}
+
+int Server::hislipPort() const { return impl_->hislipPortBound; }
+int Server::rawPort() const { return impl_->rawPortBound; }
+
+void Server::stop() {
+  Impl& s = *impl_;
+  if (!s.started || s.stopping.exchange(true)) return;
+  char byte = 0;
+  (void)!::write(s.wake[1], &byte, 1);
+  if (s.acceptThread.joinable()) s.acceptThread.join();
+  for (int* fd : {&s.hislipFd, &s.rawFd, &s.wake[0], &s.wake[1]}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+  s.locks.wakeAll();
+  s.reap(true);
+}
+
+Instrument& Server::instrument() { return impl_->instrument; }
+
+void Server::setReplyDelay(std::chrono::milliseconds delay) { impl_->faults.delaySet(delay); }
+void Server::stallQuery(unsigned nth) { impl_->faults.stall(nth); }
+void Server::garbleReply(unsigned nth) { impl_->faults.garble(nth); }
+void Server::dropAfterBytes(std::uint64_t bytes) { impl_->faults.drop(bytes); }
+void Server::clearFaults() { impl_->faults.clear(); }
+
+}  // namespace kavrel::sim
