@@ -1,10 +1,13 @@
 #include "commands.h"
 
+#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -212,7 +215,7 @@ const Command kSweep{
     "Prints points, minimum and maximum with their frequencies and the -3 dB pass band.",
     withOutputs({
         {"start", true, "FREQ  start frequency, e.g. 2GHz (10MHz)"},
-        {"stop", true, "FREQ  stop frequency (8GHz)"},
+        {"stop", true, "FREQ  stop frequency (the model's highest)"},
         {"points", true, "N  sweep points, 2..800 (401)"},
         {"level", true, "DBM  source level (0)"},
         {"input", true, "A..D  detector input (B)"},
@@ -224,7 +227,7 @@ const Command kReflection{
     "Prints the worst return loss and where it occurs.",
     withOutputs({
         {"start", true, "FREQ  start frequency (10MHz)"},
-        {"stop", true, "FREQ  stop frequency (8GHz)"},
+        {"stop", true, "FREQ  stop frequency (the model's highest)"},
         {"points", true, "N  sweep points, 2..800 (401)"},
         {"level", true, "DBM  source level (0)"},
         {"time-domain", false, "show the response against distance (band-pass impulse)"},
@@ -249,6 +252,15 @@ const Command kStore{
     "source-ppst, source-fst (save only). NUMBER is ignored for floc-cal, source-ppst and source-fst.",
     {}};
 
+// Without --stop the sweep runs up to the model's highest frequency.
+bool sweepStop(const Setup& setup, const std::string& identity, double start, double& stop, Failure& failure) {
+  if (!setup.args.has("stop"))
+    if (double maxFrequency = modelMaxFrequency(identity); maxFrequency > 0) stop = maxFrequency;
+  if (start < stop) return true;
+  failure = {"the start frequency " + engineering(start, "Hz") + " is not below the stop frequency " + engineering(stop, "Hz")};
+  return false;
+}
+
 std::string settingsLine(const Connection& connection, const std::string& identity, const std::string& settings) {
   std::string who = identity.empty() ? connection.resource() : identity;
   if (connection.simulated()) who += " (simulated)";
@@ -267,7 +279,7 @@ int runSweep(std::span<char* const> argv, char** programArgv) {
   if (!quantity(setup, "start", "Hz", 10e6, 26.5e9, start, error) || !quantity(setup, "stop", "Hz", 10e6, 26.5e9, stop, error) ||
       !quantity(setup, "level", "dBm", -110, 20, level, error) || !wholeNumber(setup, "points", 2, 800, points, error))
     return usageError(kSweep, error);
-  if (start >= stop) return usageError(kSweep, "--start must be below --stop");
+  if (setup.args.has("stop") && start >= stop) return usageError(kSweep, "--start must be below --stop");
   if (auto text = setup.args.get("input")) {
     if (text->size() != 1 || (*text)[0] < 'A' || (*text)[0] > 'D') return usageError(kSweep, "--input must be A, B, C or D");
     input = (*text)[0] - 'A';
@@ -277,6 +289,8 @@ int runSweep(std::span<char* const> argv, char** programArgv) {
   Connection connection;
   Failure failure;
   if (!connection.open(setup.resource, setup.sim, failure)) return failed(failure);
+  std::string identity = connection.identity();
+  if (!sweepStop(setup, identity, start, stop, failure)) return failed(failure);
   std::vector<double> trace(800);
   ViInt32 count = 0;
   Steps steps(connection.vi());
@@ -291,7 +305,6 @@ int runSweep(std::span<char* const> argv, char** programArgv) {
   waitSeconds(setup.settle);
   steps.run("read the trace", [&](ViSession vi) { return kavrel_scalReadData(vi, &count, trace.data()); });
   if (steps.failure()) return failed(*steps.failure());
-  std::string identity = connection.identity();
   count = std::clamp<ViInt32>(count, 0, 800);
   trace.resize(static_cast<std::size_t>(count));
 
@@ -331,13 +344,15 @@ int runReflection(std::span<char* const> argv, char** programArgv) {
   if (!quantity(setup, "start", "Hz", 10e6, 26.5e9, start, error) || !quantity(setup, "stop", "Hz", 10e6, 26.5e9, stop, error) ||
       !quantity(setup, "level", "dBm", -110, 20, level, error) || !wholeNumber(setup, "points", 2, 800, points, error))
     return usageError(kReflection, error);
-  if (start >= stop) return usageError(kReflection, "--start must be below --stop");
+  if (setup.args.has("stop") && start >= stop) return usageError(kReflection, "--start must be below --stop");
   if (!setup.args.positional.empty()) return usageError(kReflection, "unexpected argument " + setup.args.positional.front());
   const bool timeDomain = setup.args.has("time-domain");
 
   Connection connection;
   Failure failure;
   if (!connection.open(setup.resource, setup.sim, failure)) return failed(failure);
+  std::string identity = connection.identity();
+  if (!sweepStop(setup, identity, start, stop, failure)) return failed(failure);
   Steps steps(connection.vi());
   steps.run("one-channel display", [](ViSession vi) { return kavrel_dualChanDisp(vi, VI_FALSE); })
       .run("reflection mode", [](ViSession vi) { return kavrel_chanMode(vi, VI_FALSE, 3); })
@@ -356,7 +371,6 @@ int runReflection(std::span<char* const> argv, char** programArgv) {
   ViInt32 count = 0;
   steps.run("read the trace", [&](ViSession vi) { return kavrel_reflReadData(vi, &count, re.data(), im.data()); });
   if (steps.failure()) return failed(*steps.failure());
-  std::string identity = connection.identity();
   count = std::clamp<ViInt32>(count, 0, 800);
   re.resize(static_cast<std::size_t>(count));
   im.resize(static_cast<std::size_t>(count));
@@ -461,22 +475,14 @@ int runInfo(std::span<char* const> argv, char** programArgv) {
       .run("option query", [&](ViSession s) { return kavrel_instrOptions(s, 16, &options); })
       .run("self-test", [&](ViSession s) { return kavrel_self_test(s, &selfTest, message); });
   if (steps.failure()) return failed(*steps.failure());
-  // Model limits as the driver applies them.
-  struct Model {
-    const char* number;
-    double maxFrequency;
-  };
-  static constexpr Model kModels[] = {{"4100", 20e9}, {"4101", 8e9}, {"4102", 2e9}, {"4103", 26.5e9}, {"4104", 26e9}};
-  const Model* model = nullptr;
-  for (const Model& m : kModels)
-    if (identity.find(std::string(",") + m.number + ",") != std::string::npos) model = &m;
   const double minLevel = (options & 0x20) ? -90.0 : (options & 0x200) ? -110.0 : -70.0;
   std::printf("resource: %s%s\n", connection.resource().c_str(), connection.simulated() ? " (simulated)" : "");
   std::printf("identity: %s\n", identity.c_str());
   std::printf("firmware: %s\n", firmware);
   std::printf("driver: %s\n", driver);
   std::printf("options: 0x%08X\n", static_cast<unsigned>(options));
-  if (model) std::printf("frequency range: 10 MHz to %s\n", engineering(model->maxFrequency, "Hz").c_str());
+  if (double maxFrequency = modelMaxFrequency(identity); maxFrequency > 0)
+    std::printf("frequency range: 10 MHz to %s\n", engineering(maxFrequency, "Hz").c_str());
   std::printf("level range: %.0f dBm to 20 dBm\n", minLevel);
   std::printf("self-test: %d (%s)\n", selfTest, selfTest == 0 ? "passed" : "failed");
   return 0;

@@ -40,6 +40,17 @@ std::string standinDirectory() {
 
 }  // namespace
 
+double modelMaxFrequency(const std::string& identity) {
+  struct Model {
+    const char* field;
+    double maxFrequency;
+  };
+  static constexpr Model kModels[] = {{",4100,", 20e9}, {",4101,", 8e9}, {",4102,", 2e9}, {",4103,", 26.5e9}, {",4104,", 26e9}};
+  for (const Model& model : kModels)
+    if (identity.find(model.field) != std::string::npos) return model.maxFrequency;
+  return 0;
+}
+
 std::string describe(const Failure& failure) {
   if (failure.status == VI_SUCCESS) return failure.what;
   ViChar text[256] = "";

@@ -29,6 +29,10 @@ std::string describe(const Failure& failure);
 // restart is needed; `why` names a problem that prevents it.
 void useStandinVisa(char** argv, std::string& why);
 
+// Highest source frequency of the model named in an identification
+// ("OVR,4103,..." gives 26.5 GHz); 0 for a model this program does not know.
+double modelMaxFrequency(const std::string& identity);
+
 struct SimSettings {
   int model = 4101;
   int options = 0;
