@@ -111,7 +111,7 @@ std::string messageEncode(std::uint8_t type, std::uint8_t control, std::uint32_t
   std::string out(kHeaderSize + payload.size(), '\0');
   Header h{type, control, parameter, payload.size()};
   headerEncode(h, std::span<std::uint8_t, kHeaderSize>(reinterpret_cast<std::uint8_t*>(out.data()), kHeaderSize));
-  std::memcpy(out.data() + kHeaderSize, payload.data(), payload.size());
+  if (!payload.empty()) std::memcpy(out.data() + kHeaderSize, payload.data(), payload.size());
   return out;
 }
 

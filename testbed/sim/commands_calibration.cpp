@@ -119,11 +119,11 @@ constexpr Command serialCommand(std::string_view pattern) {
 }
 
 // A real field of the selected kit.
-template <auto Field, double Lo, double Hi>
+template <auto Field, const Bounds& B>
 constexpr Command kitRealCommand(std::string_view pattern) {
   return {pattern,
           [](Context& c) {
-            if (auto v = c.oneReal(Lo, Hi)) {
+            if (auto v = c.oneReal(B.lo, B.hi)) {
               kit(c).*Field = *v;
               kitChanged(c);
             }
@@ -132,17 +132,20 @@ constexpr Command kitRealCommand(std::string_view pattern) {
 }
 
 // A field of one of the two offset shorts of the selected kit.
-template <std::array<double, 2> KitState::*Field, std::size_t Which, double Lo, double Hi>
+template <std::array<double, 2> KitState::*Field, std::size_t Which, const Bounds& B>
 constexpr Command offsetCommand(std::string_view pattern) {
   return {pattern,
           [](Context& c) {
-            if (auto v = c.oneReal(Lo, Hi)) {
+            if (auto v = c.oneReal(B.lo, B.hi)) {
               (kit(c).*Field)[Which] = *v;
               kitChanged(c);
             }
           },
           [](Context& c) { if (c.none()) c.replyReal((kit(c).*Field)[Which]); }};
 }
+
+constexpr Bounds kOffsetLengths{0.0, 1e8};
+constexpr Bounds kKitFrequencies{0.0, kMaxKitFrequency};
 
 constexpr Command kCommands[] = {
     // ---- procedure ----
@@ -281,8 +284,8 @@ constexpr Command kCommands[] = {
     serialCommand<4>(":REFLection:CALibration:KIT:OFF1"),
     serialCommand<5>(":REFLection:CALibration:KIT:OFF2"),
     serialCommand<6>(":REFLection:CALibration:KIT:LOAD"),
-    kitRealCommand<&KitState::shortOlen, 0.0, 1e8>(":REFLection:CALibration:KIT:SHORt:OLENgth"),
-    kitRealCommand<&KitState::openOlen, 0.0, 1e8>(":REFLection:CALibration:KIT:OPEN:OLENgth"),
+    kitRealCommand<&KitState::shortOlen, kOffsetLengths>(":REFLection:CALibration:KIT:SHORt:OLENgth"),
+    kitRealCommand<&KitState::openOlen, kOffsetLengths>(":REFLection:CALibration:KIT:OPEN:OLENgth"),
     {":REFLection:CALibration:KIT:OPEN:FCO",
      [](Context& c) {
        if (!c.count(4, 4)) return;
@@ -301,17 +304,17 @@ constexpr Command kCommands[] = {
        c.reply(scpi::formatReal(f[0]) + "," + scpi::formatReal(f[1]) + "," + scpi::formatReal(f[2]) + "," +
                scpi::formatReal(f[3]));
      }},
-    kitRealCommand<&KitState::fixOlen, 0.0, 1e8>(":REFLection:CALibration:KIT:FIX:OLENgth"),
-    kitRealCommand<&KitState::fixBfr, 0.0, kMaxKitFrequency>(":REFLection:CALibration:KIT:FIX:BFR"),
-    kitRealCommand<&KitState::slidBfr, 0.0, kMaxKitFrequency>(":REFLection:CALibration:KIT:SLID:BFR"),
-    kitRealCommand<&KitState::loadOlen, 0.0, 1e8>(":REFLection:CALibration:KIT:LOAD:OLENgth"),
-    kitRealCommand<&KitState::wgc, 0.0, kMaxKitFrequency>(":REFLection:CALibration:KIT:WGCutoff"),
-    offsetCommand<&KitState::offOlen, 0, 0.0, 1e8>(":REFLection:CALibration:KIT:OFF1:OLENgth"),
-    offsetCommand<&KitState::offMin, 0, 0.0, kMaxKitFrequency>(":REFLection:CALibration:KIT:OFF1:MINF"),
-    offsetCommand<&KitState::offMax, 0, 0.0, kMaxKitFrequency>(":REFLection:CALibration:KIT:OFF1:MAXF"),
-    offsetCommand<&KitState::offOlen, 1, 0.0, 1e8>(":REFLection:CALibration:KIT:OFF2:OLENgth"),
-    offsetCommand<&KitState::offMin, 1, 0.0, kMaxKitFrequency>(":REFLection:CALibration:KIT:OFF2:MINF"),
-    offsetCommand<&KitState::offMax, 1, 0.0, kMaxKitFrequency>(":REFLection:CALibration:KIT:OFF2:MAXF"),
+    kitRealCommand<&KitState::fixOlen, kOffsetLengths>(":REFLection:CALibration:KIT:FIX:OLENgth"),
+    kitRealCommand<&KitState::fixBfr, kKitFrequencies>(":REFLection:CALibration:KIT:FIX:BFR"),
+    kitRealCommand<&KitState::slidBfr, kKitFrequencies>(":REFLection:CALibration:KIT:SLID:BFR"),
+    kitRealCommand<&KitState::loadOlen, kOffsetLengths>(":REFLection:CALibration:KIT:LOAD:OLENgth"),
+    kitRealCommand<&KitState::wgc, kKitFrequencies>(":REFLection:CALibration:KIT:WGCutoff"),
+    offsetCommand<&KitState::offOlen, 0, kOffsetLengths>(":REFLection:CALibration:KIT:OFF1:OLENgth"),
+    offsetCommand<&KitState::offMin, 0, kKitFrequencies>(":REFLection:CALibration:KIT:OFF1:MINF"),
+    offsetCommand<&KitState::offMax, 0, kKitFrequencies>(":REFLection:CALibration:KIT:OFF1:MAXF"),
+    offsetCommand<&KitState::offOlen, 1, kOffsetLengths>(":REFLection:CALibration:KIT:OFF2:OLENgth"),
+    offsetCommand<&KitState::offMin, 1, kKitFrequencies>(":REFLection:CALibration:KIT:OFF2:MINF"),
+    offsetCommand<&KitState::offMax, 1, kKitFrequencies>(":REFLection:CALibration:KIT:OFF2:MAXF"),
 };
 
 }  // namespace

@@ -39,6 +39,11 @@ std::pair<double, double> dispLimits(Context& c) {
   }
 }
 
+template <Edge E>
+void dispSet(Context& c) { rangeSet(c, ms(c).dispStart, ms(c).dispStop, dispLimits(c), E); }
+template <Edge E>
+void dispGet(Context& c) { rangeReply(c, ms(c).dispStart, ms(c).dispStop, E); }
+
 // ---- the trace the markers work on ------------------------------------------------
 
 struct Trace {
@@ -247,6 +252,11 @@ std::optional<std::size_t> markerNumber(Context& c) {
   return static_cast<std::size_t>(*n - 1);
 }
 
+constexpr Bounds kApertures{0.01, 20.0};
+constexpr Bounds kPositions{-1e15, 1e15};
+constexpr Bounds kBandTargets{-99.99, 99.99};
+constexpr Bounds kPeakToPeakLimits{0.0, 99.99};
+
 constexpr Command kCommands[] = {
     // ---- channels ----
     intCommand<st, &State::activeChannel, 1, 2>(":CHANnel:ACTive"),
@@ -267,45 +277,10 @@ constexpr Command kCommands[] = {
      [](Context& c) { if (c.none()) c.replyInt(c.channel().activeMeas); }},
     {":MEASure:NME", [](Context& c) { if (auto v = c.oneInt(1, 2)) c.channel().measShown = *v; },
      [](Context& c) { if (c.none()) c.replyInt(c.channel().measShown); }},
-    {":MEASure:DISPlay:STARt",
-     [](Context& c) {
-       auto [lo, hi] = dispLimits(c);
-       if (auto v = c.oneReal(lo, hi)) {
-         ms(c).dispStart = *v;
-         if (ms(c).dispStop < *v) ms(c).dispStop = *v;
-       }
-     },
-     [](Context& c) { if (c.none()) c.replyReal(ms(c).dispStart); }},
-    {":MEASure:DISPlay:STOP",
-     [](Context& c) {
-       auto [lo, hi] = dispLimits(c);
-       if (auto v = c.oneReal(lo, hi)) {
-         ms(c).dispStop = *v;
-         if (ms(c).dispStart > *v) ms(c).dispStart = *v;
-       }
-     },
-     [](Context& c) { if (c.none()) c.replyReal(ms(c).dispStop); }},
-    {":MEASure:DISPlay:CENTer",
-     [](Context& c) {
-       auto [lo, hi] = dispLimits(c);
-       auto v = c.oneReal(lo, hi);
-       if (!v) return;
-       double half = std::min({(ms(c).dispStop - ms(c).dispStart) / 2.0, *v - lo, hi - *v});
-       ms(c).dispStart = *v - half;
-       ms(c).dispStop = *v + half;
-     },
-     [](Context& c) { if (c.none()) c.replyReal((ms(c).dispStart + ms(c).dispStop) / 2.0); }},
-    {":MEASure:DISPlay:SPAN",
-     [](Context& c) {
-       auto [lo, hi] = dispLimits(c);
-       auto v = c.oneReal(0.0, hi - lo);
-       if (!v) return;
-       double centre = (ms(c).dispStart + ms(c).dispStop) / 2.0;
-       double half = std::min({*v / 2.0, centre - lo, hi - centre});
-       ms(c).dispStart = centre - half;
-       ms(c).dispStop = centre + half;
-     },
-     [](Context& c) { if (c.none()) c.replyReal(ms(c).dispStop - ms(c).dispStart); }},
+    {":MEASure:DISPlay:STARt", dispSet<Edge::start>, dispGet<Edge::start>},
+    {":MEASure:DISPlay:STOP", dispSet<Edge::stop>, dispGet<Edge::stop>},
+    {":MEASure:DISPlay:CENTer", dispSet<Edge::centre>, dispGet<Edge::centre>},
+    {":MEASure:DISPlay:SPAN", dispSet<Edge::span>, dispGet<Edge::span>},
     intCommand<ms, &MeasState::limSel, 1, 4>(":MEASure:LIMit:SELect"),
     boolCommand<ms, &MeasState::limOn>(":MEASure:LIMit:STATe"),
     {":MEASure:LIMit:RESet", [](Context& c) { if (c.none()) st(c).limitSpec.clear(); }, nullptr},
@@ -336,7 +311,7 @@ constexpr Command kCommands[] = {
     {":MEASure:LIMit:SEGMent:COUNt", nullptr,
      [](Context& c) { if (c.none()) c.replyInt(static_cast<long long>(st(c).limitSpec.size())); }},
     boolCommand<ms, &MeasState::smooth>(":MEASure:SMOothing"),
-    realCommand<ms, &MeasState::smoothAper, 0.01, 20.0>(":MEASure:SMOothing:APERture"),
+    realCommand<ms, &MeasState::smoothAper, kApertures>(":MEASure:SMOothing:APERture"),
     // ---- markers ----
     {":MARKer",
      [](Context& c) {
@@ -385,8 +360,9 @@ constexpr Command kCommands[] = {
      [](Context& c) {
        if (!c.none()) return;
        Trace t = activeTrace(c);
-       if (t.y.empty()) {  // a power-meter readout has no trace
+       if (t.y.empty()) {  // a power-meter readout has no trace: not a number, and an error
          c.fail(scpi::err::settingsConflict);
+         c.replyReal(kNotFound);
          return;
        }
        double x = markerPosition(c, t);
@@ -400,14 +376,14 @@ constexpr Command kCommands[] = {
        }
      }},
     boolCommand<mk, &MarkerState::deltaOn>(":MARKer:DELTa:STATe"),
-    realCommand<mk, &MarkerState::deltaPos, -1e15, 1e15>(":MARKer:DELTa:POSition"),
+    realCommand<mk, &MarkerState::deltaPos, kPositions>(":MARKer:DELTa:POSition"),
     keywordCommand<mk, &MarkerState::tracking, kTrackings>(":MARKer:TRACking"),
     keywordCommand<mk, &MarkerState::slope, kSlopes>(":MARKer:SLOPe"),
-    realCommand<mk, &MarkerState::bandTarget, -99.99, 99.99>(":MARKer:BANDwidth:TARGet"),
+    realCommand<mk, &MarkerState::bandTarget, kBandTargets>(":MARKer:BANDwidth:TARGet"),
     boolCommand<mk, &MarkerState::bandCfdf>(":MARKer:BANDwidth:CFDF"),
     keywordCommand<mk, &MarkerState::bandFrom, kBandReferences>(":MARKer:BANDwidth:FROM"),
     {":MARKer:BANDwidth", nullptr, markerBandwidth},
-    realCommand<mk, &MarkerState::pkpkLimit, 0.0, 99.99>(":MARKer:PKPK:LIMit:VALue"),
+    realCommand<mk, &MarkerState::pkpkLimit, kPeakToPeakLimits>(":MARKer:PKPK:LIMit:VALue"),
     boolCommand<mk, &MarkerState::pkpkLimitOn>(":MARKer:PKPK:LIMit:STATe"),
     {":MARKer:PKPK", nullptr,
      [](Context& c) {
@@ -423,7 +399,7 @@ constexpr Command kCommands[] = {
        c.reply(std::string(found ? "1," : "0,") + scpi::formatReal(pkpk));
      }},
     boolCommand<mk, &MarkerState::coupled>(":MARKer:COUPling"),
-    realCommand<mk, &MarkerState::searchTarget, -1e15, 1e15>(":MARKer:SEARch:TARGet"),
+    realCommand<mk, &MarkerState::searchTarget, kPositions>(":MARKer:SEARch:TARGet"),
     {":MARKer:SEARch:DIRection",
      [](Context& c) {
        auto v = c.oneKeyword(kSearchDirections);

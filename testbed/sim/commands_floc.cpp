@@ -21,18 +21,18 @@ std::pair<double, double> levelLimits(Context& c) {
   return ms(c).flocFormat == 1 ? std::pair{-200.0, 200.0} : std::pair{1.0, 100.0};
 }
 
-void frequencySet(Context& c, double FlocState::*field) {
-  if (auto v = c.oneReal(kMinFrequency, c.limits().maxFrequency)) {
-    fl(c).*field = *v;
-    if (field == &FlocState::start && fl(c).stop < *v) fl(c).stop = *v;
-    if (field == &FlocState::stop && fl(c).start > *v) fl(c).start = *v;
-  }
-}
+template <Edge E>
+void frequencySet(Context& c) { rangeSet(c, fl(c).start, fl(c).stop, {kMinFrequency, c.limits().maxFrequency}, E); }
+template <Edge E>
+void frequencyGet(Context& c) { rangeReply(c, fl(c).start, fl(c).stop, E); }
+
+constexpr Bounds kVelocities{0.1, 1.0};
+constexpr Bounds kDistanceRanges{0.0, 25000.0};
 
 constexpr Command kCommands[] = {
     {":FLOCation:MEDium", [](Context& c) { if (auto v = c.oneKeyword(kFlocMedia)) fl(c).coax = *v == 0; },
      [](Context& c) { if (c.none()) c.replyKeyword(kFlocMedia, fl(c).coax ? 0 : 1); }},
-    realCommand<fl, &FlocState::rvel, 0.1, 1.0>(":FLOCation:RVELocity"),
+    realCommand<fl, &FlocState::rvel, kVelocities>(":FLOCation:RVELocity"),
     {":FLOCation:WGCutoff", [](Context& c) { if (auto v = c.oneReal(kMinFrequency, c.limits().maxFrequency)) fl(c).wgc = *v; },
      [](Context& c) { if (c.none()) c.replyReal(fl(c).wgc); }},
     {":FLOCation:ATTenuation",
@@ -42,14 +42,12 @@ constexpr Command kCommands[] = {
      },
      [](Context& c) { if (c.none()) c.replyReal(fl(c).att); }},
     boolCommand<fl, &FlocState::rangeEntry>(":FLOCation:RANGe:ENTRy"),
-    realCommand<fl, &FlocState::rangeValue, 0.0, 25000.0>(":FLOCation:RANGe:VALue"),
+    realCommand<fl, &FlocState::rangeValue, kDistanceRanges>(":FLOCation:RANGe:VALue"),
     {":FLOCation:FREQuency:CENTer",
      [](Context& c) { if (auto v = c.oneReal(kMinFrequency, c.limits().maxFrequency)) fl(c).centre = *v; },
      [](Context& c) { if (c.none()) c.replyReal(fl(c).centre); }},
-    {":FLOCation:FREQuency:STARt", [](Context& c) { frequencySet(c, &FlocState::start); },
-     [](Context& c) { if (c.none()) c.replyReal(fl(c).start); }},
-    {":FLOCation:FREQuency:STOP", [](Context& c) { frequencySet(c, &FlocState::stop); },
-     [](Context& c) { if (c.none()) c.replyReal(fl(c).stop); }},
+    {":FLOCation:FREQuency:STARt", frequencySet<Edge::start>, frequencyGet<Edge::start>},
+    {":FLOCation:FREQuency:STOP", frequencySet<Edge::stop>, frequencyGet<Edge::stop>},
     intCommand<fl, &FlocState::points, 51, 1024>(":FLOCation:POINts"),
     {":FLOCation:UNIT", [](Context& c) { if (auto v = c.oneKeyword(kDistanceUnits)) fl(c).metres = *v == 1; },
      [](Context& c) { if (c.none()) c.replyKeyword(kDistanceUnits, fl(c).metres ? 1 : 0); }},

@@ -74,6 +74,12 @@ std::pair<double, double> limitRange(Context& c) {
   return {-999.999, 999.999};
 }
 
+constexpr Bounds kCalFactors{0.01, 200.0};
+constexpr Bounds kLinearityFactors{0.1, 15.0};
+constexpr Bounds kCorrectionFrequencies{0.0, kMaxCorrectionFrequency};
+constexpr Bounds kCounterResolutions{1.0, 100000000.0};
+constexpr Bounds kDutyCycles{0.001, 100.0};
+
 constexpr Command kCommands[] = {
     // ---- inputs ----
     {":INPut:DCONfig", [](Context& c) { if (auto v = c.oneKeyword(kDetectorUse)) st(c).detectorsScalar = *v == 1; },
@@ -135,11 +141,11 @@ constexpr Command kCommands[] = {
        if (!c.count(1, 1)) return;
        if (auto in = inputOf(c)) c.replyReal(st(c).inputs[*in].flatFreq);
      }},
-    realCommand<st, &State::cfacValue, 0.01, 200.0>(":INPut:CFACtor:VALue"),
-    realCommand<st, &State::lfacValue, 0.1, 15.0>(":INPut:LFACtor:VALue"),
+    realCommand<st, &State::cfacValue, kCalFactors>(":INPut:CFACtor:VALue"),
+    realCommand<st, &State::lfacValue, kLinearityFactors>(":INPut:LFACtor:VALue"),
     intCommand<st, &State::cfacStore, 1, kSensorStores>(":INPut:CFACtor:STORe:NUMBer"),
     keywordCommand<st, &State::cfacFrom, kFreqSources>(":INPut:CFACtor:FREQuency:FROM"),
-    realCommand<st, &State::cfacFreq, 0.0, kMaxCorrectionFrequency>(":INPut:CFACtor:FREQuency"),
+    realCommand<st, &State::cfacFreq, kCorrectionFrequencies>(":INPut:CFACtor:FREQuency"),
     {":INPut:CFACtor:STORe:MAX", nullptr, [](Context& c) { if (c.none()) c.replyInt(kSensorStores); }},
     {":INPut:CFACtor:STORe:DATA", nullptr,
      [](Context& c) {
@@ -212,9 +218,9 @@ constexpr Command kCommands[] = {
        if (!c.count(1, 1)) return;
        if (auto in = inputOf(c)) c.replyKeyword(kResolutions, st(c).inputs[*in].routRes);
      }},
-    realCommand<ms, &MeasState::countRes, 1.0, 100000000.0>(":ROUTe:RESolution:COUNter"),
+    realCommand<ms, &MeasState::countRes, kCounterResolutions>(":ROUTe:RESolution:COUNter"),
     boolCommand<ms, &MeasState::dcycOn>(":ROUTe:DCYCle"),
-    realCommand<ms, &MeasState::dcyc, 0.001, 100.0>(":ROUTe:DCYCle:VALue"),
+    realCommand<ms, &MeasState::dcyc, kDutyCycles>(":ROUTe:DCYCle:VALue"),
     boolCommand<ms, &MeasState::routLimOn>(":ROUTe:LIMit"),
     {":ROUTe:LIMit:MAX",
      [](Context& c) {

@@ -25,51 +25,15 @@ std::pair<double, double> zoomLimits(Context& c) {
   return {-983570000.0, 983570000.0};
 }
 
-// Start, stop, centre and span of a pair of positions within limits.
-enum class Edge { start, stop, centre, span };
-void rangeSet(Context& c, double& start, double& stop, std::pair<double, double> limits, Edge edge) {
-  auto [lo, hi] = limits;
-  auto v = c.oneReal(edge == Edge::span ? 0.0 : lo, edge == Edge::span ? hi - lo : hi);
-  if (!v) return;
-  switch (edge) {
-    case Edge::start:
-      start = *v;
-      stop = std::max(stop, start);
-      break;
-    case Edge::stop:
-      stop = *v;
-      start = std::min(start, stop);
-      break;
-    case Edge::centre: {
-      double half = std::min({(stop - start) / 2.0, *v - lo, hi - *v});
-      start = *v - half;
-      stop = *v + half;
-      break;
-    }
-    case Edge::span: {
-      double centre = (start + stop) / 2.0;
-      double half = std::min({*v / 2.0, centre - lo, hi - centre});
-      start = centre - half;
-      stop = centre + half;
-      break;
-    }
-  }
-}
-
 template <Edge E>
 void zoomSet(Context& c) { rangeSet(c, ms(c).zoomStart, ms(c).zoomStop, zoomLimits(c), E); }
 template <Edge E>
 void gateSet(Context& c) { rangeSet(c, ms(c).gateStart, ms(c).gateStop, {-gateLimit(c), gateLimit(c)}, E); }
 
-void replyStart(Context& c, double start, double) { c.replyReal(start); }
-void replyStop(Context& c, double, double stop) { c.replyReal(stop); }
-void replyCentre(Context& c, double start, double stop) { c.replyReal((start + stop) / 2.0); }
-void replySpan(Context& c, double start, double stop) { c.replyReal(stop - start); }
-
-template <void (*Reply)(Context&, double, double)>
-void zoomGet(Context& c) { if (c.none()) Reply(c, ms(c).zoomStart, ms(c).zoomStop); }
-template <void (*Reply)(Context&, double, double)>
-void gateGet(Context& c) { if (c.none()) Reply(c, ms(c).gateStart, ms(c).gateStop); }
+template <Edge E>
+void zoomGet(Context& c) { rangeReply(c, ms(c).zoomStart, ms(c).zoomStop, E); }
+template <Edge E>
+void gateGet(Context& c) { rangeReply(c, ms(c).gateStart, ms(c).gateStop, E); }
 
 void measureDefine(Context& c, int def) {
   if (def == 0) {
@@ -88,6 +52,13 @@ void showMemory(Context& c) {
 }
 
 constexpr double kHuge = std::numeric_limits<double>::max();
+
+constexpr Bounds kPhaseOffsets{-360.0, 360.0};
+constexpr Bounds kImpedances{1.0, 10000.0};
+constexpr Bounds kVelocities{0.1, 1.0};
+constexpr Bounds kDielectricConstants{1.0, 1000.0};
+constexpr Bounds kRcoValues{0.0, 1000.0};
+constexpr Bounds kAnyReal{-kHuge, kHuge};
 
 constexpr Command kCommands[] = {
     {":REFLection:MEASure:S11", [](Context& c) { measureDefine(c, 0); }, nullptr},
@@ -133,11 +104,11 @@ constexpr Command kCommands[] = {
        }
      },
      [](Context& c) { if (c.none()) c.replyReal(ms(c).delayLength ? ms(c).delay : ms(c).delay * 299792458.0); }},
-    realCommand<ms, &MeasState::phaseOffset, -360.0, 360.0>(":REFLection:POFFset"),
-    realCommand<st, &State::impedance, 1.0, 10000.0>(":REFLection:CIMPedance"),
+    realCommand<ms, &MeasState::phaseOffset, kPhaseOffsets>(":REFLection:POFFset"),
+    realCommand<st, &State::impedance, kImpedances>(":REFLection:CIMPedance"),
     keywordCommand<st, &State::reflMedium, kReflMedia>(":REFLection:MEDium"),
-    realCommand<st, &State::reflRvel, 0.1, 1.0>(":REFLection:RVELocity"),
-    realCommand<st, &State::reflDcon, 1.0, 1000.0>(":REFLection:DCONstant"),
+    realCommand<st, &State::reflRvel, kVelocities>(":REFLection:RVELocity"),
+    realCommand<st, &State::reflDcon, kDielectricConstants>(":REFLection:DCONstant"),
     {":REFLection:WGCutoff", [](Context& c) { if (auto v = c.oneReal(0.0, c.limits().maxFrequency)) st(c).reflWgc = *v; },
      [](Context& c) { if (c.none()) c.replyReal(st(c).reflWgc); }},
     boolCommand<ms, &MeasState::tdom>(":REFLection:TDOMain"),
@@ -145,23 +116,23 @@ constexpr Command kCommands[] = {
     keywordCommand<ms, &MeasState::transform, kTransforms>(":REFLection:TDOMain:TRANsform"),
     keywordCommand<ms, &MeasState::response, kResponses>(":REFLection:TDOMain:RESPonse"),
     keywordCommand<ms, &MeasState::extrapolation, kExtrapolations>(":REFLection:TDOMain:EMODe"),
-    realCommand<ms, &MeasState::rco, 0.0, 1000.0>(":REFLection:TDOMain:RCO"),
+    realCommand<ms, &MeasState::rco, kRcoValues>(":REFLection:TDOMain:RCO"),
     keywordCommand<ms, &MeasState::windowShape, kWindowShapes>(":REFLection:TDOMain:WINDow:SHAPe"),
     intCommand<ms, &MeasState::windowUser, 0, 13>(":REFLection:TDOMain:WINDow:USER"),
     keywordCommand<ms, &MeasState::domainDisplay, kDomainDisplays>(":REFLection:TDOMain:DISPlay"),
     keywordCommand<ms, &MeasState::domainUnit, kDistanceUnits>(":REFLection:TDOMain:UNIT"),
     boolCommand<ms, &MeasState::gateOn>(":REFLection:TDOMain:GATe:STATe"),
-    {":REFLection:TDOMain:GATe:STARt", gateSet<Edge::start>, gateGet<replyStart>},
-    {":REFLection:TDOMain:GATe:STOP", gateSet<Edge::stop>, gateGet<replyStop>},
-    {":REFLection:TDOMain:GATe:CENTer", gateSet<Edge::centre>, gateGet<replyCentre>},
-    {":REFLection:TDOMain:GATe:SPAN", gateSet<Edge::span>, gateGet<replySpan>},
+    {":REFLection:TDOMain:GATe:STARt", gateSet<Edge::start>, gateGet<Edge::start>},
+    {":REFLection:TDOMain:GATe:STOP", gateSet<Edge::stop>, gateGet<Edge::stop>},
+    {":REFLection:TDOMain:GATe:CENTer", gateSet<Edge::centre>, gateGet<Edge::centre>},
+    {":REFLection:TDOMain:GATe:SPAN", gateSet<Edge::span>, gateGet<Edge::span>},
     keywordCommand<ms, &MeasState::gateType, kGateTypes>(":REFLection:TDOMain:GATe:TYPE"),
     boolCommand<ms, &MeasState::gateCoupled>(":REFLection:TDOMain:GATe:COUPling"),
     keywordCommand<ms, &MeasState::gateShape, kGateShapes>(":REFLection:TDOMain:GATe:SHAPe"),
-    {":REFLection:DISPlay:STARt", zoomSet<Edge::start>, zoomGet<replyStart>},
-    {":REFLection:DISPlay:STOP", zoomSet<Edge::stop>, zoomGet<replyStop>},
-    {":REFLection:DISPlay:CENTer", zoomSet<Edge::centre>, zoomGet<replyCentre>},
-    {":REFLection:DISPlay:SPAN", zoomSet<Edge::span>, zoomGet<replySpan>},
+    {":REFLection:DISPlay:STARt", zoomSet<Edge::start>, zoomGet<Edge::start>},
+    {":REFLection:DISPlay:STOP", zoomSet<Edge::stop>, zoomGet<Edge::stop>},
+    {":REFLection:DISPlay:CENTer", zoomSet<Edge::centre>, zoomGet<Edge::centre>},
+    {":REFLection:DISPlay:SPAN", zoomSet<Edge::span>, zoomGet<Edge::span>},
     {":REFLection:SCALe:AUT", [](Context& c) { if (c.none()) ms(c).reflAutoScale = true; }, nullptr},
     {":REFLection:SCALe:AUTO", [](Context& c) { if (c.none()) ms(c).reflAutoScale = true; }, nullptr},
     {":REFLection:SCALe:DIVision",
@@ -173,7 +144,7 @@ constexpr Command kCommands[] = {
      },
      [](Context& c) { if (c.none()) c.replyReal(ms(c).reflDiv); }},
     intCommand<ms, &MeasState::reflPos, 0, 10>(":REFLection:SCALe:POSition"),
-    realCommand<ms, &MeasState::reflRlev, -kHuge, kHuge>(":REFLection:SCALe:RLEVel"),
+    realCommand<ms, &MeasState::reflRlev, kAnyReal>(":REFLection:SCALe:RLEVel"),
     {":REFLection:DATA:BINary", nullptr,
      [](Context& c) {
        if (!c.none()) return;

@@ -15,23 +15,20 @@ constexpr std::size_t kMaxSegments = 12;
 
 SourceState& src(Context& c) { return c.state().source; }
 
-// A start or stop of a pair: the other end follows when they would cross.
-void setStart(Context& c, double& start, double& stop, double lo, double hi) {
-  if (auto v = c.oneReal(lo, hi)) {
-    start = *v;
-    if (stop < start) stop = start;
-  }
+// The frequency sweep's start, stop, centre or span.
+template <Edge E>
+void frequencySet(Context& c) {
+  rangeSet(c, src(c).start, src(c).stop, {kMinFrequency, c.limits().maxFrequency}, E);
 }
-void setStop(Context& c, double& start, double& stop, double lo, double hi) {
-  if (auto v = c.oneReal(lo, hi)) {
-    stop = *v;
-    if (start > stop) start = stop;
-  }
-}
+template <Edge E>
+void frequencyGet(Context& c) { rangeReply(c, src(c).start, src(c).stop, E); }
 
 void replyStore(Context& c, const Store& store) { c.replyDefiniteBlock(store.bytes); }
 
 std::optional<int> sourceCalNumber(Context& c) { return c.integer(0, 1, kSourceCals); }
+
+constexpr Bounds kVolts{-kMaxVolt, kMaxVolt};
+constexpr Bounds kAmps{-kMaxCurr, kMaxCurr};
 
 constexpr Command kCommands[] = {
     keywordCommand<src, &SourceState::mode, kSourceModes>(":SOURce:MODE"),
@@ -41,34 +38,10 @@ constexpr Command kCommands[] = {
     {":SOURce:FREQuency:CW",
      [](Context& c) { if (auto v = c.oneReal(kMinFrequency, c.limits().maxFrequency)) src(c).cw = *v; },
      [](Context& c) { if (c.none()) c.replyReal(src(c).cw); }},
-    {":SOURce:FREQuency:STARt",
-     [](Context& c) { setStart(c, src(c).start, src(c).stop, kMinFrequency, c.limits().maxFrequency); },
-     [](Context& c) { if (c.none()) c.replyReal(src(c).start); }},
-    {":SOURce:FREQuency:STOP",
-     [](Context& c) { setStop(c, src(c).start, src(c).stop, kMinFrequency, c.limits().maxFrequency); },
-     [](Context& c) { if (c.none()) c.replyReal(src(c).stop); }},
-    {":SOURce:FREQuency:CENTer",
-     [](Context& c) {
-       double maxF = c.limits().maxFrequency;
-       auto v = c.oneReal(kMinFrequency, maxF);
-       if (!v) return;
-       // The span shrinks where the new centre leaves it no room.
-       double half = std::min({(src(c).stop - src(c).start) / 2.0, *v - kMinFrequency, maxF - *v});
-       src(c).start = *v - half;
-       src(c).stop = *v + half;
-     },
-     [](Context& c) { if (c.none()) c.replyReal((src(c).start + src(c).stop) / 2.0); }},
-    {":SOURce:FREQuency:SPAN",
-     [](Context& c) {
-       double maxF = c.limits().maxFrequency;
-       auto v = c.oneReal(0.0, maxF - kMinFrequency);
-       if (!v) return;
-       double centre = (src(c).start + src(c).stop) / 2.0;
-       double half = std::min({*v / 2.0, centre - kMinFrequency, maxF - centre});
-       src(c).start = centre - half;
-       src(c).stop = centre + half;
-     },
-     [](Context& c) { if (c.none()) c.replyReal(src(c).stop - src(c).start); }},
+    {":SOURce:FREQuency:STARt", frequencySet<Edge::start>, frequencyGet<Edge::start>},
+    {":SOURce:FREQuency:STOP", frequencySet<Edge::stop>, frequencyGet<Edge::stop>},
+    {":SOURce:FREQuency:CENTer", frequencySet<Edge::centre>, frequencyGet<Edge::centre>},
+    {":SOURce:FREQuency:SPAN", frequencySet<Edge::span>, frequencyGet<Edge::span>},
     keywordCommand<src, &SourceState::freqStandard, kFreqStandards>(":SOURce:FREQuency:STANdard"),
     {":SOURce:POWer",
      [](Context& c) { if (auto v = c.oneReal(c.limits().minLevel, kMaxLevel)) src(c).level = *v; },
@@ -77,25 +50,25 @@ constexpr Command kCommands[] = {
      [](Context& c) { if (auto v = c.oneReal(c.limits().minLevel, kMaxLevel)) src(c).level = *v; },
      [](Context& c) { if (c.none()) c.replyReal(src(c).level); }},
     {":SOURce:POWer:STARt",
-     [](Context& c) { setStart(c, src(c).powStart, src(c).powStop, c.limits().minLevel, kMaxLevel); },
+     [](Context& c) { rangeSet(c, src(c).powStart, src(c).powStop, {c.limits().minLevel, kMaxLevel}, Edge::start); },
      [](Context& c) { if (c.none()) c.replyReal(src(c).powStart); }},
     {":SOURce:POWer:STOP",
-     [](Context& c) { setStop(c, src(c).powStart, src(c).powStop, c.limits().minLevel, kMaxLevel); },
+     [](Context& c) { rangeSet(c, src(c).powStart, src(c).powStop, {c.limits().minLevel, kMaxLevel}, Edge::stop); },
      [](Context& c) { if (c.none()) c.replyReal(src(c).powStop); }},
     {":SOURce:VIO:VOLTage:STARt",
-     [](Context& c) { setStart(c, src(c).voltStart, src(c).voltStop, -kMaxVolt, kMaxVolt); },
+     [](Context& c) { rangeSet(c, src(c).voltStart, src(c).voltStop, {-kMaxVolt, kMaxVolt}, Edge::start); },
      [](Context& c) { if (c.none()) c.replyReal(src(c).voltStart); }},
     {":SOURce:VIO:VOLTage:STOP",
-     [](Context& c) { setStop(c, src(c).voltStart, src(c).voltStop, -kMaxVolt, kMaxVolt); },
+     [](Context& c) { rangeSet(c, src(c).voltStart, src(c).voltStop, {-kMaxVolt, kMaxVolt}, Edge::stop); },
      [](Context& c) { if (c.none()) c.replyReal(src(c).voltStop); }},
     {":SOURce:VIO:CURRent:STARt",
-     [](Context& c) { setStart(c, src(c).currStart, src(c).currStop, -kMaxCurr, kMaxCurr); },
+     [](Context& c) { rangeSet(c, src(c).currStart, src(c).currStop, {-kMaxCurr, kMaxCurr}, Edge::start); },
      [](Context& c) { if (c.none()) c.replyReal(src(c).currStart); }},
     {":SOURce:VIO:CURRent:STOP",
-     [](Context& c) { setStop(c, src(c).currStart, src(c).currStop, -kMaxCurr, kMaxCurr); },
+     [](Context& c) { rangeSet(c, src(c).currStart, src(c).currStop, {-kMaxCurr, kMaxCurr}, Edge::stop); },
      [](Context& c) { if (c.none()) c.replyReal(src(c).currStop); }},
-    realCommand<src, &SourceState::dcVolt, -kMaxVolt, kMaxVolt>(":SOURce:VIO:VOLTage:CONStant"),
-    realCommand<src, &SourceState::dcCurr, -kMaxCurr, kMaxCurr>(":SOURce:VIO:CURRent:CONStant"),
+    realCommand<src, &SourceState::dcVolt, kVolts>(":SOURce:VIO:VOLTage:CONStant"),
+    realCommand<src, &SourceState::dcCurr, kAmps>(":SOURce:VIO:CURRent:CONStant"),
     keywordCommand<src, &SourceState::dcMode, kDcModes>(":SOURce:VIO:MODE"),
     {":SOURce:VIO:VPGS",
      [](Context& c) {

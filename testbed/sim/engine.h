@@ -116,11 +116,25 @@ struct Command {
   Handler query = nullptr;   // nullptr: no query form
 };
 
+// One end, the centre or the span of a start/stop pair within limits. A start
+// above the stop (or the reverse) moves the other end along; a centre or span
+// keeps the other and shrinks the span where the limits leave no room.
+enum class Edge { start, stop, centre, span };
+void rangeSet(Context& c, double& start, double& stop, std::pair<double, double> limits, Edge edge);
+void rangeReply(Context& c, double start, double stop, Edge edge);
+
 // Commands that set and read one field of the state. Owner returns the object
 // that holds the field (the source, the active measurement...).
-template <auto Owner, auto Field, double Lo, double Hi>
+// Inclusive limits of a real setting (passed by reference: not every compiler
+// takes a double as a template argument).
+struct Bounds {
+  double lo;
+  double hi;
+};
+
+template <auto Owner, auto Field, const Bounds& B>
 constexpr Command realCommand(std::string_view pattern) {
-  return {pattern, [](Context& c) { if (auto v = c.oneReal(Lo, Hi)) Owner(c).*Field = *v; },
+  return {pattern, [](Context& c) { if (auto v = c.oneReal(B.lo, B.hi)) Owner(c).*Field = *v; },
           [](Context& c) { if (c.none()) c.replyReal(Owner(c).*Field); }};
 }
 template <auto Owner, auto Field, int Lo, int Hi>

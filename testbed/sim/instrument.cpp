@@ -289,6 +289,45 @@ MeasState& Context::meas() {
   return ch.meas[static_cast<std::size_t>(std::clamp(ch.activeMeas, 1, 2) - 1)];
 }
 
+void rangeSet(Context& c, double& start, double& stop, std::pair<double, double> limits, Edge edge) {
+  auto [lo, hi] = limits;
+  auto v = c.oneReal(edge == Edge::span ? 0.0 : lo, edge == Edge::span ? hi - lo : hi);
+  if (!v) return;
+  switch (edge) {
+    case Edge::start:
+      start = *v;
+      stop = std::max(stop, start);
+      break;
+    case Edge::stop:
+      stop = *v;
+      start = std::min(start, stop);
+      break;
+    case Edge::centre: {
+      double half = std::min({(stop - start) / 2.0, *v - lo, hi - *v});
+      start = *v - half;
+      stop = *v + half;
+      break;
+    }
+    case Edge::span: {
+      double centre = (start + stop) / 2.0;
+      double half = std::min({*v / 2.0, centre - lo, hi - centre});
+      start = centre - half;
+      stop = centre + half;
+      break;
+    }
+  }
+}
+
+void rangeReply(Context& c, double start, double stop, Edge edge) {
+  if (!c.none()) return;
+  switch (edge) {
+    case Edge::start: c.replyReal(start); break;
+    case Edge::stop: c.replyReal(stop); break;
+    case Edge::centre: c.replyReal((start + stop) / 2.0); break;
+    case Edge::span: c.replyReal(stop - start); break;
+  }
+}
+
 // ---- execution -----------------------------------------------------------------------
 
 void Instrument::Impl::execute(SessionStatus& status, std::string_view message) {

@@ -365,6 +365,8 @@ TEST(InstrumentMarkers, SearchesOnTheFilterResponse) {
   s.execute(":CHAN:ACT 2;MODE READ");
   s.execute(":MARK:MAX");  // a readout has no trace
   EXPECT_EQ(s.query("*ESR?"), "16\n");
+  EXPECT_EQ(s.query(":MARK:ACT:DATA?"), "9.91E+37\n");  // answered all the same, so no reader waits in vain
+  EXPECT_EQ(s.query("*ESR?"), "16\n");
 }
 
 TEST(InstrumentCalibration, ProcedureDescriptionsAndValidity) {

@@ -1,0 +1,121 @@
+// Application programs: the instrument's own programs (load, run, numbered
+// parameters), and a swept scalar power measurement in one call built from
+// the driver's source, channel, scalar and trace functions.
+//
+// The four program functions report only the write or read status: an error
+// the instrument raises stays in its event status register for the next
+// status check.
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "driver/app_delay.h"
+#include "driver/core/frame.h"
+
+namespace {
+
+using namespace kavrel;
+
+// Values each application parameter 1..6 accepts: a range inclusive at both
+// ends, or for the switches exactly one of its two ends.
+struct ParamValues {
+  ViReal64 min, max;
+  bool endsOnly;
+};
+constexpr std::array<ParamValues, 6> kParamValues{{
+    {-99.99, 99.99, false},
+    {0.0, 1.0, false},
+    {-20.0, 99.99, false},
+    {-99.99, 99.99, false},
+    {0.0, 1.0, true},
+    {0.0, 1.0, true},
+}};
+constexpr ViInt32 kReadOnlyParam = 8;  // readable, not settable
+
+bool paramAccepts(ViInt32 number, ViReal64 value) {
+  if (number < 1 || number > static_cast<ViInt32>(kParamValues.size())) return false;
+  const ParamValues& row = kParamValues[static_cast<std::size_t>(number - 1)];
+  if (row.endsOnly) return value == row.min || value == row.max;
+  return !kavrel_invalidViReal64Range(value, row.min, row.max);
+}
+
+// Settling time added to the sweep time before the trace is read, s.
+constexpr ViReal64 kSettleTime = 2.0;
+
+void sleepSeconds(ViReal64 seconds) { std::this_thread::sleep_for(std::chrono::duration<ViReal64>(seconds)); }
+
+std::atomic<void (*)(ViReal64)> appDelay{sleepSeconds};
+
+}  // namespace
+
+KAVREL_API void kavrel_appSetDelay(void (*delay)(ViReal64 seconds)) { appDelay = delay ? delay : sleepSeconds; }
+
+KAVREL_API ViStatus kavrel_appLoad(ViSession vi, ViString applicationName) {
+  if (ViStatus status = Checks().present(applicationName, VI_ERROR_PARAMETER2)) return status;
+  return writeLine(vi, line(":SYST:APPL:LOAD \"", applicationName, "\""));
+}
+
+KAVREL_API ViStatus kavrel_appRun(ViSession vi, ViInt32 runNumber) {
+  if (ViStatus status = Checks().integer(runNumber, 1, 2, VI_ERROR_PARAMETER2)) return status;
+  return writeLine(vi, line(":SYST:APPL:RUN ", runNumber));
+}
+
+KAVREL_API ViStatus kavrel_appParam(ViSession vi, ViInt32 parameterNumber, ViReal64 value) {
+  if (ViStatus status = Checks()
+                            .integer(parameterNumber, 1, 6, VI_ERROR_PARAMETER2)
+                            .rule(paramAccepts(parameterNumber, value), VI_ERROR_PARAMETER3))
+    return status;
+  return writeLine(vi, line(":SYST:APPL:PAR ", parameterNumber, ", ", real(value)));
+}
+
+KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, ViPReal64 value) {
+  bool readable = !kavrel_invalidViInt32Range(parameterNumber, 1, 6) || parameterNumber == kReadOnlyParam;
+  if (ViStatus status = Checks().rule(readable, VI_ERROR_PARAMETER2)) return status;
+  Reply reply;
+  ViStatus status = query(vi, line(":SYST:APPL:PAR? ", parameterNumber), reply);
+  if (status < VI_SUCCESS) return status;
+  ViReal64 received = 0.0;
+  if (!reply.scan().real(received)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
+  if (value) *value = received;
+  return status;
+}
+
+KAVREL_API ViStatus kavrel_appExample(ViSession vi, ViInt32 input, ViReal64 startFrequency, ViReal64 stopFrequency,
+                                      ViReal64 level, ViInt32 sweepPoints, ViBoolean autoSweepTime, ViReal64 sweepTime,
+                                      ViBoolean rfOutput, ViPInt32 numberOfPoints, ViReal64 traceValues[]) {
+  const InstrumentData* data = nullptr;
+  if (ViStatus status = fetchData(vi, data)) return status;
+  // Start above stop is left to the frequency sweep, which reports it.
+  if (ViStatus status = Checks()
+                            .index(input, kInputs, VI_ERROR_PARAMETER2)
+                            .real(startFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER3)
+                            .real(stopFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER4)
+                            .real(level, data->minLevel, 20.0, VI_ERROR_PARAMETER5)
+                            .integer(sweepPoints, 2, 800, VI_ERROR_PARAMETER6)
+                            .flag(autoSweepTime, VI_ERROR_PARAMETER7)
+                            .real(sweepTime, 0.04, 500.0, VI_ERROR_PARAMETER8)
+                            .flag(rfOutput, VI_ERROR_INSTR_PARAMETER9)
+                            .present(traceValues, VI_ERROR_INSTR_PARAMETER11))
+    return status;
+
+  // Each step's error ends the sequence; its warnings are not kept.
+  ViStatus status = VI_SUCCESS;
+  auto failed = [&status](ViStatus stepStatus) {
+    status = stepStatus;
+    return stepStatus < VI_SUCCESS;
+  };
+  constexpr ViInt32 kScalarMode = 0, kContinuousAutoScale = 2;
+  bool automatic = autoSweepTime == VI_TRUE;
+  if (failed(kavrel_dualChanDisp(vi, VI_FALSE)) || failed(kavrel_dispSetActMeas(vi, VI_FALSE, VI_FALSE)) ||
+      failed(kavrel_chanMode(vi, VI_FALSE, kScalarMode)) || failed(kavrel_scalPower(vi, VI_FALSE, VI_FALSE, input)) ||
+      failed(kavrel_srcFreqSweep(vi, VI_TRUE, startFrequency, stopFrequency, level)) ||
+      failed(kavrel_srcSweepConfig(vi, sweepPoints, automatic ? 0.0 : sweepTime)) ||
+      failed(kavrel_srcRFOutput(vi, rfOutput)) ||
+      failed(kavrel_scalScaling(vi, VI_FALSE, VI_FALSE, kContinuousAutoScale, 10.0, 5, 0.0)))
+    return status;
+
+  // Let the sweep run through before reading the trace.
+  appDelay.load()(automatic ? kSettleTime : sweepTime + kSettleTime);
+  return kavrel_scalReadData(vi, numberOfPoints, traceValues);
+}
