@@ -387,7 +387,9 @@ int runReflection(std::span<char* const> argv, char** programArgv) {
   if (auto extremes = findExtremes(db)) {
     const char* unit = timeDomain ? "m" : "Hz";
     std::printf("largest reflection: %.2f dB at %s\n", db[extremes->maxIndex], engineering(x[extremes->maxIndex], unit).c_str());
-    if (!timeDomain) std::printf("worst return loss: %.2f dB\n", -db[extremes->maxIndex]);
+    if (!timeDomain)
+      std::printf("best match: %.2f dB at %s (return loss %.2f dB)\n", db[extremes->minIndex],
+                  engineering(x[extremes->minIndex], unit).c_str(), -db[extremes->minIndex]);
   }
   Plot plot;
   plot.title = timeDomain ? "Reflection, time domain (band-pass impulse)" : "Reflection S11";
@@ -420,7 +422,7 @@ int runFaultLocation(std::span<char* const> argv, char** programArgv) {
   steps.run("one-channel display", [](ViSession vi) { return kavrel_dualChanDisp(vi, VI_FALSE); })
       .run("fault-location mode", [](ViSession vi) { return kavrel_chanMode(vi, VI_FALSE, 2); })
       .run("distance unit metres", [](ViSession vi) { return kavrel_flocDispUnit(vi, VI_FALSE, VI_TRUE); })
-      .run("coaxial medium", [&](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_FALSE, 0.0, velocity, 0.0); })
+      .run("coaxial medium", [&](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_TRUE, 0.0, velocity, 0.0); })
       .run("distance range", [&](ViSession vi) { return kavrel_flocRange(vi, VI_FALSE, VI_TRUE, range, centre, 0.0, 0.0); })
       .run("points", [&](ViSession vi) { return kavrel_flocNumOfPoints(vi, VI_FALSE, static_cast<ViInt32>(points)); })
       .run("logarithmic format", [](ViSession vi) { return kavrel_flocFormat(vi, VI_FALSE, VI_FALSE, VI_TRUE); })
@@ -450,7 +452,7 @@ int runFaultLocation(std::span<char* const> argv, char** programArgv) {
   plot.title = "Distance to fault";
   plot.subtitle = settingsLine(connection, identity,
                                "range " + engineering(range, "m", 3) + ", centre " + engineering(centre, "Hz") + ", velocity " +
-                                   std::to_string(velocity).substr(0, 4) + ", " + std::to_string(count) + " points");
+                                   engineering(velocity, "", 2) + ", " + std::to_string(count) + " points");
   plot.x = {"Distance", "m"};
   plot.y = {"Return loss", "dB"};
   plot.x_values = distance;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
 #include "server.h"
 
