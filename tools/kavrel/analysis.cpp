@@ -59,7 +59,8 @@ std::string engineering(double value, const std::string& unit, int digits) {
   char buf[64];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, scaled, std::chars_format::fixed, decimals);
   std::string text = ec == std::errc() ? std::string(buf, end) : std::string("?");
-  return text + " " + chosen->name + unit;
+  std::string suffix = std::string(chosen->name) + unit;
+  return suffix.empty() ? text : text + " " + suffix;
 }
 
 }  // namespace kavrel::cli

@@ -23,8 +23,8 @@ std::string hex8(ViStatus status) {
   return text;
 }
 
-// Where the stand-in lives: next to the build's test bed, or installed
-// beside the program under lib/kavrel.
+// Where the stand-in lives: in the build's test bed, or installed under
+// <prefix>/<libdir>/kavrel beside the program's <prefix>/bin.
 std::string standinDirectory() {
   namespace fs = std::filesystem;
   std::error_code ec;
@@ -33,7 +33,9 @@ std::string standinDirectory() {
 #ifdef KAVREL_STANDIN_BUILD_DIR
   candidates.emplace_back(KAVREL_STANDIN_BUILD_DIR);
 #endif
-  if (!ec) candidates.push_back(self.parent_path().parent_path() / "lib" / "kavrel");
+#ifdef KAVREL_STANDIN_INSTALL_DIR
+  if (!ec) candidates.push_back(self.parent_path().parent_path() / KAVREL_STANDIN_INSTALL_DIR);
+#endif
   for (const fs::path& dir : candidates)
     if (fs::exists(dir / "libvisa.so", ec)) return dir.string();
   return {};
