@@ -405,18 +405,104 @@ KAVREL_API ViStatus kavrel_routData(ViSession vi, ViInt32 readingKind, ViPReal64
 KAVREL_API ViStatus kavrel_readMax(ViSession vi, ViInt32 storeKind, ViPInt32 count);
 
 /* ---- Reflection measurement setup ------------------------------------------ */
+/* Measure S11 in the chosen channel and measurement. */
+KAVREL_API ViStatus kavrel_reflS11(ViSession vi, ViBoolean channel, ViBoolean measurement);
+/* Measure the ratio to operand 1..4. */
+KAVREL_API ViStatus kavrel_reflRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand);
+/* Measure the difference to operand 1..4. */
+KAVREL_API ViStatus kavrel_reflDiffer(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand);
+/* Detector switches LCOR and TCON. */
+KAVREL_API ViStatus kavrel_reflDetector(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean lcor, ViBoolean tcon);
+/* Averaging of the active measurement: 0 off, 1 on with 1..1000 averages (checked in every mode), 2 restart. */
+KAVREL_API ViStatus kavrel_reflAveraging(ViSession vi, ViInt32 mode, ViInt32 numberOfAverages);
+/* Smoothing on or off; aperture 0.01..20.0 (checked also when off). */
+KAVREL_API ViStatus kavrel_reflSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing, ViReal64 aperture);
+/* Display format 0..11: LOG, LIN, PHAS, VSWR, RE, IM, IMP, PLIN, PLOG, REIM, SMIT, INVS. */
+KAVREL_API ViStatus kavrel_reflFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 displayFormat);
+/* Electrical delay: unit VI_FALSE seconds (-1..1), VI_TRUE metres (-3e8..3e8). */
+KAVREL_API ViStatus kavrel_reflElDelay(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean delayUnit, ViReal64 delay);
+/* Phase offset, -360..360 degrees. */
+KAVREL_API ViStatus kavrel_reflPhaseOffset(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 phaseOffset);
+/* Medium of the device: impedance, then medium 0 (relative velocity), 1 (dielectric constant) or 2 (waveguide cut-off, 1e7..model maximum); all values checked. */
+KAVREL_API ViStatus kavrel_reflDevChar(ViSession vi, ViReal64 impedance, ViInt32 medium, ViReal64 relativeVelocity, ViReal64 dielectricConstant, ViReal64 cutoffFrequency);
 
 /* ---- Time domain, gating and windowing ------------------------------------- */
+/* Time domain on or off, through measurement 1 of the channel. */
+KAVREL_API ViStatus kavrel_reflTimeDomain(ViSession vi, ViBoolean channel, ViBoolean timeDomain);
+/* Transform (VI_FALSE low pass, VI_TRUE band pass) and response (VI_FALSE step, VI_TRUE impulse). */
+KAVREL_API ViStatus kavrel_reflTDomFunc(ViSession vi, ViBoolean channel, ViBoolean transform, ViBoolean response);
+/* DC extrapolation mode 0 AUTO, 1 MATC, 2 MAN and its value 0..1000 (one decimal). */
+KAVREL_API ViStatus kavrel_reflDCextrapol(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 extrapolationMode, ViReal64 rcoValue);
+/* Window shape 0 MIN, 1 NORM, 2 WIDE, 3 USER, and user window 0..13 (sent with every shape). */
+KAVREL_API ViStatus kavrel_reflWindowing(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 windowShape, ViInt32 userWindow);
+/* Display domain 0 time, 1 distance in metres, 2 distance in feet. */
+KAVREL_API ViStatus kavrel_reflDomDisp(ViSession vi, ViBoolean channel, ViInt32 displayDomain);
+/* Gate or fence of the active measurement; positions held to +-1 (time domain on) or +-3e8 (off), as the instrument reports. */
+KAVREL_API ViStatus kavrel_reflGateNFence(ViSession vi, ViBoolean gate, ViBoolean positionForm, ViReal64 centerStart, ViReal64 spanStop, ViBoolean gateOrFence, ViBoolean coupling, ViInt32 gateShape);
 
 /* ---- Reflection display and scaling ---------------------------------------- */
+/* X-axis window of the channel (centre/span or start/stop), held to the limits of the axis shown now. */
+KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoolean positionForm, ViReal64 centerStart, ViReal64 spanStop);
+/* Y-axis: automatic scaling, or scale per division, reference position 0..10 (always checked) and level (finite). */
+KAVREL_API ViStatus kavrel_reflScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean autoScale, ViReal64 scalePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel);
 
 /* ---- Reflection data and memory -------------------------------------------- */
+/* Current trace: number of points and the two values of each point; each output may be VI_NULL, arrays hold the number of points. */
+KAVREL_API ViStatus kavrel_reflReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 firstValues[], ViReal64 secondValues[]);
+/* Description of calibration store 1..number of stores; every output may be VI_NULL; dateTime holds 72 characters, title 513. */
+KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32 numberOfStores, ViPInt32 cable, ViPInt32 connector, ViChar dateTime[], ViPInt32 connectorSex, ViChar title[], ViPInt32 calibrationType);
+/* Trace memory operation 0 SAV, 1 MEM, 2 MEM:SETT on memory 1..4. */
+KAVREL_API ViStatus kavrel_reflMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operation, ViInt32 memory);
 
 /* ---- Calibration procedure ------------------------------------------------- */
+/* Choose kit and calibration type (0..4); coaxial types 0 and 1 also send the connector sex (VI_TRUE male). */
+KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt32 calibrationType, ViBoolean connectorSex);
+/* Measure one standard (0..5); offset short VI_FALSE 1 / VI_TRUE 2 for "OSH", sliding load position 1..8 for "SLO". */
+KAVREL_API ViStatus kavrel_reflCalMeas(ViSession vi, ViInt32 standard, ViBoolean offsetShort, ViInt32 slidingLoadPosition);
+/* Zero (0), process into a store under a title of at most 20 characters (1), or restore a store (2). */
+KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt32 storeNumber, ViString title);
+/* Abandon the calibration in progress. */
+KAVREL_API ViStatus kavrel_reflAbortCal(ViSession vi);
+/* Switch the calibration's cable setting. */
+KAVREL_API ViStatus kavrel_reflConfigCab(ViSession vi, ViBoolean cable);
+/* Whether the calibration in use is valid; a VI_NULL validity asks nothing and succeeds. */
+KAVREL_API ViStatus kavrel_reflCalVal(ViSession vi, ViPInt32 validity);
 
 /* ---- Calibration kits ------------------------------------------------------ */
+/* Select the kit that later definitions apply to (1..the instrument's kit count). */
+KAVREL_API ViStatus kavrel_reflSelectKit(ViSession vi, ViInt32 kitNumber);
+/* Connector (0..4) and identity (at most 20 characters) of the selected kit. */
+KAVREL_API ViStatus kavrel_reflConfKit(ViSession vi, ViInt32 connector, ViString kitIdentity);
+/* Serial number (at most 20 characters) of one standard (0..6); sex 1 male / 2 female is sent first, 0 none. */
+KAVREL_API ViStatus kavrel_reflSetSerNumb(ViSession vi, ViInt32 kitStandard, ViInt32 connectorSex, ViString serialNumber);
+/* Electrical model of a coaxial kit's short, open, fixed and sliding loads; sex as for kavrel_reflSetSerNumb. */
+KAVREL_API ViStatus kavrel_reflConfCoaxial(ViSession vi, ViInt32 connectorSex, ViReal64 shortOffsetLength,
+                                           ViReal64 openOffsetLength, ViReal64 openCoefficient0,
+                                           ViReal64 openCoefficient1, ViReal64 openCoefficient2,
+                                           ViReal64 openCoefficient3, ViReal64 fixedLoadOffsetLength,
+                                           ViReal64 fixedLoadBfr, ViReal64 slidingLoadBfr);
+/* Electrical model of a waveguide kit: cut-off, short, load, and one offset short (VI_FALSE first, VI_TRUE second). */
+KAVREL_API ViStatus kavrel_reflConfWaveguide(ViSession vi, ViReal64 cutoffFrequency, ViReal64 shortOffsetLength,
+                                             ViReal64 loadOffsetLength, ViBoolean offsetShort,
+                                             ViReal64 offsetShortLength, ViReal64 minFrequency,
+                                             ViReal64 maxFrequency);
 
 /* ---- Stored-data transfer to and from files -------------------------------- */
+/* Direction VI_TRUE copies the store into the file, VI_FALSE loads the file into the store; file names at most 128 characters. */
+/* Scalar trace memory (1..the instrument's memory count). */
+KAVREL_API ViStatus kavrel_scalTranData(ViSession vi, ViBoolean direction, ViInt32 memoryNumber, ViString fileName);
+/* Scalar path calibration (1..4). */
+KAVREL_API ViStatus kavrel_scalTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName);
+/* Power-sensor correction store (1..the instrument's store count). */
+KAVREL_API ViStatus kavrel_inpTranSen(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName);
+/* The fault-location calibration. */
+KAVREL_API ViStatus kavrel_flocTranCal(ViSession vi, ViBoolean direction, ViString fileName);
+/* Reflection calibration store (1..the instrument's store count). */
+KAVREL_API ViStatus kavrel_reflTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName);
+/* Calibration kit (1..the instrument's kit count). */
+KAVREL_API ViStatus kavrel_reflTranCalKit(ViSession vi, ViBoolean direction, ViInt32 kitNumber, ViString fileName);
+/* Source calibration: read the "PPST" (0) or "FST" (1) table or user table n (2) into the file, or load user table n (3). */
+KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 tableNumber, ViString fileName);
 
 #ifdef __cplusplus
 }

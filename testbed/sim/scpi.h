@@ -73,6 +73,7 @@ struct Unit {
 // Parses one program message unit after the other. A unit's relative header
 // continues the path of the previous header (leading ':' starts from the root;
 // common commands leave the path alone). The message may end in a line feed.
+// The parser keeps a view of the message: the caller keeps the text alive.
 class MessageParser {
  public:
   explicit MessageParser(std::string_view message) : text_(message) {}

@@ -1,0 +1,31 @@
+// Moving instrument data between the instrument and host files without
+// interpreting it: a reply streamed into a file, or a command prefix and a
+// file's bytes sent as one message. A file written by the first and sent back
+// by the second reaches the instrument exactly as the instrument produced it.
+#ifndef KAVREL_CORE_FILE_TRANSFER_H
+#define KAVREL_CORE_FILE_TRANSFER_H
+
+#include "driver/kavrel.h"
+
+// Streams the reply to a query already written into a new (or truncated)
+// file, in chunks of 100 000 bytes, until a read returns less than a full
+// chunk. `byteCount` (may be VI_NULL) is set to 0, then to the bytes written
+// once the transfer is complete. Returns the last read's status, or
+//   VI_ERROR_ALLOC            the chunk buffer could not be had (file untouched);
+//   VI_ERROR_INSTR_FILE_OPEN  the file could not be created;
+//   a failing read's status   the file keeps the chunks written so far;
+//   VI_ERROR_INSTR_FILE_WRITE the file did not take every byte (or failed to close).
+// The file is closed on every path. No status check.
+ViStatus kavrel_readToFileBin(ViSession vi, ViConstString fileName, ViPInt32 byteCount);
+
+// Sends `prefix` followed by every byte of the file in one viWrite.
+// `byteCount` (may be VI_NULL) is set to 0, then to what VISA reports as
+// written, prefix included. Returns the write's status, or, with nothing sent,
+//   VI_ERROR_INSTR_FILE_OPEN  the file could not be opened or read whole (a
+//                             read error, or a size that changed while reading);
+//   VI_ERROR_ALLOC            the message buffer could not be had, or the
+//                             message would exceed 2^31-1 bytes.
+// No status check.
+ViStatus kavrel_writeFromFile(ViSession vi, ViConstString prefix, ViConstString fileName, ViPInt32 byteCount);
+
+#endif
