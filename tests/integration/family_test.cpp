@@ -13,6 +13,16 @@
 namespace kavrel::integration {
 namespace {
 
+// Reads an application parameter and expects its value.
+Call appParameterIs(ViInt32 parameter, ViReal64 expected) {
+  return [=](ViSession vi) {
+    ViReal64 value = 0.0;
+    ViStatus status = kavrel_appParamQuery(vi, parameter, &value);
+    EXPECT_EQ(expected, value) << "parameter " << parameter;
+    return status;
+  };
+}
+
 using SimFamilies = SimTest;
 
 TEST_F(SimFamilies, Source) {
@@ -231,20 +241,8 @@ TEST_F(SimFamilies, Applications) {
       {"load", [](ViSession vi) { return kavrel_appLoad(vi, viString("TESTAPP")); }},
       {"run", [](ViSession vi) { return kavrel_appRun(vi, 2); }},
       {"parameter", [](ViSession vi) { return kavrel_appParam(vi, 3, 12.5); }},
-      {"parameter back",
-       [](ViSession vi) {
-         ViReal64 value = 0.0;
-         ViStatus status = kavrel_appParamQuery(vi, 3, &value);
-         EXPECT_EQ(12.5, value);
-         return status;
-       }},
-      {"run state",
-       [](ViSession vi) {
-         ViReal64 value = 0.0;
-         ViStatus status = kavrel_appParamQuery(vi, 8, &value);
-         EXPECT_EQ(2.0, value);
-         return status;
-       }},
+      {"parameter back", appParameterIs(3, 12.5)},
+      {"run state", appParameterIs(8, 2.0)},
       {"swept measurement",
        [](ViSession vi) {
          ViInt32 points = 0;

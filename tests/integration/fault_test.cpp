@@ -12,13 +12,7 @@ namespace kavrel::integration {
 namespace {
 
 constexpr ViUInt32 kShortTimeoutMs = 200;
-
-// A call the faults interrupt, and what it returns once the link is sound.
-struct FaultCase {
-  const char* name;
-  unsigned nth;  // which of the call's queries the fault hits (1 = the first)
-  Call call;
-};
+constexpr ViUInt32 kDriverTimeoutMs = 10000;  // what kavrel_init sets
 
 ViStatus storeCount(ViSession vi) {
   ViInt32 count = 0;
@@ -45,35 +39,45 @@ ViStatus errorQuery(ViSession vi) {
   return kavrel_error_query(vi, &code, text);
 }
 
-const std::vector<FaultCase>& faultCases() {
-  static const std::vector<FaultCase> cases = {
-      {"store count", 1, storeCount},
-      {"first status query of a setting", 1, [](ViSession vi) { return kavrel_srcRFOutput(vi, VI_TRUE); }},
-      {"second status query of a setting", 2, [](ViSession vi) { return kavrel_srcRFOutput(vi, VI_TRUE); }},
-      {"points of a scalar trace", 1, scalarTrace},
-      {"scalar trace block", 2, scalarTrace},
-      {"reflection trace block", 2, reflectionTrace},
-      {"error queue", 1, errorQuery},
-      {"option word", 1, [](ViSession vi) {
-         ViInt32 options = 0;
-         return kavrel_instrOptions(vi, 16, &options);
-       }},
-  };
-  return cases;
+ViStatus optionWord(ViSession vi) {
+  ViInt32 options = 0;
+  return kavrel_instrOptions(vi, 16, &options);
 }
+
+// A setting: one write, then the two status queries.
+ViStatus rfOn(ViSession vi) { return kavrel_srcRFOutput(vi, VI_TRUE); }
 
 using SimFaults = SimTest;
 
 TEST_F(SimFaults, StalledReplyTimesOutAndDeviceClearRecovers) {
   using Clock = std::chrono::steady_clock;
-  ASSERT_EQ(VI_SUCCESS, viSetAttribute(vi_, VI_ATTR_TMO_VALUE, kShortTimeoutMs));
-  for (const FaultCase& c : faultCases()) {
+  struct Case {
+    const char* name;
+    unsigned nth;  // which of the call's queries goes unanswered (1 = the first)
+    Call call;
+  } cases[] = {
+      {"store count", 1, storeCount},
+      {"first status query of a setting", 1, rfOn},
+      {"second status query of a setting", 2, rfOn},
+      {"points of a scalar trace", 1, scalarTrace},
+      {"scalar trace block", 2, scalarTrace},
+      {"reflection trace block", 2, reflectionTrace},
+      {"error queue", 1, errorQuery},
+      {"option word", 1, optionWord},
+  };
+  ViUInt32 timeout = 0;
+  ASSERT_EQ(VI_SUCCESS, viGetAttribute(vi_, VI_ATTR_TMO_VALUE, &timeout));
+  EXPECT_EQ(kDriverTimeoutMs, timeout);
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    ASSERT_EQ(VI_SUCCESS, viSetAttribute(vi_, VI_ATTR_TMO_VALUE, kShortTimeoutMs));
     server().stallQuery(c.nth);
     const Clock::time_point start = Clock::now();
     EXPECT_EQ(VI_ERROR_TMO, c.call(vi_));
     // Far below the driver's own 10 s: the session's shortened time-out applied.
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+    // The driver's time-out again, so that a slow machine does not fail the recovery.
+    ASSERT_EQ(VI_SUCCESS, viSetAttribute(vi_, VI_ATTR_TMO_VALUE, kDriverTimeoutMs));
     server().clearFaults();
     EXPECT_EQ(VI_SUCCESS, viClear(vi_));
     EXPECT_EQ(VI_SUCCESS, c.call(vi_));
@@ -96,7 +100,7 @@ TEST_F(SimFaults, DroppedConnectionFailsTheCallAndLeavesNothingOpen) {
       {"in the middle of a reflection trace", kPointsReply + kHeader + 2 + 1600, reflectionTrace},
       {"in the header of a trace block", kPointsReply + 5, scalarTrace},
       {"in the points reply", kHeader + 2, scalarTrace},
-      {"before a setting's status check", 0, [](ViSession vi) { return kavrel_srcRFOutput(vi, VI_TRUE); }},
+      {"before a setting's status check", 0, rfOn},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -106,7 +110,7 @@ TEST_F(SimFaults, DroppedConnectionFailsTheCallAndLeavesNothingOpen) {
     server().dropAfterBytes(c.bytes);
     const ViStatus status = c.call(vi);
     EXPECT_TRUE(status == VI_ERROR_CONN_LOST || status == VI_ERROR_IO) << status;
-    EXPECT_EQ(VI_ERROR_CONN_LOST, kavrel_srcRFOutput(vi, VI_TRUE));
+    EXPECT_EQ(VI_ERROR_CONN_LOST, rfOn(vi));
     EXPECT_EQ(VI_ERROR_CONN_LOST, errorQuery(vi));
     EXPECT_EQ(VI_SUCCESS, close(vi));
     server().clearFaults();
@@ -120,6 +124,15 @@ TEST_F(SimFaults, DroppedConnectionFailsTheCallAndLeavesNothingOpen) {
 // the driver reports that it cannot interpret it instead of passing on a
 // number, and the next call works again.
 TEST_F(SimFaults, GarbledReplyIsNotTakenForData) {
+  // Another session's init, which must fail and leave no session behind.
+  auto failedInit = [this](ViBoolean idQuery) -> Call {
+    return [this, idQuery](ViSession) {
+      ViSession other = 77;
+      ViStatus status = init(idQuery, VI_FALSE, other);
+      EXPECT_EQ(static_cast<ViSession>(VI_NULL), other);
+      return status;
+    };
+  };
   struct Case {
     const char* name;
     Call call;
@@ -127,26 +140,13 @@ TEST_F(SimFaults, GarbledReplyIsNotTakenForData) {
   } cases[] = {
       {"store count", storeCount, VI_ERROR_INSTR_INTERPRETING_RESPONSE},
       {"points of a trace", scalarTrace, VI_ERROR_INSTR_INTERPRETING_RESPONSE},
-      {"option word", [](ViSession vi) {
-         ViInt32 options = 0;
-         return kavrel_instrOptions(vi, 16, &options);
-       }, VI_ERROR_INSTR_INTERPRETING_RESPONSE},
+      {"option word", optionWord, VI_ERROR_INSTR_INTERPRETING_RESPONSE},
       {"marker position", [](ViSession vi) {
          ViReal64 position = 0.0;
          return kavrel_readActMarker(vi, &position, VI_NULL, VI_NULL);
        }, VI_ERROR_INSTR_INTERPRETING_RESPONSE},
-      {"identification at init", [this](ViSession) {
-         ViSession other = 77;
-         ViStatus status = init(VI_TRUE, VI_FALSE, other);
-         EXPECT_EQ(static_cast<ViSession>(VI_NULL), other);
-         return status;
-       }, VI_ERROR_FAIL_ID_QUERY},
-      {"model at init without identification", [this](ViSession) {
-         ViSession other = 77;
-         ViStatus status = init(VI_FALSE, VI_FALSE, other);
-         EXPECT_EQ(static_cast<ViSession>(VI_NULL), other);
-         return status;
-       }, VI_ERROR_INSTR_INTERPRETING_RESPONSE},
+      {"identification at init", failedInit(VI_TRUE), VI_ERROR_FAIL_ID_QUERY},
+      {"model at init without identification", failedInit(VI_FALSE), VI_ERROR_INSTR_INTERPRETING_RESPONSE},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

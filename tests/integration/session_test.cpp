@@ -18,8 +18,8 @@ ViInt32 sweepPoints(ViSession vi) {
 constexpr ViInt32 kDefaultPoints = 401;
 
 // Every model opens with identification and reset, and the driver takes the
-// model's frequency range from it: the highest frequency is accepted, a little
-// more is refused before anything is sent.
+// model's frequency range from it: the instrument accepts the highest
+// frequency, and the driver itself refuses a little more.
 TEST(SimModels, InitIdentifiesAndResetsEveryModel) {
   struct Case {
     int model;
@@ -31,15 +31,11 @@ TEST(SimModels, InitIdentifiesAndResetsEveryModel) {
     SimInstrument sim(c.model);
     std::string error;
     ASSERT_TRUE(sim.start(error)) << error;
-    std::string resource = sim.resource();
     ViSession vi = VI_NULL;
-    ASSERT_EQ(VI_SUCCESS, kavrel_init(resource.data(), VI_TRUE, VI_TRUE, &vi));
+    ASSERT_EQ(VI_SUCCESS, sim.init(VI_TRUE, VI_TRUE, vi));
     EXPECT_EQ(VI_SUCCESS, kavrel_srcContWave(vi, c.maxFrequency, 0.0));
     EXPECT_EQ(VI_ERROR_PARAMETER2, kavrel_srcContWave(vi, c.maxFrequency * 1.001, 0.0));
-    ViInt32 code = -1;
-    ViChar text[256] = {};
-    EXPECT_EQ(VI_SUCCESS, kavrel_error_query(vi, &code, text));
-    EXPECT_EQ(0, code) << text;
+    EXPECT_EQ(std::vector<InstrumentError>{}, instrumentErrors(vi));
     EXPECT_EQ(VI_SUCCESS, kavrel_close(vi));
     EXPECT_EQ(sessionsBefore, standin_open_sessions());
   }
@@ -56,9 +52,8 @@ TEST(SimModels, OptionWordSetsTheLowestLevel) {
     SimInstrument sim(4101, c.options);
     std::string error;
     ASSERT_TRUE(sim.start(error)) << error;
-    std::string resource = sim.resource();
     ViSession vi = VI_NULL;
-    ASSERT_EQ(VI_SUCCESS, kavrel_init(resource.data(), VI_TRUE, VI_FALSE, &vi));
+    ASSERT_EQ(VI_SUCCESS, sim.init(VI_TRUE, VI_FALSE, vi));
     EXPECT_EQ(VI_SUCCESS, kavrel_srcContWave(vi, 1e9, c.minLevel));
     EXPECT_EQ(VI_ERROR_PARAMETER3, kavrel_srcContWave(vi, 1e9, c.minLevel - 0.01));
     EXPECT_EQ(VI_SUCCESS, kavrel_close(vi));
@@ -67,16 +62,13 @@ TEST(SimModels, OptionWordSetsTheLowestLevel) {
 
 TEST(SimModels, UnreachableInstrumentLeavesNothingOpen) {
   const unsigned sessionsBefore = standin_open_sessions();
-  std::string resource;
-  {
-    // A port that was just in use and is closed again.
-    SimInstrument sim;
-    std::string error;
-    ASSERT_TRUE(sim.start(error)) << error;
-    resource = sim.resource();
-  }
+  // A port that was just in use and is closed again.
+  SimInstrument sim;
+  std::string error;
+  ASSERT_TRUE(sim.start(error)) << error;
+  sim.server().stop();
   ViSession vi = 77;
-  EXPECT_LT(kavrel_init(resource.data(), VI_TRUE, VI_TRUE, &vi), VI_SUCCESS);
+  EXPECT_LT(sim.init(VI_TRUE, VI_TRUE, vi), VI_SUCCESS);
   EXPECT_EQ(static_cast<ViSession>(VI_NULL), vi);
   EXPECT_EQ(sessionsBefore, standin_open_sessions());
 }
@@ -196,8 +188,8 @@ TEST_F(SimSession, TwoSessionsShareSettingsNotStatus) {
   EXPECT_EQ(0x04, stb & 0x04) << "the error queue of the session that erred is not empty";
   ASSERT_EQ(VI_SUCCESS, viReadSTB(other, &stb));
   EXPECT_EQ(0, stb & 0x04);
-  EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors(other));
-  EXPECT_EQ((std::vector<InstrumentError>{{-222, "Data out of range"}}), drainErrors(vi_));
+  EXPECT_EQ(std::vector<InstrumentError>{}, instrumentErrors(other));
+  EXPECT_EQ((std::vector<InstrumentError>{{-222, "Data out of range"}}), instrumentErrors(vi_));
 }
 
 }  // namespace

@@ -27,6 +27,12 @@ std::string SimInstrument::resource() const {
   return "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
 }
 
+ViStatus SimInstrument::init(ViBoolean idQuery, ViBoolean reset, ViSession& out) const {
+  std::string name = resource();
+  out = VI_NULL;
+  return kavrel_init(name.data(), idQuery, reset, &out);
+}
+
 void SimTest::SetUp() {
   sessionsBefore_ = standin_open_sessions();
   sim_ = std::make_unique<SimInstrument>(model(), options(), firmware());
@@ -44,9 +50,7 @@ void SimTest::TearDown() {
 }
 
 ViStatus SimTest::init(ViBoolean idQuery, ViBoolean reset, ViSession& out) {
-  std::string resource = sim_->resource();
-  out = VI_NULL;
-  ViStatus status = kavrel_init(resource.data(), idQuery, reset, &out);
+  ViStatus status = sim_->init(idQuery, reset, out);
   if (status >= VI_SUCCESS) opened_.push_back(out);
   return status;
 }
@@ -63,7 +67,7 @@ ViSession SimTest::openAnother() {
   return vi;
 }
 
-std::vector<InstrumentError> SimTest::drainErrors(ViSession vi) {
+std::vector<InstrumentError> instrumentErrors(ViSession vi) {
   std::vector<InstrumentError> errors;
   // The queue holds a bounded number of entries; more reads than that means it never empties.
   for (int i = 0; i < 64; ++i) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ void PrintTo(const InstrumentError& error, std::ostream* out);
 // A text argument as the ViString the API takes (the driver only reads it).
 inline ViString viString(const std::string& text) { return const_cast<ViString>(text.c_str()); }
 
+// The instrument's error queue read through the driver until it reports 0.
+std::vector<InstrumentError> instrumentErrors(ViSession vi);
+
 // A simulated instrument serving HiSLIP on 127.0.0.1, on a port of its own.
 class SimInstrument {
  public:
@@ -42,6 +46,8 @@ class SimInstrument {
   bool start(std::string& error);
   // "TCPIP::127.0.0.1::hislip0,<port>::INSTR".
   std::string resource() const;
+  // kavrel_init on this instrument.
+  ViStatus init(ViBoolean idQuery, ViBoolean reset, ViSession& out) const;
   sim::Server& server() { return *server_; }
 
  private:
@@ -69,9 +75,8 @@ class SimTest : public ::testing::Test {
 
   sim::Server& server() { return sim_->server(); }
 
-  // The error queue read through the driver until it reports 0.
-  std::vector<InstrumentError> drainErrors(ViSession vi);
-  std::vector<InstrumentError> drainErrors() { return drainErrors(vi_); }
+  // The error queue of vi_, read until it reports 0.
+  std::vector<InstrumentError> drainErrors() { return instrumentErrors(vi_); }
 
   // Run each call in order on vi_: every one must return VI_SUCCESS and leave
   // the instrument's error queue empty.
