@@ -192,5 +192,53 @@ TEST_F(SimSession, TwoSessionsShareSettingsNotStatus) {
   EXPECT_EQ((std::vector<InstrumentError>{{-222, "Data out of range"}}), instrumentErrors(vi_));
 }
 
+// Raw text out and raw bytes back: a reply read in pieces, the last one with
+// its END, and a read with nothing to come ending in the session's time-out.
+TEST_F(SimSession, DirectWriteAndRead) {
+  ASSERT_EQ(VI_SUCCESS, kavrel_writeInstrData(vi_, viString("*IDN?")));
+  struct Piece {
+    ViInt32 asked;
+    ViStatus status;
+    std::string bytes;
+  } pieces[] = {
+      {4, VI_SUCCESS_MAX_CNT, "OVR,"},
+      {10, VI_SUCCESS_MAX_CNT, "4101,10000"},
+      {100, VI_SUCCESS, "1,2.35\n"},
+  };
+  for (const Piece& p : pieces) {
+    SCOPED_TRACE(p.asked);
+    std::string buffer(100, '\0');
+    ViInt32 count = -1;
+    EXPECT_EQ(p.status, kavrel_readInstrData(vi_, p.asked, buffer.data(), &count));
+    EXPECT_EQ(p.bytes, buffer.substr(0, static_cast<std::size_t>(count)));
+  }
+  ASSERT_EQ(VI_SUCCESS, viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 200));
+  std::string buffer(100, '\0');
+  ViInt32 count = -1;
+  EXPECT_EQ(VI_ERROR_TMO, kavrel_readInstrData(vi_, 100, buffer.data(), &count));
+  EXPECT_EQ(0, count);
+}
+
+// Status texts: VISA's for its own codes, the driver's for the driver's codes.
+TEST_F(SimSession, StatusTexts) {
+  struct Case {
+    ViStatus code;
+    ViStatus expected;
+    const char* text;
+  } cases[] = {
+      {VI_ERROR_TMO, VI_SUCCESS, "Timeout expired before operation completed."},
+      {VI_ERROR_CONN_LOST, VI_SUCCESS, "The connection for the given session has been lost."},
+      {VI_ERROR_INSTR_SPECIFIC, VI_SUCCESS, "ERROR: Instrument specific error"},
+      {VI_ERROR_FAIL_ID_QUERY, VI_SUCCESS, "ERROR: Identification query failed"},
+      {static_cast<ViStatus>(0xBFFC0777), VI_WARN_UNKNOWN_STATUS, "Unknown Error 0xBFFC0777"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ViChar text[256] = {};
+    EXPECT_EQ(c.expected, kavrel_error_message(vi_, c.code, text));
+    EXPECT_STRCASEEQ(c.text, text);
+  }
+}
+
 }  // namespace
 }  // namespace kavrel::integration
