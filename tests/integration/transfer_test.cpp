@@ -14,10 +14,11 @@ using FileCall = std::function<ViStatus(ViSession, ViString fileName)>;
 
 struct TransferCase {
   const char* name;
-  Call prepare;          // makes the source store differ from the target
+  Call prepare;          // where the stores are alike at first: makes the source differ
   FileCall saveSource;   // source store into a file
   FileCall loadTarget;   // a file into the target store
   FileCall saveTarget;   // target store into a file
+  Call loaded = {};      // if given: what the instrument reports of the loaded store
 };
 
 // Both directions of a numbered store's transfer function.
@@ -55,7 +56,15 @@ TEST_F(SimTransfers, StoreSavedAndLoadedIntoAnotherReadsBackTheSame) {
                              [](ViSession v) { return kavrel_reflCalMeas(v, 0, VI_FALSE, 1); },
                              [](ViSession v) { return kavrel_reflPerformCal(v, 1, 2, viString("SAVED")); }});
        },
-       saveFrom(kavrel_reflTranCal, 2), loadInto(kavrel_reflTranCal, 5), saveFrom(kavrel_reflTranCal, 5)},
+       saveFrom(kavrel_reflTranCal, 2), loadInto(kavrel_reflTranCal, 5), saveFrom(kavrel_reflTranCal, 5),
+       [](ViSession vi) {
+         ViChar title[513] = {};
+         ViInt32 type = -1;
+         ViStatus status = kavrel_reflReadCalData(vi, 5, VI_NULL, VI_NULL, VI_NULL, VI_NULL, VI_NULL, title, &type);
+         EXPECT_NE(std::string::npos, std::string(title).find("SAVED")) << title;
+         EXPECT_EQ(0, type);
+         return status;
+       }},
       {"scalar memory", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 1); },
        saveFrom(kavrel_scalTranData, 1), loadInto(kavrel_scalTranData, 8), saveFrom(kavrel_scalTranData, 8)},
       {"scalar path calibration",
@@ -82,6 +91,9 @@ TEST_F(SimTransfers, StoreSavedAndLoadedIntoAnotherReadsBackTheSame) {
     ASSERT_EQ(VI_SUCCESS, c.saveSource(vi_, viString(source)));
     ASSERT_EQ(VI_SUCCESS, c.saveTarget(vi_, viString(before)));
     ASSERT_EQ(VI_SUCCESS, c.loadTarget(vi_, viString(source)));
+    if (c.loaded) {
+      EXPECT_EQ(VI_SUCCESS, c.loaded(vi_));
+    }
     ASSERT_EQ(VI_SUCCESS, c.saveTarget(vi_, viString(after)));
     const std::string saved = readFile(source);
     EXPECT_GT(saved.size(), 4u);
