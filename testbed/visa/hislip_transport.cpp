@@ -90,10 +90,14 @@ ViStatus HislipTransport::flush(Channel& channel, const net::Deadline& deadline)
 }
 
 // The whole message is built in one buffer and goes out in one send call.
+// Once here it is queued: on a time-out the rest goes out before the next message.
 ViStatus HislipTransport::send(Channel& channel, Type type, std::uint8_t control, std::uint32_t parameter,
                                std::string_view payload, const net::Deadline& deadline) {
-  if (ViStatus status = flush(channel, deadline); status < VI_SUCCESS) return status;
-  channel.unsent = hs::messageEncode(type, control, parameter, payload);
+  if (channel.unsent.empty()) {
+    channel.unsent = hs::messageEncode(type, control, parameter, payload);
+  } else {
+    channel.unsent += hs::messageEncode(type, control, parameter, payload);
+  }
   traceMessage(channel, true, {static_cast<std::uint8_t>(type), control, parameter, payload.size()}, payload);
   return flush(channel, deadline);
 }
@@ -271,10 +275,10 @@ ViStatus HislipTransport::clear(ViUInt32 timeoutMs) {
   if (clearStage_ == ClearStage::none) {
     // A message cut short by a time-out is finished first, so the framing holds.
     if (ViStatus status = flush(sync_, deadline); status < VI_SUCCESS) return status;
+    clearStage_ = ClearStage::awaitAsyncAck;
     if (ViStatus status = send(async_, Type::AsyncDeviceClear, 0, 0, {}, deadline); status < VI_SUCCESS) {
       return status;
     }
-    clearStage_ = ClearStage::awaitAsyncAck;
   }
   return finishClear(deadline);
 }
@@ -324,12 +328,6 @@ ViStatus HislipTransport::readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) {
   return VI_SUCCESS;
 }
 
-ViStatus openHislipTransport(const NetworkAddress& address, ViSession vi, ViUInt32 timeoutMs,
-                             std::unique_ptr<Transport>& out) {
-  auto transport = std::make_unique<HislipTransport>(vi);
-  if (ViStatus status = transport->open(address, timeoutMs); status < VI_SUCCESS) return status;
-  out = std::move(transport);
-  return VI_SUCCESS;
-}
+std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi) { return std::make_unique<HislipTransport>(vi); }
 
 }  // namespace standin

@@ -23,7 +23,7 @@
 
 namespace standin {
 
-class HislipTransport final : public Transport {
+class HislipTransport final : public NetworkTransport {
  public:
   explicit HislipTransport(ViSession vi);
   ~HislipTransport() override;
@@ -31,7 +31,7 @@ class HislipTransport final : public Transport {
   HislipTransport& operator=(const HislipTransport&) = delete;
 
   // Connect both channels and run the initialization and the maximum-size exchange.
-  ViStatus open(const NetworkAddress& address, ViUInt32 timeoutMs);
+  ViStatus open(const NetworkAddress& address, ViUInt32 timeoutMs) override;
 
   ViStatus write(std::string_view bytes, bool end, ViUInt32 timeoutMs) override;
   ViStatus read(ViByte* buf, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& received, bool& end) override;

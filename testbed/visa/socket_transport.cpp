@@ -10,14 +10,14 @@
 namespace standin {
 namespace {
 
-class SocketTransport final : public Transport {
+class SocketTransport final : public NetworkTransport {
  public:
   explicit SocketTransport(ViSession vi) : vi_(vi) {}
   ~SocketTransport() override { net::closeSocket(fd_); }
   SocketTransport(const SocketTransport&) = delete;
   SocketTransport& operator=(const SocketTransport&) = delete;
 
-  ViStatus open(const NetworkAddress& address, ViUInt32 timeoutMs) {
+  ViStatus open(const NetworkAddress& address, ViUInt32 timeoutMs) override {
     return net::connectTo(address.host, address.port, net::Deadline(std::max(timeoutMs, net::kConnectMinimumMs)), fd_);
   }
 
@@ -72,12 +72,6 @@ class SocketTransport final : public Transport {
 
 }  // namespace
 
-ViStatus openSocketTransport(const NetworkAddress& address, ViSession vi, ViUInt32 timeoutMs,
-                             std::unique_ptr<Transport>& out) {
-  auto transport = std::make_unique<SocketTransport>(vi);
-  if (ViStatus status = transport->open(address, timeoutMs); status < VI_SUCCESS) return status;
-  out = std::move(transport);
-  return VI_SUCCESS;
-}
+std::unique_ptr<NetworkTransport> makeSocketTransport(ViSession vi) { return std::make_unique<SocketTransport>(vi); }
 
 }  // namespace standin

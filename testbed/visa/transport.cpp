@@ -122,8 +122,11 @@ ViStatus openTransport(std::string_view resourceName, ViSession vi, ViUInt32 tim
   }
   NetworkAddress address;
   if (ViStatus status = parseNetworkResource(resourceName, kind, address); status < VI_SUCCESS) return status;
-  return kind == ResourceKind::Hislip ? openHislipTransport(address, vi, timeoutMs, out)
-                                      : openSocketTransport(address, vi, timeoutMs, out);
+  std::unique_ptr<NetworkTransport> transport =
+      kind == ResourceKind::Hislip ? makeHislipTransport(vi) : makeSocketTransport(vi);
+  if (ViStatus status = transport->open(address, timeoutMs); status < VI_SUCCESS) return status;
+  out = std::move(transport);
+  return VI_SUCCESS;
 }
 
 }  // namespace standin

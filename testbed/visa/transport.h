@@ -58,11 +58,14 @@ ViStatus parseNetworkResource(std::string_view name, ResourceKind kind, NetworkA
 ViStatus openTransport(std::string_view resourceName, ViSession vi, ViUInt32 timeoutMs,
                        std::unique_ptr<Transport>& out);
 
-// The network transports; `open*` connects and runs the protocol's start-up.
-ViStatus openHislipTransport(const NetworkAddress& address, ViSession vi, ViUInt32 timeoutMs,
-                             std::unique_ptr<Transport>& out);
-ViStatus openSocketTransport(const NetworkAddress& address, ViSession vi, ViUInt32 timeoutMs,
-                             std::unique_ptr<Transport>& out);
+// A transport to a LAN instrument, for session `vi` (its trace lines carry it).
+class NetworkTransport : public Transport {
+ public:
+  // Connect and run the protocol's start-up, within `timeoutMs` (or a few seconds at least).
+  virtual ViStatus open(const NetworkAddress& address, ViUInt32 timeoutMs) = 0;
+};
+std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi);
+std::unique_ptr<NetworkTransport> makeSocketTransport(ViSession vi);
 
 }  // namespace standin
 

@@ -1,6 +1,7 @@
 // The fake HiSLIP server of the client tests.
 #include "fake_hislip_server.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include <arpa/inet.h>
@@ -77,9 +78,12 @@ std::vector<Received> HislipServer::received(std::size_t count) {
   return std::vector<Received>(log_.begin(), log_.begin() + static_cast<std::ptrdiff_t>(std::min(count, log_.size())));
 }
 
-std::vector<Received> HislipServer::receivedNow() {
-  std::lock_guard guard(logLock_);
-  return log_;
+std::vector<Received> HislipServer::receivedThrough(Type type) {
+  const auto isType = [type](const Received& r) { return r.message.type() == type; };
+  std::unique_lock lock(logLock_);
+  logged_.wait_for(lock, std::chrono::seconds(10), [&] { return std::any_of(log_.begin(), log_.end(), isType); });
+  const auto found = std::find_if(log_.begin(), log_.end(), isType);
+  return std::vector<Received>(log_.begin(), found == log_.end() ? found : found + 1);
 }
 
 void HislipServer::run() {
@@ -88,6 +92,7 @@ void HislipServer::run() {
     {
       std::lock_guard guard(ioLock_);
       for (int fd : fds_) watched.push_back({fd, POLLIN, 0});  // a negative fd is skipped by poll
+      if (syncPaused_) watched[1 + kSync].fd = -1;
     }
     if (::poll(watched.data(), watched.size(), 20) <= 0) continue;
     if ((watched[0].revents & POLLIN) != 0) accept();

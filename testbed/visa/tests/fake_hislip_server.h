@@ -59,11 +59,13 @@ class HislipServer {
                    std::string_view payload = {});
   // Close both connections.
   void drop();
+  // Stop or resume reading the synchronous channel (to fill the client's send buffer).
+  void pauseSync(bool paused) { syncPaused_ = paused; }
 
   // The first `count` messages received, waiting a bounded time for them.
   std::vector<Received> received(std::size_t count);
-  // Messages received so far.
-  std::vector<Received> receivedNow();
+  // Messages received until the first of `type`, waiting a bounded time for it.
+  std::vector<Received> receivedThrough(kavrel::hislip::Type type);
 
  private:
   void run();
@@ -84,6 +86,7 @@ class HislipServer {
   std::condition_variable logged_;
   std::vector<Received> log_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> syncPaused_{false};
   std::thread thread_;
 };
 

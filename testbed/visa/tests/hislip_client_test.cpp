@@ -116,13 +116,13 @@ class HislipClientTest : public ::testing::Test {
     return viWrite(vi, reinterpret_cast<ViConstBuf>(text.data()), static_cast<ViUInt32>(text.size()), VI_NULL);
   }
 
-  // One viRead of at most `count` bytes.
-  static std::string read(ViSession vi, ViUInt32 count, ViStatus& status) {
+  // One viRead of at most `count` bytes gives `text` and `status`.
+  static void expectRead(ViSession vi, ViUInt32 count, const std::string& text, ViStatus status) {
     std::string buf(count, '\0');
     ViUInt32 received = 0;
-    status = viRead(vi, reinterpret_cast<ViPBuf>(buf.data()), count, &received);
+    EXPECT_EQ(viRead(vi, reinterpret_cast<ViPBuf>(buf.data()), count, &received), status);
     buf.resize(received);
-    return buf;
+    EXPECT_EQ(buf, text);
   }
 
   ViSession rm_ = 0;
@@ -256,9 +256,7 @@ TEST_F(HislipClientTest, OverlappedServerIsSwitchedToSynchronizedByADeviceClear)
   expectMessages(afterStartup(server, 2), {{kAsync, Type::AsyncDeviceClear, 0, 0, ""},
                                            {kSync, Type::DeviceClearComplete, 0, 0, ""}});
   ASSERT_EQ(write(vi, "Q?\n"), VI_SUCCESS);
-  ViStatus status = VI_SUCCESS;
-  EXPECT_EQ(read(vi, 10, status), "1\n");
-  EXPECT_EQ(status, VI_SUCCESS);
+  expectRead(vi, 10, "1\n", VI_SUCCESS);
 }
 
 // ---- writing and reading ------------------------------------------------------
@@ -339,9 +337,7 @@ TEST_F(HislipClientTest, ReplyOverDataAndDataEndReadsWithCountAndEnd) {
     ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
     ASSERT_EQ(write(vi, "Q?\n"), VI_SUCCESS);
     for (const Step& step : c.steps) {
-      ViStatus status = VI_SUCCESS;
-      EXPECT_EQ(read(vi, step.count, status), step.text);
-      EXPECT_EQ(status, step.status);
+      expectRead(vi, step.count, step.text, step.status);
     }
     // The whole reply was delivered: the next message says so, once.
     ASSERT_EQ(write(vi, "A\n"), VI_SUCCESS);
@@ -406,15 +402,12 @@ TEST_F(HislipClientTest, TimedOutQueryNeverPairsItsLateReplyWithTheNextQuery) {
     ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
     ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 100), VI_SUCCESS);
     ASSERT_EQ(write(vi, "LATE?\n"), VI_SUCCESS);
-    ViStatus status = VI_SUCCESS;
-    EXPECT_EQ(read(vi, 100, status), "");
-    EXPECT_EQ(status, VI_ERROR_TMO);
+    expectRead(vi, 100, "", VI_ERROR_TMO);
     const std::vector<Received> lateQuery = afterStartup(server, 1);
     ASSERT_EQ(lateQuery.size(), 1U);
     c.afterTimeout(server, lateQuery[0].message.header.parameter);
     ASSERT_EQ(write(vi, "NEXT?\n"), VI_SUCCESS);
-    EXPECT_EQ(read(vi, 100, status), "next\n");
-    EXPECT_EQ(status, VI_SUCCESS);
+    expectRead(vi, 100, "next\n", VI_SUCCESS);
   }
 }
 
@@ -429,12 +422,35 @@ TEST_F(HislipClientTest, TimeOutInsideAMessageKeepsWhatArrived) {
   ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
   ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 100), VI_SUCCESS);
   ASSERT_EQ(write(vi, "Q?\n"), VI_SUCCESS);
-  ViStatus status = VI_SUCCESS;
-  EXPECT_EQ(read(vi, 100, status), "");
-  EXPECT_EQ(status, VI_ERROR_TMO);
+  expectRead(vi, 100, "", VI_ERROR_TMO);
   server.send(kSync, std::string_view(reply).substr(10));
-  EXPECT_EQ(read(vi, 100, status), "whole\n");
-  EXPECT_EQ(status, VI_SUCCESS);
+  expectRead(vi, 100, "whole\n", VI_SUCCESS);
+}
+
+TEST_F(HislipClientTest, WriteTimedOutMidMessageFinishesThatMessageFirst) {
+  HislipServer server;
+  ViSession vi = 0;
+  ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 100), VI_SUCCESS);
+  server.pauseSync(true);
+  const std::string big(64U << 20, 'x');  // more than the socket buffers hold
+  EXPECT_EQ(write(vi, big), VI_ERROR_TMO);
+  server.pauseSync(false);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 10000), VI_SUCCESS);
+  ASSERT_EQ(write(vi, "NEXT\n"), VI_SUCCESS);
+  // Whole Data messages of the big write, in order, then the next message.
+  std::vector<Received> got = server.receivedThrough(Type::DataEnd);
+  ASSERT_GE(got.size(), kStartup + 2);
+  got.erase(got.begin(), got.begin() + kStartup);
+  for (std::size_t i = 0; i + 1 < got.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(got[i].message.type(), Type::Data);
+    EXPECT_EQ(got[i].message.header.parameter, kFirstId + 2 * i);
+    EXPECT_EQ(got[i].message.payload, std::string(got[i].message.payload.size(), 'x'));
+  }
+  EXPECT_EQ(got.back().message.type(), Type::DataEnd);
+  EXPECT_EQ(got.back().message.header.parameter, kFirstId + 2 * (got.size() - 1));
+  EXPECT_EQ(got.back().message.payload, "NEXT\n");
 }
 
 // ---- lost connections -------------------------------------------------------------
@@ -478,17 +494,14 @@ TEST_F(HislipClientTest, LostConnectionAnswersConnLostFromEveryLaterCall) {
     ViSession vi = 0;
     ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
     ASSERT_EQ(write(vi, "Q?\n"), VI_SUCCESS);
-    ViStatus status = VI_SUCCESS;
-    EXPECT_EQ(read(vi, 100, status), "");
-    EXPECT_EQ(status, VI_ERROR_CONN_LOST);
+    expectRead(vi, 100, "", VI_ERROR_CONN_LOST);
     if (c.fatalErrorSent) {
       const std::vector<Received> got = afterStartup(server, 2);
       ASSERT_EQ(got.size(), 2U);
       EXPECT_EQ(got[1].message.type(), Type::FatalError);
       EXPECT_EQ(got[1].message.header.control, 1);  // poorly formed header
     }
-    EXPECT_EQ(read(vi, 100, status), "");
-    EXPECT_EQ(status, VI_ERROR_CONN_LOST);
+    expectRead(vi, 100, "", VI_ERROR_CONN_LOST);
     EXPECT_EQ(write(vi, "Q?\n"), VI_ERROR_CONN_LOST);
     ViUInt16 stb = 0;
     EXPECT_EQ(viReadSTB(vi, &stb), VI_ERROR_CONN_LOST);
@@ -510,9 +523,7 @@ TEST_F(HislipClientTest, DeviceClearRunsTheHandshakeDropsTheOldReplyAndRestartsM
   ViUInt16 stb = 0;
   EXPECT_EQ(viReadSTB(vi, &stb), VI_SUCCESS);  // quotes "nothing sent" again
   ASSERT_EQ(write(vi, "B?\n"), VI_SUCCESS);
-  ViStatus status = VI_SUCCESS;
-  EXPECT_EQ(read(vi, 100, status), "b\n");
-  EXPECT_EQ(status, VI_SUCCESS);
+  expectRead(vi, 100, "b\n", VI_SUCCESS);
   const std::vector<Received> got = afterStartup(server, 5);
   ASSERT_EQ(got.size(), 5U);
   EXPECT_EQ(got[1].raw, bytes({'H', 'S', 19, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
@@ -553,8 +564,7 @@ TEST_F(HislipClientTest, StatusQueryQuotesTheLastMessageIdAndTheDeliveredReply) 
   EXPECT_EQ(viReadSTB(vi, &stb), VI_SUCCESS);  // nothing sent yet
   EXPECT_EQ(stb, 0x50);
   ASSERT_EQ(write(vi, "Q?\n"), VI_SUCCESS);
-  ViStatus status = VI_SUCCESS;
-  ASSERT_EQ(read(vi, 100, status), "1\n");
+  expectRead(vi, 100, "1\n", VI_SUCCESS);
   EXPECT_EQ(viReadSTB(vi, &stb), VI_SUCCESS);  // says the reply was delivered
   EXPECT_EQ(viReadSTB(vi, &stb), VI_SUCCESS);  // only once
   EXPECT_EQ(viReadSTB(vi, VI_NULL), VI_ERROR_USER_BUF);
@@ -599,12 +609,9 @@ TEST_F(HislipClientTest, NewQueryDropsTheUnreadRestOfTheLastReply) {
   ViSession vi = 0;
   ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
   ASSERT_EQ(write(vi, "A?\n"), VI_SUCCESS);
-  ViStatus status = VI_SUCCESS;
-  EXPECT_EQ(read(vi, 3, status), "123");
-  EXPECT_EQ(status, VI_SUCCESS_MAX_CNT);
+  expectRead(vi, 3, "123", VI_SUCCESS_MAX_CNT);
   ASSERT_EQ(write(vi, "B?\n"), VI_SUCCESS);
-  EXPECT_EQ(read(vi, 100, status), "b\n");
-  EXPECT_EQ(status, VI_SUCCESS);
+  expectRead(vi, 100, "b\n", VI_SUCCESS);
 }
 
 // ---- trace ------------------------------------------------------------------
@@ -622,10 +629,9 @@ TEST_F(HislipClientTest, TraceFileHasEveryMessageAndOperation) {
     port = server.port();
     session = vi;
     ASSERT_EQ(write(vi, "*IDN?\n"), VI_SUCCESS);
-    ViStatus status = VI_SUCCESS;
-    EXPECT_EQ(read(vi, 100, status), "KAVREL\n");
+    expectRead(vi, 100, "KAVREL\n", VI_SUCCESS);
     ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 0), VI_SUCCESS);
-    EXPECT_EQ(read(vi, 100, status), "");
+    expectRead(vi, 100, "", VI_ERROR_TMO);
     EXPECT_EQ(viClose(vi), VI_SUCCESS);
   }
   ::unsetenv("KAVREL_VISA_TRACE");
@@ -697,16 +703,12 @@ TEST_F(HislipClientTest, SocketResourceSendsRawBytesAndReadsToTheTermChar) {
   };
   const std::vector<Step> steps = {{"1.5\n", VI_SUCCESS_TERM_CHAR}, {"2.5\n", VI_SUCCESS_TERM_CHAR}, {"", VI_ERROR_TMO}};
   for (const Step& step : steps) {
-    ViStatus status = VI_SUCCESS;
-    EXPECT_EQ(read(vi, 100, status), step.text);
-    EXPECT_EQ(status, step.status);
+    expectRead(vi, 100, step.text, step.status);
   }
   ViUInt16 stb = 0;
   EXPECT_EQ(viReadSTB(vi, &stb), VI_ERROR_NSUP_OPER);
   ::close(peer);
-  ViStatus status = VI_SUCCESS;
-  EXPECT_EQ(read(vi, 100, status), "");
-  EXPECT_EQ(status, VI_ERROR_CONN_LOST);
+  expectRead(vi, 100, "", VI_ERROR_CONN_LOST);
   EXPECT_EQ(write(vi, "X\n"), VI_ERROR_CONN_LOST);
   EXPECT_EQ(viClose(vi), VI_SUCCESS);
   ::close(listener);
