@@ -135,6 +135,27 @@ bool wholeNumber(const Setup& setup, const char* name, long low, long high, long
   return true;
 }
 
+// The source sweep of the swept commands, with its defaults.
+struct Sweep {
+  double start = 10e6;
+  double stop = 8e9;  // replaced by the model's highest frequency unless given
+  double level = 0;
+  long points = 401;
+};
+
+bool parseSweep(const Setup& setup, Sweep& sweep, std::string& error) {
+  if (!quantity(setup, "start", "Hz", 10e6, 26.5e9, sweep.start, error) ||
+      !quantity(setup, "stop", "Hz", 10e6, 26.5e9, sweep.stop, error) ||
+      !quantity(setup, "level", "dBm", -110, 20, sweep.level, error) ||
+      !wholeNumber(setup, "points", 2, 800, sweep.points, error))
+    return false;
+  if (setup.args.has("stop") && sweep.start >= sweep.stop) {
+    error = "--start must be below --stop";
+    return false;
+  }
+  return true;
+}
+
 // Runs driver calls in order; the first failure is kept with its step.
 class Steps {
  public:
@@ -272,14 +293,11 @@ std::string settingsLine(const Connection& connection, const std::string& identi
 int runSweep(std::span<char* const> argv, char** programArgv) {
   Setup setup;
   if (int code = parseCommon(kSweep, argv, setup, programArgv)) return code < 0 ? 0 : code;
-  double start = 10e6, stop = 8e9, level = 0;
-  long points = 401;
-  ViInt32 input = 1;
+  Sweep sweep;
   std::string error;
-  if (!quantity(setup, "start", "Hz", 10e6, 26.5e9, start, error) || !quantity(setup, "stop", "Hz", 10e6, 26.5e9, stop, error) ||
-      !quantity(setup, "level", "dBm", -110, 20, level, error) || !wholeNumber(setup, "points", 2, 800, points, error))
-    return usageError(kSweep, error);
-  if (setup.args.has("stop") && start >= stop) return usageError(kSweep, "--start must be below --stop");
+  if (!parseSweep(setup, sweep, error)) return usageError(kSweep, error);
+  auto& [start, stop, level, points] = sweep;
+  ViInt32 input = 1;
   if (auto text = setup.args.get("input")) {
     if (text->size() != 1 || (*text)[0] < 'A' || (*text)[0] > 'D') return usageError(kSweep, "--input must be A, B, C or D");
     input = (*text)[0] - 'A';
@@ -338,13 +356,10 @@ int runSweep(std::span<char* const> argv, char** programArgv) {
 int runReflection(std::span<char* const> argv, char** programArgv) {
   Setup setup;
   if (int code = parseCommon(kReflection, argv, setup, programArgv)) return code < 0 ? 0 : code;
-  double start = 10e6, stop = 8e9, level = 0;
-  long points = 401;
+  Sweep sweep;
   std::string error;
-  if (!quantity(setup, "start", "Hz", 10e6, 26.5e9, start, error) || !quantity(setup, "stop", "Hz", 10e6, 26.5e9, stop, error) ||
-      !quantity(setup, "level", "dBm", -110, 20, level, error) || !wholeNumber(setup, "points", 2, 800, points, error))
-    return usageError(kReflection, error);
-  if (setup.args.has("stop") && start >= stop) return usageError(kReflection, "--start must be below --stop");
+  if (!parseSweep(setup, sweep, error)) return usageError(kReflection, error);
+  auto& [start, stop, level, points] = sweep;
   if (!setup.args.positional.empty()) return usageError(kReflection, "unexpected argument " + setup.args.positional.front());
   const bool timeDomain = setup.args.has("time-domain");
 
