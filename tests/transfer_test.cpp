@@ -9,7 +9,7 @@
 #include <string>
 
 #include "driver/core/file_transfer.h"
-#include "tests/support/call_cases.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
@@ -33,10 +33,11 @@ void writeFile(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-class Transfer : public CallCaseTest {
+class Transfer : public DriverTest {
  protected:
   void SetUp() override {
-    CallCaseTest::SetUp();
+    DriverTest::SetUp();
+    open();
     std::string pattern = (fs::temp_directory_path() / "kavrel-transfer-XXXXXX").string();
     ASSERT_NE(nullptr, mkdtemp(pattern.data()));
     dir_ = pattern;
@@ -44,16 +45,10 @@ class Transfer : public CallCaseTest {
   void TearDown() override {
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
-    CallCaseTest::TearDown();
+    DriverTest::TearDown();
   }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   bool dirEmpty() const { return fs::is_empty(dir_); }
-  void reopen() {
-    kavrel_close(vi_);
-    vi_ = VI_NULL;
-    standin_reset();
-    open();
-  }
 
   fs::path dir_;
 };
@@ -282,7 +277,7 @@ TEST_F(Transfer, ArgumentErrorsTouchNoFile) {
   const std::string name129(129, 'n');
   auto f = [&file] { return viString(file); };
   auto n129 = [&name129] { return viString(name129); };
-  run({
+  expectCalls({
       {"scalar memory direction", {}, [&](ViSession vi) { return kavrel_scalTranData(vi, 2, 1, f()); },
        VI_ERROR_PARAMETER2, {}},
       {"scalar memory above maximum", {"5\n"}, [&](ViSession vi) { return kavrel_scalTranData(vi, VI_TRUE, 6, f()); },
