@@ -124,6 +124,12 @@ ViStatus queryInteger(ViSession vi, std::string_view text, ViInt32& out);
 // Query one real ("%s>%f"), likewise.
 ViStatus queryReal(ViSession vi, std::string_view text, ViReal64& out);
 
+// A store, kit or table number checked against the highest number the
+// instrument reports now: `maxQuery` first (its failure, or a reply without
+// a number, comes back as queryInteger gives it), then `number` within
+// lowest..that maximum, else `code`. VI_SUCCESS when the number is good.
+ViStatus checkStoreNumber(ViSession vi, std::string_view maxQuery, ViInt32 number, ViStatus code, ViInt32 lowest = 1);
+
 }  // namespace kavrel
 
 #endif
