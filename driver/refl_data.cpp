@@ -150,9 +150,7 @@ KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32
 
 KAVREL_API ViStatus kavrel_reflMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operation,
                                    ViInt32 memory) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .index(operation, kMemoryOperations, VI_ERROR_PARAMETER4)
                             .integer(memory, 1, 4, VI_ERROR_PARAMETER5))
     return status;

@@ -73,9 +73,7 @@ KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoole
 KAVREL_API ViStatus kavrel_reflScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean autoScale,
                                        ViReal64 scalePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
   // Scale and level take any number, but a NaN or infinity is no setting to send.
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .flag(autoScale, VI_ERROR_PARAMETER4)
                             .rule(std::isfinite(scalePerDivision), VI_ERROR_PARAMETER5)
                             .integer(referencePosition, 0, 10, VI_ERROR_PARAMETER6)
