@@ -24,16 +24,17 @@ struct Limits {
 
 // A time-domain axis: "TIME" display, else distance in "METR" or feet.
 ViStatus timeDomainLimits(ViSession vi, Limits& limits) {
-  Reply reply;
-  ViStatus status = query(vi, ":REFL:TDOM:DISP?", reply, kAxisReplySize);
+  bool time = false;
+  ViStatus status = queryBeginsWith(vi, ":REFL:TDOM:DISP?", "TIME", time, kAxisReplySize);
   if (status < VI_SUCCESS) return status;
-  if (reply.scan().literal("TIME")) {
+  if (time) {
     limits = {-kMaxZoomTime, kMaxZoomTime};
     return status;
   }
-  status = query(vi, ":REFL:TDOM:UNIT?", reply, kAxisReplySize);
+  bool metres = false;
+  status = queryBeginsWith(vi, ":REFL:TDOM:UNIT?", "METR", metres, kAxisReplySize);
   if (status < VI_SUCCESS) return status;
-  ViReal64 limit = reply.scan().literal("METR") ? kMaxZoomMetres : kMaxZoomFeet;
+  ViReal64 limit = metres ? kMaxZoomMetres : kMaxZoomFeet;
   limits = {-limit, limit};
   return status;
 }
