@@ -108,14 +108,15 @@ TEST_F(Transfer, HostFileFailuresAreReported) {
     ViStatus expected;
     unsigned reads;
   } cases[] = {
-      {path("missing/store.bin"), 10, VI_ERROR_INSTR_FILE_OPEN, 0},  // reply left unread
-      {dir_.string(), 10, VI_ERROR_INSTR_FILE_OPEN, 0},
-      {"/dev/full", 10, VI_ERROR_INSTR_FILE_WRITE, 1},       // fails as the file is closed
-      {"/dev/full", 250000, VI_ERROR_INSTR_FILE_WRITE, 1},   // fails on the first chunk
+      // The reply is read all the same, and dropped.
+      {path("missing/store.bin"), 10, VI_ERROR_INSTR_FILE_OPEN, 1},
+      {dir_.string(), 250000, VI_ERROR_INSTR_FILE_OPEN, 3},
+      {"/dev/full", 10, VI_ERROR_INSTR_FILE_WRITE, 1},      // fails as the file is closed
+      {"/dev/full", 250000, VI_ERROR_INSTR_FILE_WRITE, 3},  // fails on the first chunk
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target + " " + std::to_string(c.size));
-    reopen();  // forget replies a failed transfer left unread
+    mark();
     reply(storeBytes(c.size));
     ViInt32 count = 5;
     EXPECT_EQ(c.expected, kavrel_readToFileBin(vi_, viString(c.target), &count));
@@ -123,6 +124,35 @@ TEST_F(Transfer, HostFileFailuresAreReported) {
     EXPECT_EQ(c.reads, calls(STANDIN_READ));
   }
   EXPECT_FALSE(fs::exists(path("missing")));
+}
+
+// A store read into a file that cannot be created, or that stops taking
+// bytes, leaves nothing of its reply behind: the next query reads its own.
+TEST_F(Transfer, HostFileFailureLeavesNoReplyBehind) {
+  struct Case {
+    const char* name;
+    std::string target;
+    std::size_t size;
+    ViStatus expected;
+    unsigned reads;  // by the transfer
+  } cases[] = {
+      {"no such folder", path("missing/store.bin"), 250000, VI_ERROR_INSTR_FILE_OPEN, 3},
+      {"a folder", dir_.string(), 100001, VI_ERROR_INSTR_FILE_OPEN, 2},
+      {"disk full on the first chunk", "/dev/full", 250000, VI_ERROR_INSTR_FILE_WRITE, 3},
+      {"disk full at the close", "/dev/full", 99999, VI_ERROR_INSTR_FILE_WRITE, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    mark();
+    reply(storeBytes(c.size));
+    EXPECT_EQ(c.expected, kavrel_flocTranCal(vi_, VI_TRUE, viString(c.target)));
+    EXPECT_EQ(c.reads, calls(STANDIN_READ));
+    EXPECT_EQ((Writes{":FLOC:CAL:STOR?"}), writes());
+    reply("7\n");
+    ViInt32 count = 0;
+    EXPECT_EQ(VI_SUCCESS, kavrel_readMax(vi_, 3, &count));
+    EXPECT_EQ(7, count);
+  }
 }
 
 TEST_F(Transfer, FileGoesOutBehindThePrefixAsOneMessage) {
