@@ -229,6 +229,10 @@ struct Server::Impl {
   void acceptLoop();
   void reap(bool all);
   void hislipConnection(int fd);
+  // One message from a channel. A poorly formed header ends the connection
+  // with FatalError; an oversized message is skipped with Error when it can be.
+  enum class Intake { message, skipped, stop };
+  static Intake readChannel(HislipLink& link, int fd, bool async, hislip::Message& m);
   void hislipSync(const std::shared_ptr<HislipLink>& link);
   void hislipAsync(const std::shared_ptr<HislipLink>& link, int fd);
   void rawConnection(int fd);
@@ -471,23 +475,9 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
       m = std::move(*carried);
       carried.reset();
     } else {
-      auto status = hislip::readMessage(fd, HislipSession::kMaxPayloadIn, m);
-      if (status == hislip::ReadStatus::badPrologue) {
-        std::lock_guard lock(link->mutex);
-        link->session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Poorly formed message header");
-        return;
-      }
-      if (status == hislip::ReadStatus::tooLarge) {
-        bool skipped = m.header.length <= kMaxSkip && hislip::skipBytes(fd, m.header.length);
-        std::lock_guard lock(link->mutex);
-        if (!skipped) {
-          link->session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Message too large");
-          return;
-        }
-        link->session->errorSend(false, hislip::ErrorCode::MessageTooLarge, "Message too large");
-        continue;
-      }
-      if (status != hislip::ReadStatus::ok) return;
+      Intake intake = readChannel(*link, fd, false, m);
+      if (intake == Intake::stop) return;
+      if (intake == Intake::skipped) continue;
     }
     // A client without the lock waits here while another holds it.
     if (isProgramEnd(m) && !locks.waitAccess(id, stopping)) return;
@@ -521,27 +511,33 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
   }
 }
 
+Server::Impl::Intake Server::Impl::readChannel(HislipLink& link, int fd, bool async, hislip::Message& m) {
+  auto status = hislip::readMessage(fd, HislipSession::kMaxPayloadIn, m);
+  if (status == hislip::ReadStatus::badPrologue) {
+    std::lock_guard lock(link.mutex);
+    link.session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Poorly formed message header");
+    return Intake::stop;
+  }
+  if (status == hislip::ReadStatus::tooLarge) {
+    bool skipped = m.header.length <= kMaxSkip && hislip::skipBytes(fd, m.header.length);
+    std::lock_guard lock(link.mutex);
+    if (!skipped) {
+      link.session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Message too large");
+      return Intake::stop;
+    }
+    link.session->errorSend(async, hislip::ErrorCode::MessageTooLarge, "Message too large");
+    return Intake::skipped;
+  }
+  return status == hislip::ReadStatus::ok ? Intake::message : Intake::stop;
+}
+
 void Server::Impl::hislipAsync(const std::shared_ptr<HislipLink>& link, int fd) {
   int id = link->session->id();
   hislip::Message m;
   while (!stopping && !link->closed) {
-    auto status = hislip::readMessage(fd, HislipSession::kMaxPayloadIn, m);
-    if (status == hislip::ReadStatus::badPrologue) {
-      std::lock_guard lock(link->mutex);
-      link->session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Poorly formed message header");
-      return;
-    }
-    if (status == hislip::ReadStatus::tooLarge) {
-      bool skipped = m.header.length <= kMaxSkip && hislip::skipBytes(fd, m.header.length);
-      std::lock_guard lock(link->mutex);
-      if (!skipped) {
-        link->session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Message too large");
-        return;
-      }
-      link->session->errorSend(true, hislip::ErrorCode::MessageTooLarge, "Message too large");
-      continue;
-    }
-    if (status != hislip::ReadStatus::ok) return;
+    Intake intake = readChannel(*link, fd, true, m);
+    if (intake == Intake::stop) return;
+    if (intake == Intake::skipped) continue;
     // Locks are kept across sessions, outside the session's own state.
     if (m.type() == Type::AsyncLock) {
       int result = 3;

@@ -38,7 +38,7 @@ bool isEsrQuery(std::string_view message) {
 
 class ScriptedTransport : public Transport {
  public:
-  ViStatus write(std::string_view bytes, bool end) override {
+  ViStatus write(std::string_view bytes, bool end, ViUInt32 /*timeoutMs*/) override {
     Script& s = script();
     std::lock_guard guard(s.lock);
     s.incoming.append(bytes);
@@ -76,7 +76,7 @@ class ScriptedTransport : public Transport {
     return VI_SUCCESS;
   }
 
-  ViStatus clear() override {
+  ViStatus clear(ViUInt32 /*timeoutMs*/) override {
     Script& s = script();
     std::lock_guard guard(s.lock);
     s.reading = false;
@@ -86,7 +86,7 @@ class ScriptedTransport : public Transport {
     return VI_SUCCESS;
   }
 
-  ViStatus readStatusByte(ViUInt16& stb) override {
+  ViStatus readStatusByte(ViUInt32 /*timeoutMs*/, ViUInt16& stb) override {
     stb = 0;
     return VI_SUCCESS;
   }

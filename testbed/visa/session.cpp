@@ -148,6 +148,8 @@ ViUInt64 Session::attribute(ViAttr attr) const {
   }
 }
 
+ViUInt32 Session::timeout() const { return static_cast<ViUInt32>(attribute(VI_ATTR_TMO_VALUE)); }
+
 ViStatus Session::setAttribute(ViAttr attr, ViAttrState value) {
   std::lock_guard guard(lock_);
   const AttributeInfo* info = findAttribute(attr);
@@ -164,7 +166,11 @@ ViStatus Session::getAttribute(ViAttr attr, void* out) {
   switch (attr) {
     case VI_ATTR_RSRC_MANF_NAME: writeString(out, kManufacturerName); return VI_SUCCESS;
     case VI_ATTR_RSRC_NAME: writeString(out, isResourceManager() ? "" : resourceName_); return VI_SUCCESS;
-    case VI_ATTR_RSRC_CLASS: writeString(out, isResourceManager() ? "" : "INSTR"); return VI_SUCCESS;
+    case VI_ATTR_RSRC_CLASS:
+      writeString(out, isResourceManager()                                     ? ""
+                       : classifyResource(resourceName_) == ResourceKind::Socket ? "SOCKET"
+                                                                                 : "INSTR");
+      return VI_SUCCESS;
     default: break;
   }
   const AttributeInfo* info = findAttribute(attr);
@@ -180,7 +186,6 @@ ViStatus Session::receive(ViByte* buf, std::size_t count, std::size_t& received)
   const bool termEnabled = attribute(VI_ATTR_TERMCHAR_EN) != VI_FALSE;
   const auto termChar = static_cast<ViByte>(attribute(VI_ATTR_TERMCHAR));
   const bool endEnds = attribute(VI_ATTR_SUPPRESS_END_EN) == VI_FALSE;
-  const auto timeout = static_cast<ViUInt32>(attribute(VI_ATTR_TMO_VALUE));
   while (received < count) {
     if (pendingPos_ == pending_.size()) {
       pending_.assign(std::min(count - received, kMaxFetch), '\0');
@@ -188,7 +193,7 @@ ViStatus Session::receive(ViByte* buf, std::size_t count, std::size_t& received)
       std::size_t got = 0;
       bool end = false;
       const ViStatus status =
-          transport_->read(reinterpret_cast<ViByte*>(pending_.data()), pending_.size(), timeout, got, end);
+          transport_->read(reinterpret_cast<ViByte*>(pending_.data()), pending_.size(), timeout(), got, end);
       pending_.resize(status < VI_SUCCESS ? 0 : got);
       pendingEnd_ = status >= VI_SUCCESS && end;
       if (status < VI_SUCCESS) return status;
@@ -223,13 +228,13 @@ ViStatus Session::write(const ViByte* buf, ViUInt32 count) {
   if (isResourceManager()) return VI_ERROR_NSUP_OPER;
   if (buf == nullptr && count > 0) return VI_ERROR_USER_BUF;
   return transport_->write(std::string_view(reinterpret_cast<const char*>(buf), count),
-                           attribute(VI_ATTR_SEND_END_EN) != VI_FALSE);
+                           attribute(VI_ATTR_SEND_END_EN) != VI_FALSE, timeout());
 }
 
 ViStatus Session::readStatusByte(ViUInt16& stb) {
   std::lock_guard guard(lock_);
   if (isResourceManager()) return VI_ERROR_NSUP_OPER;
-  return transport_->readStatusByte(stb);
+  return transport_->readStatusByte(timeout(), stb);
 }
 
 ViStatus Session::clear() {
@@ -241,7 +246,7 @@ ViStatus Session::clear() {
   midMessage_ = false;
   pending_.clear();
   pendingPos_ = 0;
-  return transport_->clear();
+  return transport_->clear(timeout());
 }
 
 // ---- formatted I/O ------------------------------------------------------------
@@ -280,7 +285,7 @@ ViStatus Session::discardInput(bool readOnToEnd) {
 
 ViStatus Session::sendOutput(bool end) {
   const bool sendEnd = end && attribute(VI_ATTR_SEND_END_EN) != VI_FALSE;
-  const ViStatus status = transport_->write(writeBuf_, sendEnd);
+  const ViStatus status = transport_->write(writeBuf_, sendEnd, timeout());
   writeBuf_.clear();
   return status;
 }
@@ -480,11 +485,17 @@ ViStatus openInstrument(ViSession rm, const char* resourceName, ViUInt32 timeout
   const std::shared_ptr<Session> manager = findSession(rm);
   if (manager == nullptr || !manager->isResourceManager()) return VI_ERROR_INV_OBJECT;
   if (resourceName == nullptr || *resourceName == '\0') return VI_ERROR_INV_RSRC_NAME;
+  // The number is taken before the transport opens, so its trace lines carry it;
+  // numbers count up, so one a failed open skipped is not handed out again.
+  ViSession id = 0;
+  {
+    std::lock_guard guard(g_tableLock);
+    id = nextSessionId();
+  }
   std::unique_ptr<Transport> transport;
-  if (ViStatus status = openTransport(resourceName, timeoutMs, transport); status < VI_SUCCESS) return status;
+  if (ViStatus status = openTransport(resourceName, id, timeoutMs, transport); status < VI_SUCCESS) return status;
   std::lock_guard guard(g_tableLock);
   if (g_sessions.count(rm) == 0) return VI_ERROR_INV_OBJECT;  // closed meanwhile
-  const ViSession id = nextSessionId();
   g_sessions[id] = std::make_shared<Session>(id, rm, resourceName, std::move(transport));
   out = id;
   return VI_SUCCESS;

@@ -57,6 +57,7 @@ class Session {
   friend class DeviceInput;
 
   ViUInt64 attribute(ViAttr attr) const;
+  ViUInt32 timeout() const;  // VI_ATTR_TMO_VALUE
   ViStatus receive(ViByte* buf, std::size_t count, std::size_t& received);
   ViStatus fetchFormatted();
   ViStatus queueOutput(std::string_view bytes);

@@ -7,7 +7,13 @@
  * queues the replies, runs driver calls, then reads back every message
  * the driver wrote, byte for byte, and how often each operation ran.
  * Faults are injected per operation: the nth call from now fails with a
- * given status and does nothing else. */
+ * given status and does nothing else.
+ *
+ * "TCPIP[board]::host::hislipN[,port][::INSTR]" reaches a LAN instrument
+ * over HiSLIP (synchronized mode) and "TCPIP[board]::host::port::SOCKET"
+ * over a raw TCP socket. With KAVREL_VISA_TRACE=<file> set when a session
+ * opens, every message exchanged and every I/O operation with its status is
+ * appended to that file. */
 #ifndef KAVREL_STANDIN_H
 #define KAVREL_STANDIN_H
 

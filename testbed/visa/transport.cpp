@@ -1,4 +1,6 @@
-// Which transport a resource name leads to.
+// Which transport a resource name leads to, and where a network resource lives.
+#include <algorithm>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,41 @@ std::vector<std::string_view> resourceFields(std::string_view name) {
   return fields;
 }
 
+bool isAlphanumeric(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
+
+bool allOf(std::string_view text, bool (*accept)(char)) { return std::all_of(text.begin(), text.end(), accept); }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A host name or dotted address, or a bracketed IPv6 address (with an optional zone).
+bool parseHost(std::string_view field, std::string& host) {
+  if (field.size() >= 2 && field.front() == '[' && field.back() == ']') {
+    field = field.substr(1, field.size() - 2);
+    if (field.empty() || !allOf(field, [](char c) { return isAlphanumeric(c) || c == ':' || c == '.' || c == '%'; })) {
+      return false;
+    }
+  } else if (field.empty() ||
+             !allOf(field, [](char c) { return isAlphanumeric(c) || c == '.' || c == '-' || c == '_'; })) {
+    return false;
+  }
+  host.assign(field);
+  return true;
+}
+
+// A decimal port 1..65535, digits only.
+bool parsePort(std::string_view text, std::uint16_t& port) {
+  if (text.empty() || !allOf(text, isDigit)) return false;
+  unsigned value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc{} || result.ptr != text.data() + text.size() || value == 0 || value > 65535) {
+    return false;
+  }
+  port = static_cast<std::uint16_t>(value);
+  return true;
+}
+
+constexpr std::uint16_t kHislipPort = 4880;
+
 }  // namespace
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -47,16 +84,49 @@ ResourceKind classifyResource(std::string_view name) {
   return ResourceKind::Scripted;
 }
 
-ViStatus openTransport(std::string_view resourceName, ViUInt32 /*timeoutMs*/, std::unique_ptr<Transport>& out) {
-  switch (classifyResource(resourceName)) {
-    case ResourceKind::Scripted:
-      out = makeScriptedTransport();
-      return VI_SUCCESS;
-    case ResourceKind::Hislip:  // no network transport yet
-    case ResourceKind::Socket:
-      return VI_ERROR_RSRC_NFOUND;
+ViStatus parseNetworkResource(std::string_view name, ResourceKind kind, NetworkAddress& out) {
+  const std::vector<std::string_view> fields = resourceFields(name);
+  NetworkAddress address;
+  // "TCPIP" and an optional board number.
+  if (fields.size() < 3 || !startsWithNoCase(fields[0], "TCPIP") || !allOf(fields[0].substr(5), isDigit) ||
+      !parseHost(fields[1], address.host)) {
+    return VI_ERROR_INV_RSRC_NAME;
   }
-  return VI_ERROR_RSRC_NFOUND;
+  if (kind == ResourceKind::Socket) {
+    if (fields.size() != 4 || !parsePort(fields[2], address.port)) return VI_ERROR_INV_RSRC_NAME;
+    out = std::move(address);
+    return VI_SUCCESS;
+  }
+  if (kind != ResourceKind::Hislip || fields.size() > 4 || (fields.size() == 4 && !equalNoCase(fields[3], "INSTR"))) {
+    return VI_ERROR_INV_RSRC_NAME;
+  }
+  // "hislipN" with an optional ",port".
+  std::string_view device = fields[2];
+  address.port = kHislipPort;
+  if (const std::size_t comma = device.find(','); comma != std::string_view::npos) {
+    if (!parsePort(device.substr(comma + 1), address.port)) return VI_ERROR_INV_RSRC_NAME;
+    device = device.substr(0, comma);
+  }
+  if (!startsWithNoCase(device, "hislip") || !allOf(device, isAlphanumeric)) return VI_ERROR_INV_RSRC_NAME;
+  address.device.assign(device);
+  out = std::move(address);
+  return VI_SUCCESS;
+}
+
+ViStatus openTransport(std::string_view resourceName, ViSession vi, ViUInt32 timeoutMs,
+                       std::unique_ptr<Transport>& out) {
+  const ResourceKind kind = classifyResource(resourceName);
+  if (kind == ResourceKind::Scripted) {
+    out = makeScriptedTransport();
+    return VI_SUCCESS;
+  }
+  NetworkAddress address;
+  if (ViStatus status = parseNetworkResource(resourceName, kind, address); status < VI_SUCCESS) return status;
+  std::unique_ptr<NetworkTransport> transport =
+      kind == ResourceKind::Hislip ? makeHislipTransport(vi) : makeSocketTransport(vi);
+  if (ViStatus status = transport->open(address, timeoutMs); status < VI_SUCCESS) return status;
+  out = std::move(transport);
+  return VI_SUCCESS;
 }
 
 }  // namespace standin

@@ -5,7 +5,9 @@
 #define KAVREL_STANDIN_TRANSPORT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "../../visa_binding/visa_api.h"
@@ -17,7 +19,7 @@ class Transport {
   virtual ~Transport() = default;
 
   // Send bytes to the device; `end` asserts END with the last byte.
-  virtual ViStatus write(std::string_view bytes, bool end) = 0;
+  virtual ViStatus write(std::string_view bytes, bool end, ViUInt32 timeoutMs) = 0;
 
   // Receive at most `capacity` bytes of the current message into `buf`,
   // waiting up to `timeoutMs` for the first byte. `received` is the number
@@ -26,10 +28,10 @@ class Transport {
   virtual ViStatus read(ViByte* buf, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& received, bool& end) = 0;
 
   // Device clear: drop what the device has pending in either direction.
-  virtual ViStatus clear() = 0;
+  virtual ViStatus clear(ViUInt32 timeoutMs) = 0;
 
   // Serial poll: the device's status byte.
-  virtual ViStatus readStatusByte(ViUInt16& stb) = 0;
+  virtual ViStatus readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) = 0;
 };
 
 enum class ResourceKind { Scripted, Hislip, Socket };
@@ -38,11 +40,32 @@ enum class ResourceKind { Scripted, Hislip, Socket };
 // raw socket; every other name reaches the scripted instrument.
 ResourceKind classifyResource(std::string_view name);
 
-// Open the transport a resource name leads to: VI_SUCCESS with `out` set, or
-// the status viOpen returns (VI_ERROR_RSRC_NFOUND for a network resource no
-// transport serves yet). This is where network transports plug in: a HiSLIP
-// client implements Transport and is returned here for ResourceKind::Hislip.
-ViStatus openTransport(std::string_view resourceName, ViUInt32 timeoutMs, std::unique_ptr<Transport>& out);
+// Where a HiSLIP or SOCKET resource lives.
+struct NetworkAddress {
+  std::string host;      // name, dotted IPv4, or IPv6 without its brackets
+  std::uint16_t port = 0;
+  std::string device;    // HiSLIP sub-address ("hislip0"); empty for SOCKET
+};
+
+// "TCPIP[board]::host::hislipN[,port][::INSTR]" (default port 4880) or
+// "TCPIP[board]::host::port::SOCKET", case-insensitive: VI_SUCCESS with
+// `out` filled, or VI_ERROR_INV_RSRC_NAME.
+ViStatus parseNetworkResource(std::string_view name, ResourceKind kind, NetworkAddress& out);
+
+// Open the transport a resource name leads to for session `vi`: VI_SUCCESS
+// with `out` set, or the status viOpen returns. `timeoutMs` bounds the
+// connection set-up.
+ViStatus openTransport(std::string_view resourceName, ViSession vi, ViUInt32 timeoutMs,
+                       std::unique_ptr<Transport>& out);
+
+// A transport to a LAN instrument, for session `vi` (its trace lines carry it).
+class NetworkTransport : public Transport {
+ public:
+  // Connect and run the protocol's start-up, within `timeoutMs` (or a few seconds at least).
+  virtual ViStatus open(const NetworkAddress& address, ViUInt32 timeoutMs) = 0;
+};
+std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi);
+std::unique_ptr<NetworkTransport> makeSocketTransport(ViSession vi);
 
 }  // namespace standin
 

@@ -1,12 +1,15 @@
 // The exported VISA operations of the stand-in. Each one counts its call,
 // answers an injected fault if one is due, and otherwise works on the session.
 #define KAVREL_NO_GETDEFAULTRM_MACRO  // viGetDefaultRM is defined here as a function
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "session.h"
 #include "standin_internal.h"
+#include "trace.h"
 
 namespace {
 
@@ -32,6 +35,22 @@ ViStatus onSession(standin_op op, ViSession vi, Body&& body) {
   });
 }
 
+// With the trace on, an I/O operation's outcome goes to it; the status passes through.
+ViStatus traced(ViSession vi, std::string_view name, ViStatus status, std::string_view detail = {}) {
+  if (standin::trace::enabled()) {
+    std::string what(name);
+    if (!detail.empty()) what.append(" ").append(detail);
+    standin::trace::operation(vi, what, status);
+  }
+  return status;
+}
+
+std::string byteCount(ViUInt32 count) {
+  char digits[16];
+  const auto printed = std::to_chars(digits, digits + sizeof digits, count);
+  return std::string(digits, printed.ptr).append(" bytes");
+}
+
 // Operations the scripted instrument has no use for: a valid session answers NSUP_OPER.
 ViStatus unsupported(ViSession vi) {
   return onSession(STANDIN_OTHER, vi, [](Session&) -> ViStatus { return VI_ERROR_NSUP_OPER; });
@@ -40,38 +59,39 @@ ViStatus unsupported(ViSession vi) {
 ViStatus openDefaultRM(ViPSession vi) {
   return runOperation(STANDIN_OPEN_DEFAULT_RM, [&]() -> ViStatus {
     if (vi == nullptr) return VI_ERROR_USER_BUF;
+    standin::trace::configure();
     return standin::openResourceManager(*vi);
   });
 }
 
 ViStatus printThrough(ViSession vi, ViConstString writeFmt, va_list params) {
-  return onSession(STANDIN_PRINTF, vi, [&](Session& s) -> ViStatus {
+  return traced(vi, "viPrintf", onSession(STANDIN_PRINTF, vi, [&](Session& s) -> ViStatus {
     ArgList args;
     va_copy(args.ap, params);
     const ViStatus status = s.printFormatted(writeFmt, args);
     va_end(args.ap);
     return status;
-  });
+  }));
 }
 
 ViStatus scanThrough(ViSession vi, ViConstString readFmt, va_list params) {
-  return onSession(STANDIN_SCANF, vi, [&](Session& s) -> ViStatus {
+  return traced(vi, "viScanf", onSession(STANDIN_SCANF, vi, [&](Session& s) -> ViStatus {
     ArgList args;
     va_copy(args.ap, params);
     const ViStatus status = s.scanFormatted(readFmt, args);
     va_end(args.ap);
     return status;
-  });
+  }));
 }
 
 ViStatus queryThrough(ViSession vi, ViConstString writeFmt, ViConstString readFmt, va_list params) {
-  return onSession(STANDIN_QUERYF, vi, [&](Session& s) -> ViStatus {
+  return traced(vi, "viQueryf", onSession(STANDIN_QUERYF, vi, [&](Session& s) -> ViStatus {
     ArgList args;
     va_copy(args.ap, params);
     const ViStatus status = s.queryFormatted(writeFmt, readFmt, args);
     va_end(args.ap);
     return status;
-  });
+  }));
 }
 
 ViStatus printToString(ViSession vi, ViPBuf buf, ViConstString writeFmt, va_list params) {
@@ -116,12 +136,16 @@ ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 ti
     if ((mode & ~kModes) != 0 || (mode & (VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK)) == (VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK)) {
       return VI_ERROR_INV_ACC_MODE;
     }
-    return standin::openInstrument(sesn, name, timeout, *vi);
+    standin::trace::configure();
+    ViSession opened = VI_NULL;
+    const ViStatus status = standin::openInstrument(sesn, name, timeout, opened);
+    if (status >= VI_SUCCESS) *vi = opened;
+    return name != nullptr ? traced(opened, "viOpen", status, name) : status;
   });
 }
 
 ViStatus viClose(ViObject vi) {
-  return runOperation(STANDIN_CLOSE, [&]() -> ViStatus { return standin::closeSession(vi); });
+  return runOperation(STANDIN_CLOSE, [&]() -> ViStatus { return traced(vi, "viClose", standin::closeSession(vi)); });
 }
 
 ViStatus viFindRsrc(ViSession sesn, ViConstString, ViPFindList, ViPUInt32, ViChar[]) {
@@ -178,20 +202,22 @@ ViStatus viUninstallHandler(ViSession vi, ViEventType eventType, ViHndlr handler
 
 // ---- basic I/O ------------------------------------------------------------
 ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
-  return onSession(STANDIN_READ, vi, [&](Session& s) {
-    ViUInt32 received = 0;
-    const ViStatus status = s.read(buf, cnt, received);
+  ViUInt32 received = 0;
+  const ViStatus status = onSession(STANDIN_READ, vi, [&](Session& s) {
+    const ViStatus readStatus = s.read(buf, cnt, received);
     if (retCnt != nullptr) *retCnt = received;
-    return status;
+    return readStatus;
   });
+  return traced(vi, "viRead", status, standin::trace::enabled() ? byteCount(received) : std::string());
 }
 
 ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
-  return onSession(STANDIN_WRITE, vi, [&](Session& s) {
-    const ViStatus status = s.write(buf, cnt);
-    if (retCnt != nullptr) *retCnt = status < VI_SUCCESS ? 0 : cnt;
-    return status;
+  const ViStatus status = onSession(STANDIN_WRITE, vi, [&](Session& s) {
+    const ViStatus writeStatus = s.write(buf, cnt);
+    if (retCnt != nullptr) *retCnt = writeStatus < VI_SUCCESS ? 0 : cnt;
+    return writeStatus;
   });
+  return traced(vi, "viWrite", status, standin::trace::enabled() ? byteCount(cnt) : std::string());
 }
 
 ViStatus viReadAsync(ViSession vi, ViPBuf, ViUInt32, ViPJobId) { return unsupported(vi); }
@@ -199,14 +225,14 @@ ViStatus viWriteAsync(ViSession vi, ViConstBuf, ViUInt32, ViPJobId) { return uns
 ViStatus viAssertTrigger(ViSession vi, ViUInt16) { return unsupported(vi); }
 
 ViStatus viReadSTB(ViSession vi, ViPUInt16 status) {
-  return onSession(STANDIN_OTHER, vi, [&](Session& s) -> ViStatus {
+  return traced(vi, "viReadSTB", onSession(STANDIN_OTHER, vi, [&](Session& s) -> ViStatus {
     if (status == nullptr) return VI_ERROR_USER_BUF;
     return s.readStatusByte(*status);
-  });
+  }));
 }
 
 ViStatus viClear(ViSession vi) {
-  return onSession(STANDIN_OTHER, vi, [](Session& s) { return s.clear(); });
+  return traced(vi, "viClear", onSession(STANDIN_OTHER, vi, [](Session& s) { return s.clear(); }));
 }
 
 // ---- formatted I/O ------------------------------------------------------------

@@ -533,10 +533,9 @@ TEST_F(StandinTest, OpenChoosesTheTransportByResourceName) {
       {"TCPIP::host::INSTR", VI_SUCCESS},
       {"USB0::0x1234::0x5678::SN1::INSTR", VI_SUCCESS},
       {"MyAlias", VI_SUCCESS},
-      // network resources: no transport serves them yet
-      {"TCPIP0::10.0.0.7::hislip0::INSTR", VI_ERROR_RSRC_NFOUND},
-      {"tcpip::[fe80::1]::HiSLIP1,4881::INSTR", VI_ERROR_RSRC_NFOUND},
-      {"TCPIP0::1.2.3.4::5025::SOCKET", VI_ERROR_RSRC_NFOUND},
+      // network resources go to their transports, which check the name first
+      {"TCPIP0::10.0.0.7::hislip0,99999::INSTR", VI_ERROR_INV_RSRC_NAME},
+      {"TCPIP0::1.2.3.4::SOCKET", VI_ERROR_INV_RSRC_NAME},
       {"", VI_ERROR_INV_RSRC_NAME},
   };
   for (const Case& c : cases) {

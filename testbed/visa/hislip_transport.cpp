@@ -1,0 +1,333 @@
+// HiSLIP client transport (synchronized mode).
+#include "hislip_transport.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "trace.h"
+
+namespace standin {
+namespace {
+
+namespace hs = kavrel::hislip;
+using hs::Type;
+
+constexpr std::uint16_t kVendorId = ('K' << 8) | 'V';
+// Largest message (header included) the server may send us, as VISA offers by default.
+constexpr std::uint64_t kMaxMessageIn = 1U << 20;
+// Servers that leave the header out of the count are accepted too.
+constexpr std::uint64_t kMaxPayloadIn = kMaxMessageIn;
+constexpr std::size_t kChunkSize = 64 * 1024;
+constexpr int kNoFatalError = -1;
+// VISA codes the shared header leaves out: the server has no room for another
+// client; the server insists on overlapped mode.
+constexpr ViStatus kErrorRsrcBusy = _VI_ERROR + 0x3FFF0072L;
+constexpr ViStatus kErrorNsupMode = _VI_ERROR + 0x3FFF0046L;
+
+std::string decimal(std::uint64_t value) {
+  char digits[24];
+  const auto printed = std::to_chars(digits, digits + sizeof digits, value);
+  return std::string(digits, printed.ptr);
+}
+
+// During open a dropped connection or an unexpected answer means no usable HiSLIP server there.
+ViStatus openFailure(ViStatus status) { return status == VI_ERROR_CONN_LOST ? VI_ERROR_RSRC_NFOUND : status; }
+
+}  // namespace
+
+HislipTransport::Channel::Channel(const char* channelName) : name(channelName), in(kMaxPayloadIn) {}
+
+HislipTransport::HislipTransport(ViSession vi) : vi_(vi), chunk_(kChunkSize) {}
+
+HislipTransport::~HislipTransport() {
+  net::closeSocket(sync_.fd);
+  net::closeSocket(async_.fd);
+}
+
+// ---- messages -------------------------------------------------------------------
+void HislipTransport::traceMessage(const Channel& channel, bool sent, const hs::Header& header,
+                                   std::string_view payload) const {
+  if (!trace::enabled()) return;
+  std::string text = sent ? "-> " : "<- ";
+  text.append(channel.name)
+      .append(" ")
+      .append(hs::typeName(header.type))
+      .append(" control ")
+      .append(decimal(header.control))
+      .append(" parameter ")
+      .append(trace::hex32(header.parameter))
+      .append(" length ")
+      .append(decimal(header.length));
+  if (!payload.empty()) text.append(" ").append(trace::quoted(payload));
+  trace::line(vi_, text);
+}
+
+ViStatus HislipTransport::lose(std::string_view why, int fatalCode) {
+  if (fatalCode != kNoFatalError) {
+    const std::string fatal = hs::messageEncode(Type::FatalError, static_cast<std::uint8_t>(fatalCode), 0, why);
+    net::sendNow(sync_.fd, fatal);
+    net::sendNow(async_.fd, fatal);
+  }
+  if (trace::enabled()) trace::line(vi_, std::string("connection lost: ").append(why));
+  net::closeSocket(sync_.fd);
+  net::closeSocket(async_.fd);
+  lost_ = true;
+  dropReply();
+  return VI_ERROR_CONN_LOST;
+}
+
+ViStatus HislipTransport::flush(Channel& channel, const net::Deadline& deadline) {
+  std::string_view rest = channel.unsent;
+  const net::IoResult result = net::sendAll(channel.fd, rest, deadline);
+  channel.unsent.erase(0, channel.unsent.size() - rest.size());
+  switch (result) {
+    case net::IoResult::ok: return VI_SUCCESS;
+    case net::IoResult::timeout: return VI_ERROR_TMO;
+    case net::IoResult::closed: break;
+  }
+  return lose("send failed", kNoFatalError);
+}
+
+// The whole message is built in one buffer and goes out in one send call.
+// Once here it is queued: on a time-out the rest goes out before the next message.
+ViStatus HislipTransport::send(Channel& channel, Type type, std::uint8_t control, std::uint32_t parameter,
+                               std::string_view payload, const net::Deadline& deadline) {
+  if (channel.unsent.empty()) {
+    channel.unsent = hs::messageEncode(type, control, parameter, payload);
+  } else {
+    channel.unsent += hs::messageEncode(type, control, parameter, payload);
+  }
+  traceMessage(channel, true, {static_cast<std::uint8_t>(type), control, parameter, payload.size()}, payload);
+  return flush(channel, deadline);
+}
+
+ViStatus HislipTransport::receive(Channel& channel, const net::Deadline& deadline, hs::Message& out) {
+  for (;;) {
+    if (std::optional<hs::Message> message = channel.in.next()) {
+      traceMessage(channel, false, message->header, message->payload);
+      out = std::move(*message);
+      if (out.type() == Type::FatalError) return lose("fatal error from the server", kNoFatalError);
+      return VI_SUCCESS;
+    }
+    switch (channel.in.state()) {
+      case hs::Decoder::State::ok: break;
+      case hs::Decoder::State::badPrologue:
+        return lose("poorly formed message header", static_cast<int>(hs::FatalCode::PoorlyFormedHeader));
+      case hs::Decoder::State::tooLarge:
+        return lose("message above the maximum message size", static_cast<int>(hs::FatalCode::Unidentified));
+    }
+    std::size_t received = 0;
+    switch (net::receiveSome(channel.fd, chunk_.data(), chunk_.size(), deadline, received)) {
+      case net::IoResult::ok: channel.in.feed(std::string_view(chunk_.data(), received)); break;
+      case net::IoResult::timeout: return VI_ERROR_TMO;
+      case net::IoResult::closed: return lose("closed by the server", kNoFatalError);
+    }
+  }
+}
+
+// The next message on a channel during open, which must be `wanted`.
+ViStatus HislipTransport::expect(Channel& channel, Type wanted, const net::Deadline& deadline, hs::Message& out) {
+  const ViStatus status = receive(channel, deadline, out);
+  if (status == VI_ERROR_CONN_LOST && out.type() == Type::FatalError &&
+      out.header.control == static_cast<std::uint8_t>(hs::FatalCode::TooManyClients)) {
+    return kErrorRsrcBusy;
+  }
+  if (status < VI_SUCCESS) return openFailure(status);
+  if (out.type() != wanted) return openFailure(lose("unexpected answer during initialization", kNoFatalError));
+  return VI_SUCCESS;
+}
+
+// The next asynchronous message of type `wanted`; others (service requests,
+// interruptions, errors, answers owed to timed-out requests) are dropped.
+ViStatus HislipTransport::awaitAsync(Type wanted, const net::Deadline& deadline, hs::Message& out) {
+  for (;;) {
+    if (ViStatus status = receive(async_, deadline, out); status < VI_SUCCESS) return status;
+    if (out.header.type != static_cast<std::uint8_t>(wanted)) continue;
+    unsigned& owed = owed_[out.header.type];
+    if (owed == 0) return VI_SUCCESS;
+    --owed;
+  }
+}
+
+std::uint8_t HislipTransport::takeRmtDelivered() {
+  const std::uint8_t flag = rmtDelivered_ ? 1 : 0;
+  rmtDelivered_ = false;
+  return flag;
+}
+
+void HislipTransport::dropReply() {
+  reply_.clear();
+  replyPos_ = 0;
+  replyEnd_ = false;
+}
+
+// ---- open -----------------------------------------------------------------
+ViStatus HislipTransport::open(const NetworkAddress& address, ViUInt32 timeoutMs) {
+  const ViUInt32 openTimeout = std::max(timeoutMs, net::kConnectMinimumMs);
+  const net::Deadline deadline(openTimeout);
+  hs::Message answer;
+  if (ViStatus status = net::connectTo(address.host, address.port, deadline, sync_.fd); status < VI_SUCCESS) {
+    return status;
+  }
+  ViStatus status = send(sync_, Type::Initialize, 0, hs::initParameter(hs::kVersion10, kVendorId), address.device,
+                         deadline);
+  if (status >= VI_SUCCESS) status = expect(sync_, Type::InitializeResponse, deadline, answer);
+  if (status < VI_SUCCESS) return openFailure(status);
+  const std::uint16_t sessionId = hs::paramLow(answer.header.parameter);
+  overlapped_ = (answer.header.control & 1) != 0;
+
+  if (status = net::connectTo(address.host, address.port, deadline, async_.fd); status < VI_SUCCESS) return status;
+  status = send(async_, Type::AsyncInitialize, 0, sessionId, {}, deadline);
+  if (status >= VI_SUCCESS) status = expect(async_, Type::AsyncInitializeResponse, deadline, answer);
+  if (status >= VI_SUCCESS) {
+    status = send(async_, Type::AsyncMaximumMessageSize, 0, 0, hs::sizePayloadEncode(kMaxMessageIn), deadline);
+  }
+  if (status >= VI_SUCCESS) status = expect(async_, Type::AsyncMaximumMessageSizeResponse, deadline, answer);
+  if (status < VI_SUCCESS) return openFailure(status);
+  const std::optional<std::uint64_t> maxOut = hs::sizePayloadDecode(answer.payload);
+  if (!maxOut || *maxOut <= hs::kHeaderSize) {
+    return openFailure(lose("maximum message size too small", static_cast<int>(hs::FatalCode::Unidentified)));
+  }
+  maxPayloadOut_ = *maxOut - hs::kHeaderSize;
+
+  // A server that starts overlapped is asked for synchronized mode through a device clear.
+  if (overlapped_) {
+    if (status = clear(openTimeout); status < VI_SUCCESS) return openFailure(status);
+    if (overlapped_) return kErrorNsupMode;
+  }
+  return VI_SUCCESS;
+}
+
+// ---- data -----------------------------------------------------------------
+ViStatus HislipTransport::write(std::string_view bytes, bool end, ViUInt32 timeoutMs) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const net::Deadline deadline(timeoutMs);
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  if (bytes.empty() && !end) return VI_SUCCESS;
+  dropReply();  // a new message makes any unread reply stale
+  do {
+    const std::string_view piece = bytes.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(
+                                                        bytes.size(), maxPayloadOut_)));
+    bytes.remove_prefix(piece.size());
+    const Type type = bytes.empty() && end ? Type::DataEnd : Type::Data;
+    lastSentId_ = nextId_;
+    nextId_ += 2;  // wraps past 0xFFFFFFFE to 0
+    if (ViStatus status = send(sync_, type, takeRmtDelivered(), lastSentId_, piece, deadline); status < VI_SUCCESS) {
+      return status;
+    }
+  } while (!bytes.empty());
+  return VI_SUCCESS;
+}
+
+// A message on the synchronous channel while a reply is awaited.
+ViStatus HislipTransport::takeSync(const hs::Message& message) {
+  const std::uint32_t id = message.header.parameter;
+  switch (message.type()) {
+    case Type::Data:
+    case Type::DataEnd: {
+      const bool isEnd = message.type() == Type::DataEnd;
+      if (id != lastSentId_ && (isEnd || id != hs::kNoMessageId)) {
+        dropReply();  // the answer to an older message: it and what came with it are stale
+        if (trace::enabled()) trace::line(vi_, "stale reply dropped");
+        return VI_SUCCESS;
+      }
+      reply_.append(message.payload);
+      replyEnd_ = isEnd;
+      return VI_SUCCESS;
+    }
+    case Type::Interrupted:
+      dropReply();
+      return VI_SUCCESS;
+    default:  // errors and anything unknown are traced and dropped
+      return VI_SUCCESS;
+  }
+}
+
+ViStatus HislipTransport::read(ViByte* buf, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& received,
+                               bool& end) {
+  received = 0;
+  end = false;
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const net::Deadline deadline(timeoutMs);
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  while (replyPos_ == reply_.size() && !replyEnd_) {
+    hs::Message message;
+    if (ViStatus status = receive(sync_, deadline, message); status < VI_SUCCESS) return status;
+    if (ViStatus status = takeSync(message); status < VI_SUCCESS) return status;
+  }
+  received = std::min(capacity, reply_.size() - replyPos_);
+  std::memcpy(buf, reply_.data() + replyPos_, received);
+  replyPos_ += received;
+  if (replyPos_ == reply_.size()) {
+    end = replyEnd_;
+    rmtDelivered_ = rmtDelivered_ || end;
+    dropReply();
+  }
+  return VI_SUCCESS;
+}
+
+// ---- device clear and status ----------------------------------------------------
+ViStatus HislipTransport::clear(ViUInt32 timeoutMs) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const net::Deadline deadline(timeoutMs);
+  dropReply();
+  if (clearStage_ == ClearStage::none) {
+    // A message cut short by a time-out is finished first, so the framing holds.
+    if (ViStatus status = flush(sync_, deadline); status < VI_SUCCESS) return status;
+    clearStage_ = ClearStage::awaitAsyncAck;
+    if (ViStatus status = send(async_, Type::AsyncDeviceClear, 0, 0, {}, deadline); status < VI_SUCCESS) {
+      return status;
+    }
+  }
+  return finishClear(deadline);
+}
+
+// Carry a device clear on as far as the time-out allows; a clear that timed
+// out is finished by the next operation, since the server drops data until then.
+ViStatus HislipTransport::finishClear(const net::Deadline& deadline) {
+  hs::Message message;
+  if (clearStage_ == ClearStage::awaitAsyncAck) {
+    if (ViStatus status = awaitAsync(Type::AsyncDeviceClearAcknowledge, deadline, message); status < VI_SUCCESS) {
+      return status;
+    }
+    owed_.fill(0);  // answers to earlier requests came ahead of the acknowledgement
+    clearStage_ = ClearStage::awaitSyncAck;
+    // Ask for synchronized mode (feature bit 0 clear).
+    if (ViStatus status = send(sync_, Type::DeviceClearComplete, 0, 0, {}, deadline); status < VI_SUCCESS) {
+      return status;
+    }
+  }
+  if (clearStage_ == ClearStage::awaitSyncAck) {
+    do {  // everything else on the channel belongs to before the clear
+      if (ViStatus status = receive(sync_, deadline, message); status < VI_SUCCESS) return status;
+    } while (message.type() != Type::DeviceClearAcknowledge);
+    overlapped_ = (message.header.control & 1) != 0;
+    nextId_ = hs::kFirstMessageId;
+    lastSentId_ = hs::kNoMessageSent;
+    rmtDelivered_ = false;
+    dropReply();
+    clearStage_ = ClearStage::none;
+  }
+  return VI_SUCCESS;
+}
+
+ViStatus HislipTransport::readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const net::Deadline deadline(timeoutMs);
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  ViStatus status = send(async_, Type::AsyncStatusQuery, takeRmtDelivered(), lastSentId_, {}, deadline);
+  hs::Message answer;
+  if (status >= VI_SUCCESS) status = awaitAsync(Type::AsyncStatusResponse, deadline, answer);
+  if (status == VI_ERROR_TMO) {
+    ++owed_[static_cast<std::uint8_t>(Type::AsyncStatusResponse)];  // the late answer is not for the next query
+    return status;
+  }
+  if (status < VI_SUCCESS) return status;
+  stb = answer.header.control;
+  return VI_SUCCESS;
+}
+
+std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi) { return std::make_unique<HislipTransport>(vi); }
+
+}  // namespace standin

@@ -1,0 +1,92 @@
+// A HiSLIP client session in synchronized mode: the synchronous channel
+// carries the data, the asynchronous one status queries and device clear.
+//
+// Replies are matched to queries by MessageID: a reply whose DataEnd does not
+// carry the ID of the latest message sent is dropped, and every new message
+// drops reply bytes not yet read. So after a time-out the late answer to the
+// old query is never taken as the answer to the next one. Answers on the
+// asynchronous channel carry no ID: one still owed to a timed-out status
+// query is dropped when it arrives. A time-out in the middle of a message
+// keeps the part received, and the unsent rest of a message goes out before
+// anything else, so the framing on both channels always stays intact.
+#ifndef KAVREL_STANDIN_HISLIP_TRANSPORT_H
+#define KAVREL_STANDIN_HISLIP_TRANSPORT_H
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hislip.h"
+#include "net.h"
+#include "transport.h"
+
+namespace standin {
+
+class HislipTransport final : public NetworkTransport {
+ public:
+  explicit HislipTransport(ViSession vi);
+  ~HislipTransport() override;
+  HislipTransport(const HislipTransport&) = delete;
+  HislipTransport& operator=(const HislipTransport&) = delete;
+
+  // Connect both channels and run the initialization and the maximum-size exchange.
+  ViStatus open(const NetworkAddress& address, ViUInt32 timeoutMs) override;
+
+  ViStatus write(std::string_view bytes, bool end, ViUInt32 timeoutMs) override;
+  ViStatus read(ViByte* buf, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& received, bool& end) override;
+  ViStatus clear(ViUInt32 timeoutMs) override;
+  ViStatus readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) override;
+
+ private:
+  struct Channel {
+    explicit Channel(const char* channelName);
+    const char* name;  // for the trace
+    int fd = -1;
+    kavrel::hislip::Decoder in;  // keeps a message cut short by a time-out
+    std::string unsent;          // what a time-out kept from going out; sent before anything else
+  };
+  enum class ClearStage { none, awaitAsyncAck, awaitSyncAck };
+
+  ViStatus send(Channel& channel, kavrel::hislip::Type type, std::uint8_t control, std::uint32_t parameter,
+                std::string_view payload, const net::Deadline& deadline);
+  ViStatus flush(Channel& channel, const net::Deadline& deadline);
+  ViStatus receive(Channel& channel, const net::Deadline& deadline, kavrel::hislip::Message& out);
+  ViStatus expect(Channel& channel, kavrel::hislip::Type wanted, const net::Deadline& deadline,
+                  kavrel::hislip::Message& out);
+  ViStatus awaitAsync(kavrel::hislip::Type wanted, const net::Deadline& deadline, kavrel::hislip::Message& out);
+  ViStatus takeSync(const kavrel::hislip::Message& message);
+  ViStatus finishClear(const net::Deadline& deadline);
+  // Close both channels for good, after a FatalError with `fatalCode` unless it is negative.
+  ViStatus lose(std::string_view why, int fatalCode);
+  std::uint8_t takeRmtDelivered();
+  void dropReply();
+  void traceMessage(const Channel& channel, bool sent, const kavrel::hislip::Header& header,
+                    std::string_view payload) const;
+
+  const ViSession vi_;
+  Channel sync_{"sync"};
+  Channel async_{"async"};
+  std::vector<char> chunk_;   // receive buffer
+  bool lost_ = false;         // every later call answers VI_ERROR_CONN_LOST
+  bool overlapped_ = false;   // the mode the server set
+  std::uint64_t maxPayloadOut_ = 0;  // per message to the server, from its maximum message size
+
+  // MessageIDs: the next to use, and the latest sent (the one a reply must carry).
+  std::uint32_t nextId_ = kavrel::hislip::kFirstMessageId;
+  std::uint32_t lastSentId_ = kavrel::hislip::kNoMessageSent;
+  bool rmtDelivered_ = false;  // a whole reply went to the application; told once
+
+  // Reply bytes accepted and not yet read; replyEnd_: the last one carries END.
+  std::string reply_;
+  std::size_t replyPos_ = 0;
+  bool replyEnd_ = false;
+
+  ClearStage clearStage_ = ClearStage::none;
+  // Asynchronous answers still owed to requests that timed out, by message type.
+  std::array<unsigned, 256> owed_{};
+};
+
+}  // namespace standin
+
+#endif

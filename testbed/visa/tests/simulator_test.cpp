@@ -1,0 +1,111 @@
+// The stand-in against the simulated test set's own HiSLIP and raw socket
+// servers on loopback: both ends of the protocol written here meet.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "server.h"
+#include "standin.h"
+
+namespace {
+
+class StandinSimulatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    standin_reset();
+    kavrel::sim::Options options;
+    options.hislipPort = 0;
+    options.rawPort = 0;
+    server_ = std::make_unique<kavrel::sim::Server>(options);
+    std::string error;
+    ASSERT_TRUE(server_->start(&error)) << error;
+    ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS);
+    const std::string hislip = "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
+    ASSERT_EQ(viOpen(rm_, hislip.c_str(), VI_NULL, VI_NULL, &vi_), VI_SUCCESS);
+    ASSERT_EQ(viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 2000), VI_SUCCESS);
+  }
+  void TearDown() override {
+    standin_reset();
+    server_.reset();
+  }
+
+  // One query through formatted I/O; the reply up to END.
+  std::string query(const char* command, ViStatus& status) {
+    char reply[256] = {};
+    status = viQueryf(vi_, command, "%255t", reply);
+    return reply;
+  }
+
+  std::unique_ptr<kavrel::sim::Server> server_;
+  ViSession rm_ = 0;
+  ViSession vi_ = 0;
+};
+
+TEST_F(StandinSimulatorTest, IdentifiesOverHislipAndTheRawSocket) {
+  ViStatus status = VI_SUCCESS;
+  EXPECT_EQ(query("*IDN?\n", status), "OVR,4101,100001,1.00\n");
+  EXPECT_EQ(status, VI_SUCCESS);
+
+  ViSession raw = 0;
+  const std::string socket = "TCPIP::127.0.0.1::" + std::to_string(server_->rawPort()) + "::SOCKET";
+  ASSERT_EQ(viOpen(rm_, socket.c_str(), VI_NULL, VI_NULL, &raw), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(raw, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+  char reply[64] = {};
+  EXPECT_EQ(viQueryf(raw, "*IDN?\n", "%63t", reply), VI_SUCCESS);
+  EXPECT_STREQ(reply, "OVR,4101,100001,1.00\n");
+  EXPECT_EQ(viClose(raw), VI_SUCCESS);
+}
+
+TEST_F(StandinSimulatorTest, LateOrMissingReplyNeverAnswersTheNextQuery) {
+  ASSERT_EQ(viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 200), VI_SUCCESS);
+  struct Case {
+    const char* what;
+    void (*fault)(kavrel::sim::Server&);
+  };
+  const Case cases[] = {
+      {"reply held back", [](kavrel::sim::Server& s) { s.stallQuery(); }},
+      {"reply late", [](kavrel::sim::Server& s) { s.setReplyDelay(std::chrono::milliseconds(400)); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.fault(*server_);
+    ViStatus status = VI_SUCCESS;
+    query("*IDN?\n", status);
+    EXPECT_EQ(status, VI_ERROR_TMO);
+    server_->clearFaults();
+    ASSERT_EQ(viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 2000), VI_SUCCESS);
+    EXPECT_EQ(query("*OPC?\n", status), "1\n");
+    EXPECT_EQ(status, VI_SUCCESS);
+    ASSERT_EQ(viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 200), VI_SUCCESS);
+  }
+}
+
+TEST_F(StandinSimulatorTest, StatusByteShowsAWaitingReplyAndClearDropsIt) {
+  ASSERT_EQ(viPrintf(vi_, "*IDN?\n"), VI_SUCCESS);
+  ViUInt16 stb = 0;
+  // The reply may still be on its way: ask until it is there (for at most about 5 s).
+  for (int i = 0; i < 500 && (stb & 0x10) == 0; ++i) {
+    if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(viReadSTB(vi_, &stb), VI_SUCCESS);
+  }
+  EXPECT_NE(stb & 0x10, 0);
+  EXPECT_EQ(viClear(vi_), VI_SUCCESS);
+  EXPECT_EQ(viReadSTB(vi_, &stb), VI_SUCCESS);
+  EXPECT_EQ(stb & 0x10, 0);
+  ViStatus status = VI_SUCCESS;
+  EXPECT_EQ(query("*OPC?\n", status), "1\n");
+  EXPECT_EQ(status, VI_SUCCESS);
+}
+
+TEST_F(StandinSimulatorTest, DroppedConnectionIsLostForGood) {
+  server_->dropAfterBytes(0);
+  ViStatus status = VI_SUCCESS;
+  query("*IDN?\n", status);
+  EXPECT_EQ(status, VI_ERROR_CONN_LOST);
+  EXPECT_EQ(viPrintf(vi_, "*CLS\n"), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(viClose(vi_), VI_SUCCESS);
+}
+
+}  // namespace

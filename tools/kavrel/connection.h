@@ -1,0 +1,66 @@
+// The instrument a subcommand talks to: the user's, through their VISA and
+// --resource, or the simulated instrument started in this process on a
+// loopback port and reached through the project's VISA stand-in.
+#ifndef KAVREL_TOOLS_CONNECTION_H
+#define KAVREL_TOOLS_CONNECTION_H
+
+#include <memory>
+#include <string>
+
+#include "kavrel.h"
+
+namespace kavrel::sim {
+class Server;
+}
+
+namespace kavrel::cli {
+
+// A failure, as one line for the user: what failed and, for a driver call,
+// its status (VI_SUCCESS when there is none).
+struct Failure {
+  std::string what;
+  ViStatus status = VI_SUCCESS;
+};
+std::string describe(const Failure& failure);
+
+// Make sure the driver's VISA binding will find the project's stand-in:
+// if it would not, run this program again with the stand-in's directory on
+// LD_LIBRARY_PATH (the loader reads it only at start). Returns only when no
+// restart is needed; `why` names a problem that prevents it.
+void useStandinVisa(char** argv, std::string& why);
+
+// Highest source frequency of the model named in an identification
+// ("OVR,4103,..." gives 26.5 GHz); 0 for a model this program does not know.
+double modelMaxFrequency(const std::string& identity);
+
+struct SimSettings {
+  int model = 4101;
+  int options = 0;
+  unsigned long seed = 1;
+};
+
+class Connection {
+ public:
+  Connection();
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Start the embedded simulator (when `resource` is empty) and open the
+  // session with identification check and reset.
+  bool open(const std::string& resource, const SimSettings& sim, Failure& failure);
+  ViSession vi() const { return vi_; }
+  const std::string& resource() const { return resource_; }
+  bool simulated() const { return static_cast<bool>(server_); }
+  // "*IDN?" answer without its line feed ("" if it cannot be read).
+  std::string identity();
+
+ private:
+  std::unique_ptr<kavrel::sim::Server> server_;
+  std::string resource_;
+  ViSession vi_ = VI_NULL;
+};
+
+}  // namespace kavrel::cli
+
+#endif
