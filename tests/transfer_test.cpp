@@ -110,7 +110,7 @@ TEST_F(Transfer, HostFileFailuresAreReported) {
   } cases[] = {
       // The reply is read all the same, and dropped.
       {path("missing/store.bin"), 10, VI_ERROR_INSTR_FILE_OPEN, 1},
-      {dir_.string(), 250000, VI_ERROR_INSTR_FILE_OPEN, 3},
+      {dir_.string(), 10, VI_ERROR_INSTR_FILE_OPEN, 1},
       {"/dev/full", 10, VI_ERROR_INSTR_FILE_WRITE, 1},      // fails as the file is closed
       {"/dev/full", 250000, VI_ERROR_INSTR_FILE_WRITE, 3},  // fails on the first chunk
   };
