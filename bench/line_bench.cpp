@@ -39,8 +39,8 @@ std::string listLine() {
 int listPrintf(char* out, std::size_t size) {
   int n = std::snprintf(out, size, ":SOUR:LLIS:RES");
   for (int i = 0; i < kSegments && n >= 0 && static_cast<std::size_t>(n) < size; ++i)
-    n += std::snprintf(out + n, size - static_cast<std::size_t>(n), ";SEGM %f, %f, %d", segmentStart(i),
-                       segmentStop(i), static_cast<int>(segmentPoints(i)));
+    n += std::snprintf(out + n, size - static_cast<std::size_t>(n), ";SEGM %f, %f, %d", segmentStart(i), segmentStop(i),
+                       static_cast<int>(segmentPoints(i)));
   return n;
 }
 
