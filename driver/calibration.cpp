@@ -28,10 +28,8 @@ constexpr ViInt32 kTitleMax = 20;
 
 KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt32 calibrationType,
                                          ViBoolean connectorSex) {
-  ViInt32 kits = 0;
-  if (ViStatus status = queryInteger(vi, ":REFL:CAL:KIT:MAX?", kits); status < VI_SUCCESS) return status;
+  if (ViStatus status = checkStoreNumber(vi, ":REFL:CAL:KIT:MAX?", kitNumber, VI_ERROR_PARAMETER2)) return status;
   if (ViStatus status = Checks()
-                            .integer(kitNumber, 1, kits, VI_ERROR_PARAMETER2)
                             .index(calibrationType, kCalibrationTypes, VI_ERROR_PARAMETER3)
                             .flag(connectorSex, VI_ERROR_PARAMETER4))
     return status;
@@ -58,9 +56,7 @@ KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt
   if (ViStatus status = Checks().integer(operation, kZero, kRestore, VI_ERROR_PARAMETER2)) return status;
   // Zeroing uses neither the store nor the title, and asks nothing.
   if (operation == kZero) return send(vi, ":REFL:ZERO");
-  ViInt32 stores = 0;
-  if (ViStatus status = queryInteger(vi, ":REFL:CAL:DATA:MAX?", stores); status < VI_SUCCESS) return status;
-  if (ViStatus status = Checks().integer(storeNumber, 1, stores, VI_ERROR_PARAMETER3)) return status;
+  if (ViStatus status = checkStoreNumber(vi, ":REFL:CAL:DATA:MAX?", storeNumber, VI_ERROR_PARAMETER3)) return status;
   if (operation == kRestore) return send(vi, line(":REFL:CAL:REST ", storeNumber));
   if (ViStatus status = Checks().text(title, kTitleMax, VI_ERROR_PARAMETER4).rule(quotable(title), VI_ERROR_PARAMETER4))
     return status;

@@ -40,15 +40,6 @@ ViStatus sendChannel(ViSession vi, ViBoolean channel, std::string_view text) {
   return sendMeas(vi, channel, kFirstMeasurement, text);
 }
 
-// Whether the reply to `text` begins with `prefix`; a failing query status is
-// returned unchanged, a warning is passed on.
-ViStatus queryBeginsWith(ViSession vi, std::string_view text, std::string_view prefix, bool& begins) {
-  Reply reply;
-  ViStatus status = query(vi, text, reply);
-  if (status >= VI_SUCCESS) begins = reply.scan().literal(prefix);
-  return status;
-}
-
 }  // namespace
 
 // The attenuation's limit follows the distance unit the instrument reports

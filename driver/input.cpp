@@ -81,9 +81,7 @@ KAVREL_API ViStatus kavrel_inpPwrSensorCorr(ViSession vi, ViInt32 frequencySourc
     return send(vi, line(":INP:CFAC:VAL ", real(calFactor), ";:INP:LFAC:VAL ", real(lfacFactor)));
 
   // The stores are numbered 1..the maximum the instrument reports now.
-  ViInt32 maxStore = 0;
-  if (ViStatus status = queryInteger(vi, ":INP:CFAC:STOR:MAX?", maxStore); status < VI_SUCCESS) return status;
-  if (ViStatus status = Checks().integer(storeNumber, 1, maxStore, VI_ERROR_PARAMETER6)) return status;
+  if (ViStatus status = checkStoreNumber(vi, ":INP:CFAC:STOR:MAX?", storeNumber, VI_ERROR_PARAMETER6)) return status;
 
   Line command(":INP:CFAC:STOR:NUMB ", storeNumber, ";:INP:CFAC:FREQ:FROM ",
                keyword(kFrequencySources, frequencySource));

@@ -34,9 +34,7 @@ ViStatus writeKitSex(ViSession vi, ViInt32 sex) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_reflSelectKit(ViSession vi, ViInt32 kitNumber) {
-  ViInt32 kits = 0;
-  if (ViStatus status = queryInteger(vi, ":REFL:CAL:KIT:MAX?", kits); status < VI_SUCCESS) return status;
-  if (ViStatus status = Checks().integer(kitNumber, 1, kits, VI_ERROR_PARAMETER2)) return status;
+  if (ViStatus status = checkStoreNumber(vi, ":REFL:CAL:KIT:MAX?", kitNumber, VI_ERROR_PARAMETER2)) return status;
   return send(vi, line(":REFL:CAL:KIT ", kitNumber));
 }
 

@@ -113,9 +113,9 @@ KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoole
   if (ViStatus status = selectionChecks(channel, measurement).flag(limitCheck, VI_ERROR_PARAMETER4)) return status;
   if (limitCheck != VI_TRUE) return sendMeas(vi, channel, measurement, ":ROUT:LIM OFF");
 
-  Reply definition;
-  if (ViStatus status = query(vi, ":ROUT:MEAS:DEF?", definition); status < VI_SUCCESS) return status;
-  LimitRange range = definition.scan().literal("FREQ") ? kCounterLimits : kPowerLimits;
+  bool counter = false;
+  if (ViStatus status = queryBeginsWith(vi, ":ROUT:MEAS:DEF?", "FREQ", counter); status < VI_SUCCESS) return status;
+  LimitRange range = counter ? kCounterLimits : kPowerLimits;
   if (ViStatus status = Checks()
                             .real(maximum, range.min, range.max, VI_ERROR_PARAMETER5)
                             .real(minimum, range.min, range.max, VI_ERROR_PARAMETER6)

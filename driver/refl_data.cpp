@@ -38,9 +38,8 @@ ViStatus queryStoreKeyword(ViSession vi, std::string_view subject, ViInt32 store
   Reply reply;
   ViStatus status = queryStore(vi, subject, store, reply);
   if (status < VI_SUCCESS) return status;
-  std::string_view text(reply.bytes.data(), reply.size);
   for (std::size_t row = 0; row < N; ++row) {
-    if (text.find(table[row]) != std::string_view::npos) {
+    if (reply.text().find(table[row]) != std::string_view::npos) {
       out = static_cast<ViInt32>(row);
       return status;
     }
@@ -81,7 +80,7 @@ ViStatus readCalTitle(ViSession vi, ViInt32 store, ViChar* out) {
   Reply reply;
   ViStatus status = queryStore(vi, "TITL", store, reply);
   if (status < VI_SUCCESS) return status;
-  copyText({reply.bytes.data(), reply.size}, out, kTitleSize);
+  copyText(reply.text(), out, kTitleSize);
   return status;
 }
 
@@ -150,9 +149,7 @@ KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32
 
 KAVREL_API ViStatus kavrel_reflMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operation,
                                    ViInt32 memory) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .index(operation, kMemoryOperations, VI_ERROR_PARAMETER4)
                             .integer(memory, 1, 4, VI_ERROR_PARAMETER5))
     return status;

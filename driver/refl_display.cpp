@@ -24,16 +24,17 @@ struct Limits {
 
 // A time-domain axis: "TIME" display, else distance in "METR" or feet.
 ViStatus timeDomainLimits(ViSession vi, Limits& limits) {
-  Reply reply;
-  ViStatus status = query(vi, ":REFL:TDOM:DISP?", reply, kAxisReplySize);
+  bool time = false;
+  ViStatus status = queryBeginsWith(vi, ":REFL:TDOM:DISP?", "TIME", time, kAxisReplySize);
   if (status < VI_SUCCESS) return status;
-  if (reply.scan().literal("TIME")) {
+  if (time) {
     limits = {-kMaxZoomTime, kMaxZoomTime};
     return status;
   }
-  status = query(vi, ":REFL:TDOM:UNIT?", reply, kAxisReplySize);
+  bool metres = false;
+  status = queryBeginsWith(vi, ":REFL:TDOM:UNIT?", "METR", metres, kAxisReplySize);
   if (status < VI_SUCCESS) return status;
-  ViReal64 limit = reply.scan().literal("METR") ? kMaxZoomMetres : kMaxZoomFeet;
+  ViReal64 limit = metres ? kMaxZoomMetres : kMaxZoomFeet;
   limits = {-limit, limit};
   return status;
 }
@@ -73,9 +74,7 @@ KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoole
 KAVREL_API ViStatus kavrel_reflScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean autoScale,
                                        ViReal64 scalePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
   // Scale and level take any number, but a NaN or infinity is no setting to send.
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .flag(autoScale, VI_ERROR_PARAMETER4)
                             .rule(std::isfinite(scalePerDivision), VI_ERROR_PARAMETER5)
                             .integer(referencePosition, 0, 10, VI_ERROR_PARAMETER6)

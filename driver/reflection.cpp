@@ -22,10 +22,7 @@ constexpr ViReal64 kMaxDelayLength = 3.0e8;
 // Ratio ("RAT") or difference ("DIFF") against operand 1..4.
 ViStatus measureAgainstOperand(ViSession vi, ViBoolean channel, ViBoolean measurement, std::string_view kind,
                                ViInt32 operand) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .integer(operand, 1, 4, VI_ERROR_PARAMETER4))
+  if (ViStatus status = selectionChecks(channel, measurement).integer(operand, 1, 4, VI_ERROR_PARAMETER4))
     return status;
   return sendMeas(vi, channel, measurement, line(":REFL:MEAS:", kind, " ", operand));
 }
@@ -55,8 +52,7 @@ Checks& reflCheckWindow(Checks& checks, ViBoolean startStop, ViReal64 first, ViR
 using namespace kavrel;
 
 KAVREL_API ViStatus kavrel_reflS11(ViSession vi, ViBoolean channel, ViBoolean measurement) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(measurement, VI_ERROR_PARAMETER3))
-    return status;
+  if (ViStatus status = selectionChecks(channel, measurement)) return status;
   return sendMeas(vi, channel, measurement, ":REFL:MEAS:S11");
 }
 
@@ -70,11 +66,8 @@ KAVREL_API ViStatus kavrel_reflDiffer(ViSession vi, ViBoolean channel, ViBoolean
 
 KAVREL_API ViStatus kavrel_reflDetector(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean lcor,
                                         ViBoolean tcon) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .flag(lcor, VI_ERROR_PARAMETER4)
-                            .flag(tcon, VI_ERROR_PARAMETER5))
+  if (ViStatus status =
+          selectionChecks(channel, measurement).flag(lcor, VI_ERROR_PARAMETER4).flag(tcon, VI_ERROR_PARAMETER5))
     return status;
   return sendMeas(vi, channel, measurement, line(":REFL:DET:LCOR ", onOff(lcor), ";TCON ", onOff(tcon)));
 }
@@ -96,9 +89,7 @@ KAVREL_API ViStatus kavrel_reflAveraging(ViSession vi, ViInt32 mode, ViInt32 num
 
 KAVREL_API ViStatus kavrel_reflSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing,
                                       ViReal64 aperture) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .flag(smoothing, VI_ERROR_PARAMETER4)
                             .real(aperture, 0.01, 20.0, VI_ERROR_PARAMETER5))
     return status;
@@ -107,10 +98,8 @@ KAVREL_API ViStatus kavrel_reflSmooth(ViSession vi, ViBoolean channel, ViBoolean
 }
 
 KAVREL_API ViStatus kavrel_reflFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 displayFormat) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .index(displayFormat, kDisplayFormats, VI_ERROR_PARAMETER4))
+  if (ViStatus status =
+          selectionChecks(channel, measurement).index(displayFormat, kDisplayFormats, VI_ERROR_PARAMETER4))
     return status;
   return sendMeas(vi, channel, measurement, line(":REFL:DISP:FORM ", keyword(kDisplayFormats, displayFormat)));
 }
@@ -118,9 +107,7 @@ KAVREL_API ViStatus kavrel_reflFormat(ViSession vi, ViBoolean channel, ViBoolean
 KAVREL_API ViStatus kavrel_reflElDelay(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean delayUnit,
                                        ViReal64 delay) {
   ViReal64 limit = delayUnit == VI_TRUE ? kMaxDelayLength : kMaxDelayTime;
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .flag(delayUnit, VI_ERROR_PARAMETER4)
                             .real(delay, -limit, limit, VI_ERROR_PARAMETER5))
     return status;
@@ -130,10 +117,7 @@ KAVREL_API ViStatus kavrel_reflElDelay(ViSession vi, ViBoolean channel, ViBoolea
 
 KAVREL_API ViStatus kavrel_reflPhaseOffset(ViSession vi, ViBoolean channel, ViBoolean measurement,
                                            ViReal64 phaseOffset) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
-                            .real(phaseOffset, -360.0, 360.0, VI_ERROR_PARAMETER4))
+  if (ViStatus status = selectionChecks(channel, measurement).real(phaseOffset, -360.0, 360.0, VI_ERROR_PARAMETER4))
     return status;
   return sendMeas(vi, channel, measurement, line(":REFL:POFF ", real(phaseOffset)));
 }

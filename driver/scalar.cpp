@@ -65,9 +65,6 @@ ViStatus queryScaleLimits(ViSession vi, const ScaleLimits*& limits) {
   return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
 }
 
-// The highest trace memory number the instrument holds, asked on every call.
-ViStatus queryMaxMemory(ViSession vi, ViInt32& maxMemory) { return queryInteger(vi, ":SCAL:MEM:MAX?", maxMemory); }
-
 }  // namespace
 
 KAVREL_API ViStatus kavrel_scalPower(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
@@ -172,9 +169,7 @@ KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal) {
 KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean memoryOp,
                                      ViInt32 memory) {
   if (ViStatus status = selectionChecks(channel, measurement).flag(memoryOp, VI_ERROR_PARAMETER4)) return status;
-  ViInt32 maxMemory = 0;
-  if (ViStatus status = queryMaxMemory(vi, maxMemory); status < VI_SUCCESS) return status;
-  if (ViStatus status = Checks().integer(memory, 1, maxMemory, VI_ERROR_PARAMETER5)) return status;
+  if (ViStatus status = checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5)) return status;
   return sendMeas(vi, channel, measurement, line(":SCAL:MOP:SEL ", memory, ";STAT ", onOff(memoryOp)));
 }
 
@@ -184,8 +179,6 @@ KAVREL_API ViStatus kavrel_scalMem(ViSession vi, ViBoolean channel, ViBoolean me
                                    ViInt32 memory) {
   if (ViStatus status = selectionChecks(channel, measurement).index(action, kMemoryActions, VI_ERROR_PARAMETER4))
     return status;
-  ViInt32 maxMemory = 0;
-  if (ViStatus status = queryMaxMemory(vi, maxMemory); status < VI_SUCCESS) return status;
-  if (ViStatus status = Checks().integer(memory, 1, maxMemory, VI_ERROR_PARAMETER5)) return status;
+  if (ViStatus status = checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5)) return status;
   return sendMeas(vi, channel, measurement, line(":SCAL:", keyword(kMemoryActions, action), " ", memory));
 }

@@ -196,7 +196,7 @@ KAVREL_API ViStatus kavrel_srcSelect(ViSession vi, ViInt32 selection) {
   Reply reply;
   if (ViStatus status = query(vi, ":SYST:MODE?", reply); status < VI_SUCCESS) return status;
   // Any reply without "SOUR" counts as the measurement mode.
-  const bool inSourceMode = std::string_view(reply.bytes.data(), reply.size).find("SOUR") != std::string_view::npos;
+  const bool inSourceMode = reply.text().find("SOUR") != std::string_view::npos;
   // Leave or enter the plain source mode only when needed; the internal or
   // external source is chosen from the measurement mode. Selecting the plain
   // source mode while already in it writes an empty message.
@@ -242,8 +242,7 @@ KAVREL_API ViStatus kavrel_srcRFOutput(ViSession vi, ViBoolean rfOutput) {
 
 KAVREL_API ViStatus kavrel_sourCal(ViSession vi, ViInt32 calibrationNumber) {
   // The highest store number comes from the instrument, so it is asked first.
-  ViInt32 highest = 0;
-  if (ViStatus status = queryInteger(vi, ":SOUR:CAL:MAX?", highest); status < VI_SUCCESS) return status;
-  if (ViStatus status = Checks().integer(calibrationNumber, 0, highest, VI_ERROR_PARAMETER2)) return status;
+  if (ViStatus status = checkStoreNumber(vi, ":SOUR:CAL:MAX?", calibrationNumber, VI_ERROR_PARAMETER2, 0))
+    return status;
   return send(vi, line(":SOUR:CAL:SEL ", calibrationNumber));
 }

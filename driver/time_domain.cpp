@@ -42,9 +42,7 @@ KAVREL_API ViStatus kavrel_reflTDomFunc(ViSession vi, ViBoolean channel, ViBoole
 
 KAVREL_API ViStatus kavrel_reflDCextrapol(ViSession vi, ViBoolean channel, ViBoolean measurement,
                                           ViInt32 extrapolationMode, ViReal64 rcoValue) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .index(extrapolationMode, kExtrapolationModes, VI_ERROR_PARAMETER4)
                             .real(rcoValue, 0.0, 1000.0, VI_ERROR_PARAMETER5))
     return status;
@@ -54,9 +52,7 @@ KAVREL_API ViStatus kavrel_reflDCextrapol(ViSession vi, ViBoolean channel, ViBoo
 
 KAVREL_API ViStatus kavrel_reflWindowing(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 windowShape,
                                          ViInt32 userWindow) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(measurement, VI_ERROR_PARAMETER3)
+  if (ViStatus status = selectionChecks(channel, measurement)
                             .index(windowShape, kWindowShapes, VI_ERROR_PARAMETER4)
                             .integer(userWindow, 0, 13, VI_ERROR_PARAMETER5))
     return status;

@@ -1,33 +1,31 @@
 // Application programs: the four program functions (no status check), and
 // the one-call swept measurement as the exact sequence of lines it writes.
 #include <functional>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "driver/app_delay.h"
-#include "tests/support/call_tables.h"
+#include "tests/support/driver_fixture.h"
 #include "visa_binding/visa_api.h"
 
 namespace kavrel::test {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr ViReal64 kUntouched = -777.0;
 
 std::vector<ViReal64> waits;
 void recordWait(ViReal64 seconds) { waits.push_back(seconds); }
 
-class App : public CallTableTest {
+class App : public DriverTest {
  protected:
   void SetUp() override {
-    CallTableTest::SetUp();
+    DriverTest::SetUp();
     waits.clear();
     kavrel_appSetDelay(recordWait);
   }
   void TearDown() override {
     kavrel_appSetDelay(VI_NULL);
-    CallTableTest::TearDown();
+    DriverTest::TearDown();
   }
   // Only the one line, and no "*ESR?" after it.
   void expectUnchecked(const std::string& line) {
@@ -285,9 +283,7 @@ TEST_F(App, ExampleArgumentErrorsComeBeforeAnyWrite) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    standin_reset();
-    vi_ = VI_NULL;
-    open(c.model, c.options);
+    reopen(c.model, c.options);
     Example example;
     c.change(example);
     ViInt32 count = -5;
@@ -298,9 +294,7 @@ TEST_F(App, ExampleArgumentErrorsComeBeforeAnyWrite) {
     EXPECT_EQ(0u, calls(STANDIN_READ));
     EXPECT_TRUE(waits.empty());
     EXPECT_EQ(-5, count);
-    kavrel_close(vi_);
   }
-  vi_ = VI_NULL;
 }
 
 TEST_F(App, ExampleReportsTheSessionBeforeItsArguments) {

@@ -2,18 +2,19 @@
 // ahead of the checks, argument errors before any command, I/O failures.
 #include <string>
 
-#include "tests/support/call_cases.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
 
-class Calibration : public CallCaseTest {};
+class Calibration : public DriverTest {};
 
 const std::string kTitle20 = "Port 1 cal, 3.5 mm #";
 const std::string kTitle21 = kTitle20 + "2";
 
 TEST_F(Calibration, CommandLines) {
-  run({
+  open();
+  expectCalls({
       {"kit and coaxial type, male", {"3\n"}, [](ViSession vi) { return kavrel_reflConfigCal(vi, 2, 0, VI_TRUE); },
        VI_SUCCESS, checked({":REFL:CAL:KIT:MAX?", ":REFL:CAL:KIT 2;:REFL:CAL:TYPE CSOF;SEX MALE"})},
       {"second coaxial type, female", {"3\n"}, [](ViSession vi) { return kavrel_reflConfigCal(vi, 1, 1, VI_FALSE); },
@@ -58,9 +59,10 @@ TEST_F(Calibration, CommandLines) {
 }
 
 TEST_F(Calibration, ArgumentErrorsSendNoCommand) {
+  open();
   const Writes kitQuery{":REFL:CAL:KIT:MAX?"};
   const Writes storeQuery{":REFL:CAL:DATA:MAX?"};
-  run({
+  expectCalls({
       {"kit above the reported maximum", {"3\n"}, [](ViSession vi) { return kavrel_reflConfigCal(vi, 4, 0, VI_TRUE); },
        VI_ERROR_PARAMETER2, kitQuery},
       {"kit 0", {"3\n"}, [](ViSession vi) { return kavrel_reflConfigCal(vi, 0, 0, VI_TRUE); }, VI_ERROR_PARAMETER2,
@@ -110,43 +112,26 @@ TEST_F(Calibration, ArgumentErrorsSendNoCommand) {
 }
 
 TEST_F(Calibration, IoFailuresReturnAtOnceWithoutStatusCheck) {
-  struct Case {
-    const char* name;
-    standin_op op;
-    unsigned nth;
-    std::vector<std::string> replies;
-    std::function<ViStatus(ViSession)> call;
-    Writes wire;
-  } cases[] = {
-      // A failing read consumes no reply, so none is queued for those.
-      {"kit query write", STANDIN_WRITE, 1, {}, [](ViSession vi) { return kavrel_reflConfigCal(vi, 1, 0, VI_TRUE); },
-       {}},
-      {"kit query read", STANDIN_READ, 1, {}, [](ViSession vi) { return kavrel_reflConfigCal(vi, 1, 0, VI_TRUE); },
-       {":REFL:CAL:KIT:MAX?"}},
-      {"configuration write", STANDIN_WRITE, 2, {"3\n"},
-       [](ViSession vi) { return kavrel_reflConfigCal(vi, 1, 0, VI_TRUE); }, {":REFL:CAL:KIT:MAX?"}},
-      {"store query read", STANDIN_READ, 1, {}, [](ViSession vi) { return kavrel_reflPerformCal(vi, 2, 1, VI_NULL); },
-       {":REFL:CAL:DATA:MAX?"}},
-      {"measure write", STANDIN_WRITE, 1, {}, [](ViSession vi) { return kavrel_reflCalMeas(vi, 1, VI_FALSE, 1); }, {}},
-      {"validity read", STANDIN_READ, 1, {},
-       [](ViSession vi) {
-         ViInt32 valid = 0;
-         return kavrel_reflCalVal(vi, &valid);
-       },
-       {":REFL:CAL:VAL?"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    for (const std::string& text : c.replies) reply(text);
-    fail(c.op, c.nth, VI_ERROR_IO);
-    EXPECT_EQ(VI_ERROR_IO, c.call(vi_));
-    EXPECT_EQ(c.wire, writes());
-    EXPECT_EQ(0u, calls(STANDIN_QUERYF));
-  }
+  const Call configure = [](ViSession vi) { return kavrel_reflConfigCal(vi, 1, 0, VI_TRUE); };
+  // Each on a fresh session with the kit maximum queued.
+  expectFailures({{"kit query write", STANDIN_WRITE, 1, configure, {}},
+                  {"kit query read", STANDIN_READ, 1, configure, {":REFL:CAL:KIT:MAX?"}},
+                  {"configuration write", STANDIN_WRITE, 2, configure, {":REFL:CAL:KIT:MAX?"}},
+                  {"store query read", STANDIN_READ, 1,
+                   [](ViSession vi) { return kavrel_reflPerformCal(vi, 2, 1, VI_NULL); }, {":REFL:CAL:DATA:MAX?"}},
+                  {"measure write", STANDIN_WRITE, 1,
+                   [](ViSession vi) { return kavrel_reflCalMeas(vi, 1, VI_FALSE, 1); }, {}},
+                  {"validity read", STANDIN_READ, 1,
+                   [](ViSession vi) {
+                     ViInt32 valid = 0;
+                     return kavrel_reflCalVal(vi, &valid);
+                   },
+                   {":REFL:CAL:VAL?"}}},
+                 "3\n");
 }
 
 TEST_F(Calibration, RejectedCommandsAreReportedByTheStatusCheck) {
+  open();
   esr(0);
   esr(0x10);
   EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_reflCalMeas(vi_, 1, VI_FALSE, 1));
@@ -160,6 +145,7 @@ TEST_F(Calibration, RejectedCommandsAreReportedByTheStatusCheck) {
 }
 
 TEST_F(Calibration, Validity) {
+  open();
   ViInt32 valid = -1;
   reply("1\n");
   EXPECT_EQ(VI_SUCCESS, kavrel_reflCalVal(vi_, &valid));

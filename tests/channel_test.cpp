@@ -1,12 +1,12 @@
 // Channel modes, coupling, dual display, measurements per channel and the
 // active channel and measurement.
 
-#include "tests/support/call_tables.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
 
-class Channel : public CallTableTest {};
+class Channel : public DriverTest {};
 
 TEST_F(Channel, CommandsOnTheWire) {
   open();

@@ -11,9 +11,6 @@
 namespace kavrel::test {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
 TEST(CommandText, PiecesFormatAsTheTemplatesSay) {
   struct Case {
     std::string built;

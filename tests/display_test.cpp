@@ -2,18 +2,14 @@
 // the display frequency mode.
 #include <array>
 #include <functional>
-#include <limits>
 #include <string>
 
-#include "tests/support/call_tables.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
-
-class Display : public CallTableTest {};
+class Display : public DriverTest {};
 
 TEST_F(Display, RangeIsCheckedByTheActiveChannelsMode) {
   struct Case {
@@ -60,14 +56,12 @@ TEST_F(Display, RangeIsCheckedByTheActiveChannelsMode) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    open(c.model);
+    reopen(c.model);
     reply(c.mode);
     EXPECT_EQ(c.expected, kavrel_measDispRange(vi_, c.startStop, c.first, c.second));
     Writes expected{":CHAN:MODE?"};
     if (c.command) expected = checked({":CHAN:MODE?", c.command});
     EXPECT_EQ(expected, writes());
-    kavrel_close(vi_);
-    vi_ = VI_NULL;
   }
 }
 

@@ -1,7 +1,7 @@
 // Fault location: selection of the channel's measurement 1 (or the caller's
 // for scaling and format), model and state dependent limits, and where the
 // queries stand among the checks.
-#include "tests/support/family_cases.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
@@ -9,7 +9,7 @@ namespace {
 const std::string kSelect1 = ":CHAN:ACT 1;:MEAS:ACT 1";
 const std::string kSelect2 = ":CHAN:ACT 2;:MEAS:ACT 1";
 
-class Floc : public FamilyTest {};
+class Floc : public DriverTest {};
 
 TEST_F(Floc, SettingsSendTheirLinesThenTheStatusCheck) {
   open();
@@ -49,7 +49,7 @@ TEST_F(Floc, SettingsSendTheirLinesThenTheStatusCheck) {
 
 TEST_F(Floc, ArgumentErrorsComeBeforeAnyIo) {
   open();
-  expectArgumentErrors({
+  expectRefused({
       {"medium channel", [](ViSession vi) { return kavrel_flocMedium(vi, 2, 2, 0, 0, 0); }, VI_ERROR_PARAMETER2},
       {"medium", [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, 2, 0, 0, 0); }, VI_ERROR_PARAMETER3},
       {"velocity 0.05", [](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_TRUE, 0, 0.05, 0); },

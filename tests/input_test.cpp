@@ -1,11 +1,11 @@
 // Detector inputs: exact command lines, argument checks before any I/O, the
 // sensor-correction store maximum asked before the store is checked.
-#include "tests/support/family_cases.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
 
-class Input : public FamilyTest {};
+class Input : public DriverTest {};
 
 TEST_F(Input, SettingsSendTheirLineThenTheStatusCheck) {
   open();
@@ -51,7 +51,7 @@ TEST_F(Input, SettingsSendTheirLineThenTheStatusCheck) {
 
 TEST_F(Input, ArgumentErrorsComeBeforeAnyIo) {
   open();
-  expectArgumentErrors({
+  expectRefused({
       {"config not a Boolean", [](ViSession vi) { return kavrel_inpDConfig(vi, 2); }, VI_ERROR_PARAMETER2},
       {"offset input 4", [](ViSession vi) { return kavrel_inpOffset(vi, 4, 0.0); }, VI_ERROR_PARAMETER2},
       {"offset input -1", [](ViSession vi) { return kavrel_inpOffset(vi, -1, 0.0); }, VI_ERROR_PARAMETER2},

@@ -1,16 +1,13 @@
 // Calibration kits: exact definitions on the wire, the kit maximum ahead of
 // the selection check, every argument's range, the separate sex command.
-#include <limits>
 #include <string>
 
-#include "tests/support/call_cases.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-class Kit : public CallCaseTest {};
+class Kit : public DriverTest {};
 
 const std::string kName20 = "SMA kit 3.5mm s/n 01";
 
@@ -39,6 +36,7 @@ struct Waveguide {
 };
 
 TEST_F(Kit, Definitions) {
+  open();
   Coaxial male;
   male.sex = 1;
   Coaxial female;
@@ -48,7 +46,7 @@ TEST_F(Kit, Definitions) {
   first.cutoff = 0.0;
   first.minFrequency = 0.0;
   first.maxFrequency = 999999000000.0;
-  run({
+  expectCalls({
       {"select the last kit", {"2\n"}, [](ViSession vi) { return kavrel_reflSelectKit(vi, 2); }, VI_SUCCESS,
        checked({":REFL:CAL:KIT:MAX?", ":REFL:CAL:KIT 2"})},
       {"connector and identity", {}, [](ViSession vi) { return kavrel_reflConfKit(vi, 0, viString("K1")); }, VI_SUCCESS,
@@ -95,8 +93,9 @@ TEST_F(Kit, Definitions) {
 }
 
 TEST_F(Kit, TextAndSelectionErrors) {
+  open();
   const Writes kitQuery{":REFL:CAL:KIT:MAX?"};
-  run({
+  expectCalls({
       {"kit 0 after the query", {"2\n"}, [](ViSession vi) { return kavrel_reflSelectKit(vi, 0); }, VI_ERROR_PARAMETER2,
        kitQuery},
       {"kit above the maximum", {"2\n"}, [](ViSession vi) { return kavrel_reflSelectKit(vi, 3); }, VI_ERROR_PARAMETER2,
@@ -129,6 +128,7 @@ TEST_F(Kit, TextAndSelectionErrors) {
 }
 
 TEST_F(Kit, CoaxialRanges) {
+  open();
   struct Case {
     int index;  // into Coaxial::values; -1 for the sex
     double value;
@@ -145,7 +145,7 @@ TEST_F(Kit, CoaxialRanges) {
       {5, -999999.5, VI_ERROR_PARAMETER8},
       {6, -1.0, VI_ERROR_INSTR_PARAMETER9},
       {7, 999999000001.0, VI_ERROR_INSTR_PARAMETER10},
-      {8, std::numeric_limits<double>::infinity(), VI_ERROR_INSTR_PARAMETER11},
+      {8, kInf, VI_ERROR_INSTR_PARAMETER11},
       {8, -0.5, VI_ERROR_INSTR_PARAMETER11},
   };
   for (const Case& c : cases) {
@@ -168,6 +168,7 @@ TEST_F(Kit, CoaxialRanges) {
 }
 
 TEST_F(Kit, WaveguideRanges) {
+  open();
   struct Case {
     const char* name;
     void (*spoil)(Waveguide&);
@@ -193,6 +194,7 @@ TEST_F(Kit, WaveguideRanges) {
 }
 
 TEST_F(Kit, SexCommandSharesTheStatusCheck) {
+  open();
   // The sex command fails to go out: nothing more is sent.
   fail(STANDIN_WRITE, 1, VI_ERROR_IO);
   EXPECT_EQ(VI_ERROR_IO, kavrel_reflSetSerNumb(vi_, 0, 1, viString("s")));
@@ -215,6 +217,7 @@ TEST_F(Kit, SexCommandSharesTheStatusCheck) {
 }
 
 TEST_F(Kit, SelectionIoFailures) {
+  open();
   fail(STANDIN_WRITE, 1, VI_ERROR_IO);
   EXPECT_EQ(VI_ERROR_IO, kavrel_reflSelectKit(vi_, 1));
   EXPECT_EQ(0u, calls(STANDIN_READ));

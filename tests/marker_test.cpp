@@ -1,21 +1,17 @@
 // Markers: the exact command lines, argument errors before any I/O, and the
 // search and readout replies with their warning and outputs.
 #include <cmath>
-#include <functional>
-#include <limits>
 #include <string>
 
-#include "tests/support/call_tables.h"
+#include "tests/support/driver_fixture.h"
 #include "visa_binding/visa_api.h"
 
 namespace kavrel::test {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr ViReal64 kUntouched = -777.0;
 
-class Marker : public CallTableTest {};
+class Marker : public DriverTest {};
 
 // Each setter with its one line and the status check after it.
 const std::vector<SentCase>& setters() {
@@ -276,7 +272,7 @@ TEST_F(Marker, ActiveMarkerAsksOnlyForWhatIsWanted) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     mark();
-    for (const std::string& text : c.replies) reply(text);
+    replies(c.replies);
     ViReal64 values[3] = {kUntouched, kUntouched, kUntouched};
     EXPECT_EQ(c.expected, kavrel_readActMarker(vi_, c.position ? &values[0] : VI_NULL,
                                                c.reading1 ? &values[1] : VI_NULL, c.reading2 ? &values[2] : VI_NULL));

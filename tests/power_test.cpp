@@ -1,6 +1,6 @@
 // Power-meter readout: selection then command then one status check, argument
 // checks before any I/O, and the limit check's definition query.
-#include "tests/support/family_cases.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
@@ -8,7 +8,7 @@ namespace {
 const std::string kSelect11 = ":CHAN:ACT 1;:MEAS:ACT 1";
 const std::string kSelect22 = ":CHAN:ACT 2;:MEAS:ACT 2";
 
-class Power : public FamilyTest {};
+class Power : public DriverTest {};
 
 TEST_F(Power, SettingsSendTheirLinesThenTheStatusCheck) {
   open();
@@ -89,7 +89,7 @@ TEST_F(Power, AveragingBelongsToTheInput) {
 
 TEST_F(Power, ArgumentErrorsComeBeforeAnyIo) {
   open();
-  expectArgumentErrors({
+  expectRefused({
       {"channel", [](ViSession vi) { return kavrel_routPwrSglIn(vi, 2, VI_FALSE, 9); }, VI_ERROR_PARAMETER2},
       {"measurement", [](ViSession vi) { return kavrel_routPwrSglIn(vi, VI_FALSE, 0xFFFF, 9); }, VI_ERROR_PARAMETER3},
       {"input", [](ViSession vi) { return kavrel_routPwrSglIn(vi, VI_FALSE, VI_FALSE, 4); }, VI_ERROR_PARAMETER4},

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/call_tables.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
@@ -22,7 +22,7 @@ std::vector<float> counting(std::size_t count) {
 }
 
 class ReflData : public DriverTest {};
-class ReflMemories : public CallTableTest {};
+class ReflMemories : public DriverTest {};
 
 TEST_F(ReflData, TraceIsSplitIntoItsTwoSeriesInOnePass) {
   struct Case {
@@ -83,9 +83,7 @@ TEST_F(ReflData, TraceReadIsBoundedByThePointsAndTheReceiveArea) {
       }
     }
     // Start afresh: drop what the instrument sent beyond the request.
-    kavrel_close(vi_);
-    standin_reset();
-    open();
+    reopen();
   }
 }
 
@@ -133,16 +131,11 @@ TEST_F(ReflData, TraceFailures) {
   EXPECT_EQ(3.0, first[0]);
 }
 
-class ReflCalData : public DriverTest {
- protected:
-  void queue(std::initializer_list<std::string_view> replies) {
-    for (std::string_view text : replies) reply(text);
-  }
-};
+class ReflCalData : public DriverTest {};
 
 TEST_F(ReflCalData, WholeDescription) {
   open();
-  queue({"4\n", "1\n", "WG\n", "1999,11,30\n", "9,5,0\n", "FEM\n", "\"Port 1 cal\"\n", "WSOS\n"});
+  replies({"4\n", "1\n", "WG\n", "1999,11,30\n", "9,5,0\n", "FEM\n", "\"Port 1 cal\"\n", "WSOS\n"});
   ViInt32 stores = 0, cable = -1, connector = -1, sex = -1, type = -1;
   char dateTime[72], title[513];
   EXPECT_EQ(VI_SUCCESS, kavrel_reflReadCalData(vi_, 2, &stores, &cable, &connector, dateTime, &sex, title, &type));
@@ -169,7 +162,7 @@ TEST_F(ReflCalData, KeywordsDecodeToTheFirstRowContained) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reply);
     mark();
-    queue({"1\n", c.reply});
+    replies({"1\n", c.reply});
     ViInt32 connector = 99, sex = 99;
     ViStatus status = kavrel_reflReadCalData(vi_, 1, VI_NULL, VI_NULL, &connector, VI_NULL, &sex, VI_NULL, VI_NULL);
     if (c.connector < 0) {
@@ -192,7 +185,7 @@ TEST_F(ReflCalData, KeywordsDecodeToTheFirstRowContained) {
               {"FEM\n", 2, "WS12\n", 3}};
   for (const Row& r : rows) {
     SCOPED_TRACE(r.typeReply);
-    queue({"1\n", r.sexReply, r.typeReply});
+    replies({"1\n", r.sexReply, r.typeReply});
     ViInt32 sex = -1, type = -1;
     EXPECT_EQ(VI_SUCCESS, kavrel_reflReadCalData(vi_, 1, VI_NULL, VI_NULL, VI_NULL, VI_NULL, &sex, VI_NULL, &type));
     EXPECT_EQ(r.sex, sex);
@@ -226,7 +219,7 @@ TEST_F(ReflCalData, StoreNumberIsCheckedAgainstTheReportedMaximum) {
 
 TEST_F(ReflCalData, OnlyTheOutputsGivenAreAskedFor) {
   open();
-  queue({"3\n", "CSOS\n"});
+  replies({"3\n", "CSOS\n"});
   ViInt32 type = -1;
   EXPECT_EQ(VI_SUCCESS, kavrel_reflReadCalData(vi_, 3, VI_NULL, VI_NULL, VI_NULL, VI_NULL, VI_NULL, VI_NULL, &type));
   EXPECT_EQ(1, type);
@@ -251,7 +244,7 @@ TEST_F(ReflCalData, DateAndTimeText) {
   open();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.date);
-    queue({"1\n", c.date, c.time});
+    replies({"1\n", c.date, c.time});
     char text[80];
     std::memset(text, '#', sizeof text);
     EXPECT_EQ(c.expected, kavrel_reflReadCalData(vi_, 1, VI_NULL, VI_NULL, VI_NULL, text, VI_NULL, VI_NULL, VI_NULL));
@@ -271,10 +264,8 @@ TEST_F(ReflCalData, TitleIsCopiedAsReceivedAndNeverPastItsArea) {
   } cases[] = {{"\"\"\n", 3}, {std::string(511, 't') + "\n", 512}, {std::string(700, 't'), 512}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);
-    if (vi_ != VI_NULL) kavrel_close(vi_);
-    standin_reset();
-    open();
-    queue({"1\n", c.reply});
+    reopen();
+    replies({"1\n", c.reply});
     char title[520];
     std::memset(title, '#', sizeof title);
     ViStatus status = kavrel_reflReadCalData(vi_, 1, VI_NULL, VI_NULL, VI_NULL, VI_NULL, VI_NULL, title, VI_NULL);
@@ -287,7 +278,7 @@ TEST_F(ReflCalData, TitleIsCopiedAsReceivedAndNeverPastItsArea) {
 
 TEST_F(ReflCalData, FailureMidWayKeepsEarlierOutputs) {
   open();
-  queue({"2\n", "0\n"});
+  replies({"2\n", "0\n"});
   fail(STANDIN_READ, 3, VI_ERROR_IO);  // the connector's reply
   ViInt32 cable = -1, connector = -1, type = -1;
   EXPECT_EQ(VI_ERROR_IO,
@@ -299,7 +290,7 @@ TEST_F(ReflCalData, FailureMidWayKeepsEarlierOutputs) {
   EXPECT_EQ(0u, calls(STANDIN_QUERYF));
   // A cable reply without a number.
   mark();
-  queue({"2\n", "ON\n"});
+  replies({"2\n", "ON\n"});
   EXPECT_EQ(VI_ERROR_INSTR_INTERPRETING_RESPONSE,
             kavrel_reflReadCalData(vi_, 1, VI_NULL, &cable, &connector, VI_NULL, VI_NULL, VI_NULL, &type));
   EXPECT_EQ(0, cable);

@@ -1,15 +1,10 @@
 // Reflection display: x-axis zoom against the axis shown now, y-axis scaling.
-#include <functional>
-#include <limits>
 #include <vector>
 
 #include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
-
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-constexpr double kInf = std::numeric_limits<double>::infinity();
 
 const std::string kSelect1 = ":CHAN:ACT 1;:MEAS:ACT 1";
 const std::string kState = ":REFL:TDOM:STAT?";
@@ -60,7 +55,7 @@ TEST_F(ReflDisplay, ZoomIsHeldToTheLimitsOfTheAxisShown) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     mark();
-    for (const std::string& text : c.replies) reply(text);
+    replies(c.replies);
     EXPECT_EQ(c.expected, kavrel_reflDispZoom(vi_, VI_FALSE, c.form, c.first, c.second));
     Writes expected = c.queries;
     if (c.expected == VI_SUCCESS) {

@@ -1,15 +1,11 @@
 // Reflection measurement setup: type, detector, averaging, smoothing, format,
 // delay, phase offset and the medium of the device.
-#include <limits>
-
-#include "tests/support/call_tables.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-class Reflection : public CallTableTest {};
+class Reflection : public DriverTest {};
 
 TEST_F(Reflection, TypicalCallsSendTheirLinesAndOneStatusCheck) {
   open();
@@ -122,15 +118,12 @@ TEST_F(Reflection, CutOffFrequencyFollowsTheModel) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.model << " " << c.cutoff);
-    standin_reset();
-    open(c.model);
+    reopen(c.model);
     EXPECT_EQ(c.expected, kavrel_reflDevChar(vi_, 50.0, c.medium, 0.5, 2.0, c.cutoff));
     if (c.expected != VI_SUCCESS) {
       EXPECT_TRUE(writes().empty());
       EXPECT_EQ(1u, calls(STANDIN_GET_ATTRIBUTE));
     }
-    kavrel_close(vi_);
-    vi_ = VI_NULL;
   }
 }
 

@@ -1,16 +1,11 @@
 // Scalar measurement setup, manual scaling by the reported format, path
 // calibration and trace memories.
-#include <functional>
-#include <limits>
-
-#include "tests/support/call_tables.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-class Scalar : public CallTableTest {};
+class Scalar : public DriverTest {};
 
 TEST_F(Scalar, CommandsOnTheWire) {
   open();
@@ -194,41 +189,30 @@ TEST_F(Scalar, ManualScalingQueryFailures) {
 TEST_F(Scalar, MemoryNumbersFollowTheReportedMaximum) {
   open();
   const Writes queried{":SCAL:MEM:MAX?"};
-  struct Case {
-    const char* name;
-    Call call;
-    const char* maximum;
-    ViStatus expected;
-    Writes sent;
-  } cases[] = {
-      {"save into the last", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 8); }, "8\n",
+  expectCalls({
+      {"save into the last", {"8\n"}, [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 8); },
        VI_SUCCESS, checked({":SCAL:MEM:MAX?", ":CHAN:ACT 1;:MEAS:ACT 1", ":SCAL:SAV 8"})},
-      {"memory settings, last", [](ViSession vi) { return kavrel_scalMem(vi, VI_TRUE, VI_TRUE, 2, 8); }, "8\n",
+      {"memory settings, last", {"8\n"}, [](ViSession vi) { return kavrel_scalMem(vi, VI_TRUE, VI_TRUE, 2, 8); },
        VI_SUCCESS, checked({":SCAL:MEM:MAX?", ":CHAN:ACT 2;:MEAS:ACT 2", ":SCAL:MEAS:MEM:SETT 8"})},
-      {"memory as trace", [](ViSession vi) { return kavrel_scalMem(vi, VI_TRUE, VI_FALSE, 1, 1); }, "8\n", VI_SUCCESS,
+      {"memory as trace", {"8\n"}, [](ViSession vi) { return kavrel_scalMem(vi, VI_TRUE, VI_FALSE, 1, 1); }, VI_SUCCESS,
        checked({":SCAL:MEM:MAX?", ":CHAN:ACT 2;:MEAS:ACT 1", ":SCAL:MEAS:MEM 1"})},
-      {"one beyond", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 2, 9); }, "8\n",
+      {"one beyond", {"8\n"}, [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 2, 9); },
        VI_ERROR_PARAMETER5, queried},
-      {"memory op on", [](ViSession vi) { return kavrel_scalMemOp(vi, VI_FALSE, VI_TRUE, VI_TRUE, 3); }, "3\n",
+      {"memory op on", {"3\n"}, [](ViSession vi) { return kavrel_scalMemOp(vi, VI_FALSE, VI_TRUE, VI_TRUE, 3); },
        VI_SUCCESS, checked({":SCAL:MEM:MAX?", ":CHAN:ACT 1;:MEAS:ACT 2", ":SCAL:MOP:SEL 3;STAT ON"})},
-      {"memory op off", [](ViSession vi) { return kavrel_scalMemOp(vi, VI_TRUE, VI_TRUE, VI_FALSE, 1); }, "3\n",
+      {"memory op off", {"3\n"}, [](ViSession vi) { return kavrel_scalMemOp(vi, VI_TRUE, VI_TRUE, VI_FALSE, 1); },
        VI_SUCCESS, checked({":SCAL:MEM:MAX?", ":CHAN:ACT 2;:MEAS:ACT 2", ":SCAL:MOP:SEL 1;STAT OFF"})},
-      {"memory 0 when off", [](ViSession vi) { return kavrel_scalMemOp(vi, VI_FALSE, VI_FALSE, VI_FALSE, 0); }, "3\n",
+      {"memory 0 when off", {"3\n"},
+       [](ViSession vi) { return kavrel_scalMemOp(vi, VI_FALSE, VI_FALSE, VI_FALSE, 0); }, VI_ERROR_PARAMETER5,
+       queried},
+      {"maximum 0", {"0\n"}, [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 1); },
        VI_ERROR_PARAMETER5, queried},
-      {"maximum 0", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 1); }, "0\n",
-       VI_ERROR_PARAMETER5, queried},
-      {"no number", [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 1); }, "none\n",
+      {"no number", {"none\n"}, [](ViSession vi) { return kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 1); },
        VI_ERROR_INSTR_INTERPRETING_RESPONSE, queried},
-      {"no number, bad memory", [](ViSession vi) { return kavrel_scalMemOp(vi, VI_FALSE, VI_FALSE, VI_TRUE, -4); },
-       "\n", VI_ERROR_INSTR_INTERPRETING_RESPONSE, queried},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    reply(c.maximum);
-    EXPECT_EQ(c.expected, c.call(vi_));
-    EXPECT_EQ(c.sent, writes());
-  }
+      {"no number, bad memory", {"\n"},
+       [](ViSession vi) { return kavrel_scalMemOp(vi, VI_FALSE, VI_FALSE, VI_TRUE, -4); },
+       VI_ERROR_INSTR_INTERPRETING_RESPONSE, queried},
+  });
 }
 
 TEST_F(Scalar, FailuresAreReturnedWithoutAStatusCheck) {

@@ -72,13 +72,9 @@ TEST_F(Session, ModelsAndOptionsSetTheLimits) {
                {4103, 0x20, 26.5e9, -90}, {4104, 0x3FF, 26e9, -90}, {4104, 0x1C0, 26e9, -70}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.model);
-    standin_reset();
-    vi_ = VI_NULL;
-    open(c.model, c.options);
+    reopen(c.model, c.options);
     EXPECT_EQ(c.maxFrequency, record()->maxFrequency);
     EXPECT_EQ(c.minLevel, record()->minLevel);
-    kavrel_close(vi_);
-    vi_ = VI_NULL;
   }
 }
 

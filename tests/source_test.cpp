@@ -1,6 +1,4 @@
 // Source modes, sweeps, list segments, sweep configuration and outputs.
-#include <functional>
-#include <limits>
 #include <string>
 
 #include "tests/support/driver_fixture.h"
@@ -8,51 +6,39 @@
 namespace kavrel::test {
 namespace {
 
-using Call = std::function<ViStatus(ViSession)>;
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
 class Source : public DriverTest {};
 
 TEST_F(Source, TypicalCallsSendOneWholeLine) {
-  struct Case {
-    const char* name;
-    Call call;
-    std::string line;
-  } cases[] = {
-      {"cw", [](ViSession vi) { return kavrel_srcContWave(vi, 1e9, -10.0); },
-       ":SOUR:MODE CW;:SOUR:FREQ 1000000000.000000;POW:LEV -10.00"},
-      {"start/stop", [](ViSession vi) { return kavrel_srcFreqSweep(vi, VI_TRUE, 10e6, 8e9, 5.5); },
-       ":SOUR:MODE FREQ;:SOUR:FREQ:STAR 10000000.000000;STOP 8000000000.000000;:SOUR:POW:LEV 5.50"},
-      {"centre/span", [](ViSession vi) { return kavrel_srcFreqSweep(vi, VI_FALSE, 2e9, 1e9, 0.0); },
-       ":SOUR:MODE FREQ;:SOUR:FREQ:CENT 2000000000.000000;SPAN 1000000000.000000;:SOUR:POW:LEV 0.00"},
-      {"power", [](ViSession vi) { return kavrel_srcPowSweep(vi, -20.0, 7.125, 3e9); },
-       ":SOUR:MODE POW;:SOUR:POW:STAR -20.00;STOP 7.12;:SOUR:FREQ 3000000000.000000"},
-      {"voltage", [](ViSession vi) { return kavrel_srcVoltSweep(vi, -15.0, -1.5); },
-       ":SOUR:MODE VOLT;:SOUR:VIO:VOLT:STAR -15.000;STOP -1.500"},
-      {"current", [](ViSession vi) { return kavrel_srcCurrSweep(vi, 0.1, 0.1); },
-       ":SOUR:MODE CURR;:SOUR:VIO:CURR:STAR 0.100;STOP 0.100"},
-      {"list", [](ViSession vi) { return kavrel_srcLinListFreqSweep(vi, 20.0); },
-       ":SOUR:MODE LIST;:SOUR:POW:LEV 20.00"},
-      {"waveguide", [](ViSession vi) { return kavrel_srcWaveGuideSweep(vi, 2e9, 4e9, 1.5e9, -3.0); },
-       ":SOUR:MODE WAV;:SOUR:FREQ:STAR 2000000000.000000;STOP 4000000000.000000;:REFL:WGC 1500000000.000000;"
-       ":SOUR:POW:LEV -3.00"},
-      {"low pass", [](ViSession vi) { return kavrel_srcLowPassSweep(vi, 6e9, -70.0); },
-       ":SOUR:MODE LOWP;:SOUR:FREQ:STOP 6000000000.000000;:SOUR:POW:LEV -70.00"},
-      {"levelling", [](ViSession vi) { return kavrel_srcLevFreqStd(vi, 3, 2); }, ":SOUR:LEV PMET;:SOUR:FREQ:STAN EX10"},
-      {"levelling first", [](ViSession vi) { return kavrel_srcLevFreqStd(vi, 0, 1); },
-       ":SOUR:LEV INT;:SOUR:FREQ:STAN EX1"},
-      {"blanking", [](ViSession vi) { return kavrel_srcRFBlanking(vi, VI_TRUE); }, ":SOUR:BLAN ON"},
-      {"rf off", [](ViSession vi) { return kavrel_srcRFOutput(vi, VI_FALSE); }, ":SOUR:RF OFF"},
-      {"filter", [](ViSession vi) { return kavrel_srcFilterAndBW(vi, 2, 1); }, ":SOUR:CWF AUTO;:SOUR:SBAN HIGH"},
-      {"filter off", [](ViSession vi) { return kavrel_srcFilterAndBW(vi, 0, 0); }, ":SOUR:CWF OFF;:SOUR:SBAN LOW"},
-  };
   open();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    mark();
-    EXPECT_EQ(VI_SUCCESS, c.call(vi_));
-    EXPECT_EQ(checked({c.line}), writes());
-  }
+  expectSettings({
+      {"cw", [](ViSession vi) { return kavrel_srcContWave(vi, 1e9, -10.0); },
+       {":SOUR:MODE CW;:SOUR:FREQ 1000000000.000000;POW:LEV -10.00"}},
+      {"start/stop", [](ViSession vi) { return kavrel_srcFreqSweep(vi, VI_TRUE, 10e6, 8e9, 5.5); },
+       {":SOUR:MODE FREQ;:SOUR:FREQ:STAR 10000000.000000;STOP 8000000000.000000;:SOUR:POW:LEV 5.50"}},
+      {"centre/span", [](ViSession vi) { return kavrel_srcFreqSweep(vi, VI_FALSE, 2e9, 1e9, 0.0); },
+       {":SOUR:MODE FREQ;:SOUR:FREQ:CENT 2000000000.000000;SPAN 1000000000.000000;:SOUR:POW:LEV 0.00"}},
+      {"power", [](ViSession vi) { return kavrel_srcPowSweep(vi, -20.0, 7.125, 3e9); },
+       {":SOUR:MODE POW;:SOUR:POW:STAR -20.00;STOP 7.12;:SOUR:FREQ 3000000000.000000"}},
+      {"voltage", [](ViSession vi) { return kavrel_srcVoltSweep(vi, -15.0, -1.5); },
+       {":SOUR:MODE VOLT;:SOUR:VIO:VOLT:STAR -15.000;STOP -1.500"}},
+      {"current", [](ViSession vi) { return kavrel_srcCurrSweep(vi, 0.1, 0.1); },
+       {":SOUR:MODE CURR;:SOUR:VIO:CURR:STAR 0.100;STOP 0.100"}},
+      {"list", [](ViSession vi) { return kavrel_srcLinListFreqSweep(vi, 20.0); },
+       {":SOUR:MODE LIST;:SOUR:POW:LEV 20.00"}},
+      {"waveguide", [](ViSession vi) { return kavrel_srcWaveGuideSweep(vi, 2e9, 4e9, 1.5e9, -3.0); },
+       {":SOUR:MODE WAV;:SOUR:FREQ:STAR 2000000000.000000;STOP 4000000000.000000;:REFL:WGC 1500000000.000000;"
+        ":SOUR:POW:LEV -3.00"}},
+      {"low pass", [](ViSession vi) { return kavrel_srcLowPassSweep(vi, 6e9, -70.0); },
+       {":SOUR:MODE LOWP;:SOUR:FREQ:STOP 6000000000.000000;:SOUR:POW:LEV -70.00"}},
+      {"levelling", [](ViSession vi) { return kavrel_srcLevFreqStd(vi, 3, 2); },
+       {":SOUR:LEV PMET;:SOUR:FREQ:STAN EX10"}},
+      {"levelling first", [](ViSession vi) { return kavrel_srcLevFreqStd(vi, 0, 1); },
+       {":SOUR:LEV INT;:SOUR:FREQ:STAN EX1"}},
+      {"blanking", [](ViSession vi) { return kavrel_srcRFBlanking(vi, VI_TRUE); }, {":SOUR:BLAN ON"}},
+      {"rf off", [](ViSession vi) { return kavrel_srcRFOutput(vi, VI_FALSE); }, {":SOUR:RF OFF"}},
+      {"filter", [](ViSession vi) { return kavrel_srcFilterAndBW(vi, 2, 1); }, {":SOUR:CWF AUTO;:SOUR:SBAN HIGH"}},
+      {"filter off", [](ViSession vi) { return kavrel_srcFilterAndBW(vi, 0, 0); }, {":SOUR:CWF OFF;:SOUR:SBAN LOW"}},
+  });
 }
 
 TEST_F(Source, DcOutputModes) {
@@ -81,11 +67,7 @@ TEST_F(Source, DcOutputModes) {
 // Every argument error returns its code and nothing reaches the instrument
 // beyond the record fetch.
 TEST_F(Source, ArgumentErrorsWriteNothing) {
-  struct Case {
-    const char* name;
-    Call call;
-    ViStatus expected;
-  } cases[] = {
+  const RefusedCase cases[] = {
       // CW: 10 MHz .. 8 GHz (model 4101), -70 .. 20 dBm (no options)
       {"cw below 10 MHz", [](ViSession vi) { return kavrel_srcContWave(vi, 9999999.0, 0); }, VI_ERROR_PARAMETER2},
       {"cw above model", [](ViSession vi) { return kavrel_srcContWave(vi, 8e9 + 1, 0); }, VI_ERROR_PARAMETER2},
@@ -167,7 +149,7 @@ TEST_F(Source, ArgumentErrorsWriteNothing) {
       {"bandwidth 3", [](ViSession vi) { return kavrel_srcFilterAndBW(vi, 0, 3); }, VI_ERROR_PARAMETER3},
   };
   open();
-  for (const Case& c : cases) {
+  for (const RefusedCase& c : cases) {
     SCOPED_TRACE(c.name);
     mark();
     EXPECT_EQ(c.expected, c.call(vi_));
@@ -198,10 +180,7 @@ TEST_F(Source, LimitsFollowModelAndOptions) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.model << " " << c.options << " " << c.frequency << " " << c.level);
-    if (vi_ != VI_NULL) kavrel_close(vi_);
-    vi_ = VI_NULL;
-    standin_reset();
-    open(c.model, c.options);
+    reopen(c.model, c.options);
     EXPECT_EQ(c.expected, kavrel_srcContWave(vi_, c.frequency, c.level));
     EXPECT_EQ(c.expected == VI_SUCCESS ? 3u : 0u, writes().size());
   }
@@ -227,10 +206,7 @@ TEST_F(Source, CentreAndSpanEdges) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.model << " " << c.centre << " " << c.span);
-    if (vi_ != VI_NULL) kavrel_close(vi_);
-    vi_ = VI_NULL;
-    standin_reset();
-    open(c.model);
+    reopen(c.model);
     EXPECT_EQ(c.expected, kavrel_srcFreqSweep(vi_, VI_FALSE, c.centre, c.span, 0.0));
     EXPECT_EQ(c.expected == VI_SUCCESS ? 3u : 0u, writes().size());
   }

@@ -1,15 +1,12 @@
 // Time domain: transform settings, window, display domain, gate and fence.
-#include <limits>
-
-#include "tests/support/call_tables.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr char kStateQuery[] = ":REFL:TDOM:STAT?";
 
-class TimeDomain : public CallTableTest {};
+class TimeDomain : public DriverTest {};
 
 TEST_F(TimeDomain, TypicalCallsSendTheirLinesAndOneStatusCheck) {
   open();

@@ -68,7 +68,7 @@ TEST_F(Trace, PointsAndBlockForEachTrace) {
     };
     for (const Case& c : cases) {
       SCOPED_TRACE(testing::Message() << trace.name << " " << c.pointsReply);
-      open();
+      reopen();
       reply(c.pointsReply);
       const std::vector<float> sent = ramp(c.sent);
       if (c.blockAsked) reply(floatBlock(sent));
@@ -81,9 +81,6 @@ TEST_F(Trace, PointsAndBlockForEachTrace) {
         ASSERT_EQ(kUntouched, values[i]) << i;
       EXPECT_EQ(c.blockAsked ? checked({trace.pointsQuery, trace.blockQuery}) : checked({trace.pointsQuery}),
                 writes());
-      kavrel_close(vi_);
-      vi_ = VI_NULL;
-      standin_reset();
     }
   }
 }

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "driver/core/file_transfer.h"
-#include "tests/support/call_cases.h"
+#include "tests/support/driver_fixture.h"
 
 namespace kavrel::test {
 namespace {
@@ -33,10 +33,11 @@ void writeFile(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-class Transfer : public CallCaseTest {
+class Transfer : public DriverTest {
  protected:
   void SetUp() override {
-    CallCaseTest::SetUp();
+    DriverTest::SetUp();
+    open();
     std::string pattern = (fs::temp_directory_path() / "kavrel-transfer-XXXXXX").string();
     ASSERT_NE(nullptr, mkdtemp(pattern.data()));
     dir_ = pattern;
@@ -44,16 +45,10 @@ class Transfer : public CallCaseTest {
   void TearDown() override {
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
-    CallCaseTest::TearDown();
+    DriverTest::TearDown();
   }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
   bool dirEmpty() const { return fs::is_empty(dir_); }
-  void reopen() {
-    kavrel_close(vi_);
-    vi_ = VI_NULL;
-    standin_reset();
-    open();
-  }
 
   fs::path dir_;
 };
@@ -113,14 +108,15 @@ TEST_F(Transfer, HostFileFailuresAreReported) {
     ViStatus expected;
     unsigned reads;
   } cases[] = {
-      {path("missing/store.bin"), 10, VI_ERROR_INSTR_FILE_OPEN, 0},  // reply left unread
-      {dir_.string(), 10, VI_ERROR_INSTR_FILE_OPEN, 0},
-      {"/dev/full", 10, VI_ERROR_INSTR_FILE_WRITE, 1},       // fails as the file is closed
-      {"/dev/full", 250000, VI_ERROR_INSTR_FILE_WRITE, 1},   // fails on the first chunk
+      // The reply is read all the same, and dropped.
+      {path("missing/store.bin"), 10, VI_ERROR_INSTR_FILE_OPEN, 1},
+      {dir_.string(), 10, VI_ERROR_INSTR_FILE_OPEN, 1},
+      {"/dev/full", 10, VI_ERROR_INSTR_FILE_WRITE, 1},      // fails as the file is closed
+      {"/dev/full", 250000, VI_ERROR_INSTR_FILE_WRITE, 3},  // fails on the first chunk
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.target + " " + std::to_string(c.size));
-    reopen();  // forget replies a failed transfer left unread
+    mark();
     reply(storeBytes(c.size));
     ViInt32 count = 5;
     EXPECT_EQ(c.expected, kavrel_readToFileBin(vi_, viString(c.target), &count));
@@ -128,6 +124,35 @@ TEST_F(Transfer, HostFileFailuresAreReported) {
     EXPECT_EQ(c.reads, calls(STANDIN_READ));
   }
   EXPECT_FALSE(fs::exists(path("missing")));
+}
+
+// A store read into a file that cannot be created, or that stops taking
+// bytes, leaves nothing of its reply behind: the next query reads its own.
+TEST_F(Transfer, HostFileFailureLeavesNoReplyBehind) {
+  struct Case {
+    const char* name;
+    std::string target;
+    std::size_t size;
+    ViStatus expected;
+    unsigned reads;  // by the transfer
+  } cases[] = {
+      {"no such folder", path("missing/store.bin"), 250000, VI_ERROR_INSTR_FILE_OPEN, 3},
+      {"a folder", dir_.string(), 100001, VI_ERROR_INSTR_FILE_OPEN, 2},
+      {"disk full on the first chunk", "/dev/full", 250000, VI_ERROR_INSTR_FILE_WRITE, 3},
+      {"disk full at the close", "/dev/full", 99999, VI_ERROR_INSTR_FILE_WRITE, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    mark();
+    reply(storeBytes(c.size));
+    EXPECT_EQ(c.expected, kavrel_flocTranCal(vi_, VI_TRUE, viString(c.target)));
+    EXPECT_EQ(c.reads, calls(STANDIN_READ));
+    EXPECT_EQ((Writes{":FLOC:CAL:STOR?"}), writes());
+    reply("7\n");
+    ViInt32 count = 0;
+    EXPECT_EQ(VI_SUCCESS, kavrel_readMax(vi_, 3, &count));
+    EXPECT_EQ(7, count);
+  }
 }
 
 TEST_F(Transfer, FileGoesOutBehindThePrefixAsOneMessage) {
@@ -282,7 +307,7 @@ TEST_F(Transfer, ArgumentErrorsTouchNoFile) {
   const std::string name129(129, 'n');
   auto f = [&file] { return viString(file); };
   auto n129 = [&name129] { return viString(name129); };
-  run({
+  expectCalls({
       {"scalar memory direction", {}, [&](ViSession vi) { return kavrel_scalTranData(vi, 2, 1, f()); },
        VI_ERROR_PARAMETER2, {}},
       {"scalar memory above maximum", {"5\n"}, [&](ViSession vi) { return kavrel_scalTranData(vi, VI_TRUE, 6, f()); },

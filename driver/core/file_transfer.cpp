@@ -27,6 +27,17 @@ using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
 ViInt32 countOf(std::uint64_t bytes) { return static_cast<ViInt32>(bytes < kMaxMessage ? bytes : kMaxMessage); }
 
+// Reads and drops the rest of a reply, a chunk at a time, until a read
+// returns less than a full chunk or fails: the next query then reads its own
+// reply, not the remains of this one.
+void drainReply(ViSession vi, ViByte* chunk) {
+  ViUInt32 received = 0;
+  do {
+    received = 0;
+    if (viRead(vi, chunk, kChunkSize, &received) < VI_SUCCESS) return;
+  } while (received >= kChunkSize);
+}
+
 // The prefix followed by every byte of the file, or VI_ERROR_INSTR_FILE_OPEN
 // when the file cannot be read whole: nothing is ever sent half.
 ViStatus loadMessage(std::FILE* file, std::string_view prefix, Bytes& message, ViUInt32& length) {
@@ -53,12 +64,14 @@ ViStatus loadMessage(std::FILE* file, std::string_view prefix, Bytes& message, V
 
 ViStatus kavrel_readToFileBin(ViSession vi, ViConstString fileName, ViPInt32 byteCount) {
   if (byteCount != VI_NULL) *byteCount = 0;
-  if (fileName == VI_NULL) return VI_ERROR_INSTR_FILE_OPEN;
   // The chunk comes first: a failed allocation leaves an existing file as it was.
   Bytes chunk = allocate(kChunkSize);
   if (!chunk) return VI_ERROR_ALLOC;
-  std::FILE* file = std::fopen(fileName, "wb");
-  if (file == nullptr) return VI_ERROR_INSTR_FILE_OPEN;
+  std::FILE* file = fileName != VI_NULL ? std::fopen(fileName, "wb") : nullptr;
+  if (file == nullptr) {
+    drainReply(vi, chunk.get());
+    return VI_ERROR_INSTR_FILE_OPEN;
+  }
 
   std::uint64_t total = 0;
   ViUInt32 received = 0;
@@ -73,6 +86,7 @@ ViStatus kavrel_readToFileBin(ViSession vi, ViConstString fileName, ViPInt32 byt
     if (received > kChunkSize) received = kChunkSize;
     if (std::fwrite(chunk.get(), 1, received, file) != received) {
       std::fclose(file);
+      if (received == kChunkSize) drainReply(vi, chunk.get());
       return VI_ERROR_INSTR_FILE_WRITE;
     }
     total += received;

@@ -15,6 +15,8 @@
 //   VI_ERROR_INSTR_FILE_OPEN  the file could not be created;
 //   a failing read's status   the file keeps the chunks written so far;
 //   VI_ERROR_INSTR_FILE_WRITE the file did not take every byte (or failed to close).
+// When the file cannot be created or stops taking bytes, the rest of the
+// reply is still read (and dropped), so the next query reads its own reply.
 // The file is closed on every path. No status check.
 ViStatus kavrel_readToFileBin(ViSession vi, ViConstString fileName, ViPInt32 byteCount);
 

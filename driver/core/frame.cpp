@@ -96,4 +96,18 @@ ViStatus queryReal(ViSession vi, std::string_view text, ViReal64& out) {
   return status;
 }
 
+ViStatus queryBeginsWith(ViSession vi, std::string_view text, std::string_view prefix, bool& begins,
+                         ViUInt32 maxBytes) {
+  Reply reply;
+  ViStatus status = query(vi, text, reply, maxBytes);
+  if (status >= VI_SUCCESS) begins = reply.scan().literal(prefix);
+  return status;
+}
+
+ViStatus checkStoreNumber(ViSession vi, std::string_view maxQuery, ViInt32 number, ViStatus code, ViInt32 lowest) {
+  ViInt32 highest = 0;
+  if (ViStatus status = queryInteger(vi, maxQuery, highest); status < VI_SUCCESS) return status;
+  return Checks().integer(number, lowest, highest, code);
+}
+
 }  // namespace kavrel

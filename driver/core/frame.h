@@ -113,6 +113,7 @@ struct Reply {
   std::array<char, kReplySize> bytes{};
   ViUInt32 size = 0;
   Scan scan() const { return Scan(bytes.data(), size); }
+  std::string_view text() const { return {bytes.data(), size}; }
 };
 // Read one reply of at most `maxBytes` (<= kReplySize).
 ViStatus readReply(ViSession vi, Reply& reply, ViUInt32 maxBytes = kReplySize);
@@ -123,6 +124,17 @@ ViStatus query(ViSession vi, std::string_view text, Reply& reply, ViUInt32 maxBy
 ViStatus queryInteger(ViSession vi, std::string_view text, ViInt32& out);
 // Query one real ("%s>%f"), likewise.
 ViStatus queryReal(ViSession vi, std::string_view text, ViReal64& out);
+// Query, then whether the reply begins with `prefix` (read into at most
+// `maxBytes`). A failing query's status comes back unchanged and `begins`
+// untouched; a warning is passed on.
+ViStatus queryBeginsWith(ViSession vi, std::string_view text, std::string_view prefix, bool& begins,
+                         ViUInt32 maxBytes = kReplySize);
+
+// A store, kit or table number checked against the highest number the
+// instrument reports now: `maxQuery` first (its failure, or a reply without
+// a number, comes back as queryInteger gives it), then `number` within
+// lowest..that maximum, else `code`. VI_SUCCESS when the number is good.
+ViStatus checkStoreNumber(ViSession vi, std::string_view maxQuery, ViInt32 number, ViStatus code, ViInt32 lowest = 1);
 
 }  // namespace kavrel
 

@@ -39,6 +39,17 @@ void DriverTest::open(ViInt32 model, ViInt32 options) {
   mark();
 }
 
+void DriverTest::reopen(ViInt32 model, ViInt32 options) {
+  if (vi_ != VI_NULL) kavrel_close(vi_);
+  vi_ = VI_NULL;
+  standin_reset();
+  open(model, options);
+}
+
+void DriverTest::replies(const std::vector<std::string>& texts) {
+  for (const std::string& text : texts) reply(text);
+}
+
 Writes DriverTest::writes() const {
   Writes out;
   for (std::size_t i = writesAtMark_; i < standin_write_count(); ++i) {
@@ -58,6 +69,52 @@ unsigned DriverTest::allCalls() const {
   unsigned total = 0;
   for (int op = 0; op < STANDIN_OP_COUNT; ++op) total += calls(static_cast<standin_op>(op));
   return total;
+}
+
+void DriverTest::expectSent(const std::vector<SentCase>& cases) {
+  for (const SentCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    mark();
+    EXPECT_EQ(VI_SUCCESS, c.call(vi_));
+    EXPECT_EQ(c.wire, writes());
+  }
+}
+
+void DriverTest::expectSettings(std::vector<SentCase> cases) {
+  for (SentCase& c : cases) c.wire = checked(std::move(c.wire));
+  expectSent(cases);
+}
+
+void DriverTest::expectRefused(const std::vector<RefusedCase>& cases) {
+  for (const RefusedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    mark();
+    EXPECT_EQ(c.expected, c.call(vi_));
+    EXPECT_EQ(0u, allCalls());
+  }
+}
+
+void DriverTest::expectCalls(const std::vector<CallCase>& cases) {
+  for (const CallCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    mark();
+    replies(c.replies);
+    EXPECT_EQ(c.expected, c.call(vi_));
+    EXPECT_EQ(c.wire, writes());
+  }
+}
+
+void DriverTest::expectFailures(const std::vector<FailureCase>& cases, std::string_view answer) {
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    reopen();
+    reply(answer);
+    fail(c.op, c.nth, VI_ERROR_IO);
+    EXPECT_EQ(VI_ERROR_IO, c.call(vi_));
+    EXPECT_EQ(c.wire, writes());
+    EXPECT_EQ(0u, calls(STANDIN_QUERYF));
+  }
+  reopen();
 }
 
 }  // namespace kavrel::test
