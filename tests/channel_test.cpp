@@ -63,11 +63,11 @@ TEST_F(Channel, FailingWriteSkipsTheStatusCheck) {
   EXPECT_EQ(0u, calls(STANDIN_QUERYF));
 }
 
-TEST_F(Channel, InstrumentErrorsShowInTheSecondStatusQuery) {
+TEST_F(Channel, InstrumentErrorsShowInEitherStatusQuery) {
   open();
   esr(0x20);
   esr(0);
-  EXPECT_EQ(VI_SUCCESS, kavrel_chanCoupling(vi_, VI_TRUE));
+  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_chanCoupling(vi_, VI_TRUE));
   esr(0);
   esr(0x10);
   EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_dualChanDisp(vi_, VI_TRUE));

@@ -179,14 +179,17 @@ TEST(RangeChecks, FirstFailureDecides) {
 // The status check runs against the scripted instrument directly.
 class StatusCheck : public DriverTest {};
 
-TEST_F(StatusCheck, OnlyTheSecondAnswerCountsAndOnlyErrorBits) {
+// Reading the register clears it: a command's error shows in the first
+// answer, so both count; bits other than the four error bits never do.
+TEST_F(StatusCheck, ErrorBitsInEitherAnswerCount) {
   struct Case {
     ViInt32 first, second;
     ViStatus expected;
   } cases[] = {{0, 0, VI_SUCCESS},    {0, 1, VI_SUCCESS},    {0, 0x80, VI_SUCCESS},  {0, 0x42, VI_SUCCESS},
                {0, 0x04, VI_ERROR_INSTR_SPECIFIC}, {0, 0x08, VI_ERROR_INSTR_SPECIFIC},
                {0, 0x10, VI_ERROR_INSTR_SPECIFIC}, {0, 0x20, VI_ERROR_INSTR_SPECIFIC},
-               {0x3C, 0, VI_SUCCESS}, {0xFF, 0xFF, VI_ERROR_INSTR_SPECIFIC}};
+               {0x3C, 0, VI_ERROR_INSTR_SPECIFIC}, {0x10, 0x01, VI_ERROR_INSTR_SPECIFIC},
+               {0x81, 0x40, VI_SUCCESS}, {0xFF, 0xFF, VI_ERROR_INSTR_SPECIFIC}};
   ViSession rm = VI_NULL, vi = VI_NULL;
   ASSERT_EQ(VI_SUCCESS, viOpenDefaultRM(&rm));
   ASSERT_EQ(VI_SUCCESS, viOpen(rm, kResource, VI_NULL, VI_NULL, &vi));
@@ -200,6 +203,14 @@ TEST_F(StatusCheck, OnlyTheSecondAnswerCountsAndOnlyErrorBits) {
     EXPECT_EQ(c.expected, kavrel_checkStatus(vi));
     EXPECT_EQ((Writes{"*ESR?", "*ESR?"}), writes());
   }
+  // The default setup, before "*CLS", tests only the second answer.
+  mark();
+  esr(0x3C);
+  esr(0x01);
+  EXPECT_EQ(VI_SUCCESS, checkStatus(vi, StatusRule::secondAnswer));
+  esr(0);
+  esr(0x20);
+  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, checkStatus(vi, StatusRule::secondAnswer));
   // A failing first query is returned at once; no second query.
   mark();
   fail(STANDIN_QUERYF, 1, VI_ERROR_TMO);

@@ -140,7 +140,7 @@ TEST_F(Input, InstrumentErrorBitsInTheSecondStatusQuery) {
   struct Case {
     ViInt32 first, second;
     ViStatus expected;
-  } cases[] = {{0, 0x10, VI_ERROR_INSTR_SPECIFIC}, {0x20, 0x01, VI_SUCCESS}, {0, 0x80, VI_SUCCESS}};
+  } cases[] = {{0, 0x10, VI_ERROR_INSTR_SPECIFIC}, {0x20, 0x01, VI_ERROR_INSTR_SPECIFIC}, {0, 0x80, VI_SUCCESS}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.second);
     esr(c.first);

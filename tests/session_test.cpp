@@ -117,6 +117,15 @@ TEST_F(Session, UnknownModelCannotBeOpenedEvenWithoutIdentification) {
   EXPECT_EQ((Writes{"*IDN?"}), writes());
 }
 
+// Errors an earlier program left in the register are cleared by the setup's
+// own "*CLS"; only the second answer of its status check counts.
+TEST_F(Session, StaleErrorBitsBeforeTheSetupDoNotFailInit) {
+  scriptSetup("OVR,4101,1,1.0\n", "0\n");
+  esr(0x20);
+  esr(0);
+  EXPECT_EQ(VI_SUCCESS, kavrel_init(const_cast<ViRsrc>(kResource), VI_FALSE, VI_FALSE, &vi_));
+}
+
 TEST_F(Session, ErrorBitsDuringSetupFailInit) {
   scriptSetup("OVR,4101,1,1.0\n", "0\n");
   esr(0);

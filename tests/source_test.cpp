@@ -270,6 +270,9 @@ TEST_F(Source, FailingWriteSkipsStatusCheckAndErrorBitsAreReported) {
   EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_srcRFOutput(vi_, VI_TRUE));
   esr(0x20);
   esr(0x01);
+  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_srcRFOutput(vi_, VI_TRUE));
+  esr(0x80);
+  esr(0x01);
   EXPECT_EQ(VI_SUCCESS, kavrel_srcRFOutput(vi_, VI_TRUE));
 }
 

@@ -1,5 +1,6 @@
 #include "driver/core/frame.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "visa_binding/visa_api.h"
@@ -20,15 +21,39 @@ ViBoolean kavrel_invalidViStringRange(ViConstString text, ViInt32 maxLength) {
   return std::strlen(text) > static_cast<ViUInt32>(maxLength) ? VI_TRUE : VI_FALSE;
 }
 
-ViStatus kavrel_checkStatus(ViSession vi) {
-  ViInt32 esr = 0;
+namespace {
+
+// The instrument's error bits: query, device-dependent, execution and command error.
+constexpr ViInt32 kEsrErrorBits = 0x3C;
+// No event status register reads this: a reply that did not scan leaves it.
+constexpr ViInt32 kEsrUnread = INT32_MIN;
+
+ViStatus readEsr(ViSession vi, ViInt32& esr) {
+  esr = kEsrUnread;
   ViStatus status = viQueryf(vi, "*ESR?", "%ld", &esr);
-  if (status < VI_SUCCESS) return status;
-  // The register is read twice; only the second answer is tested.
-  status = viQueryf(vi, "*ESR?", "%ld", &esr);
-  if (status < VI_SUCCESS) return status;
-  return (esr & 0x3C) ? VI_ERROR_INSTR_SPECIFIC : status;
+  if (status >= VI_SUCCESS && esr == kEsrUnread) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
+  return status;
 }
+
+}  // namespace
+
+namespace kavrel {
+
+ViStatus checkStatus(ViSession vi, StatusRule rule) {
+  ViInt32 first = 0, second = 0;
+  ViStatus status = readEsr(vi, first);
+  if (status < VI_SUCCESS) return status;
+  status = readEsr(vi, second);
+  if (status < VI_SUCCESS) return status;
+  // Reading the register clears it, so an error of the command just sent
+  // shows in the first answer; the second holds only what came in between.
+  ViInt32 seen = rule == StatusRule::bothAnswers ? (first | second) : second;
+  return (seen & kEsrErrorBits) ? VI_ERROR_INSTR_SPECIFIC : status;
+}
+
+}  // namespace kavrel
+
+ViStatus kavrel_checkStatus(ViSession vi) { return kavrel::checkStatus(vi, kavrel::StatusRule::bothAnswers); }
 
 ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement) {
   using namespace kavrel;

@@ -59,6 +59,21 @@ ViStatus checkIdentity(ViSession vi) {
   return scan.consumed() == kIdentityPrefix.size() ? VI_SUCCESS : VI_ERROR_FAIL_ID_QUERY;
 }
 
+// "*OPT?" and the status check by `rule`; selector 16 keeps the whole word,
+// any other n only bit n (modulo 32, also for negative selectors).
+ViStatus readOptions(ViSession vi, ViInt32 selector, ViPInt32 options, StatusRule rule) {
+  if (ViStatus status = Checks().present(options, VI_ERROR_PARAMETER3)) return status;
+  Reply reply;
+  ViStatus status = query(vi, "*OPT?", reply, 50);
+  if (status < VI_SUCCESS) return status;
+  if (!reply.scan().integer(*options)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
+  if (selector != 16) {
+    std::uint32_t bit = static_cast<std::uint32_t>(selector) % 32u;
+    *options = static_cast<ViInt32>(static_cast<std::uint32_t>(*options) & (1u << bit));
+  }
+  return checkStatus(vi, rule);
+}
+
 }  // namespace
 
 ViStatus kavrel_initCleanUp(ViSession rm, ViPSession vi, ViStatus status) {
@@ -95,7 +110,7 @@ ViStatus kavrel_defaultInstrSetup(ViSession vi) {
   record->maxFrequency = model->maxFrequency;
 
   ViInt32 options = 0;
-  status = kavrel_instrOptions(vi, 16, &options);
+  status = readOptions(vi, 16, &options, StatusRule::secondAnswer);
   if (status < VI_SUCCESS) return status;
   record->options = options;
   record->minLevel = minLevelFor(options);
@@ -142,17 +157,7 @@ KAVREL_API ViStatus kavrel_reset(ViSession vi) {
 }
 
 KAVREL_API ViStatus kavrel_instrOptions(ViSession vi, ViInt32 selector, ViPInt32 options) {
-  if (ViStatus status = Checks().present(options, VI_ERROR_PARAMETER3)) return status;
-  Reply reply;
-  ViStatus status = query(vi, "*OPT?", reply, 50);
-  if (status < VI_SUCCESS) return status;
-  if (!reply.scan().integer(*options)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
-  if (selector != 16) {
-    // Bit n of the word, n taken modulo 32 (also for negative selectors).
-    std::uint32_t bit = static_cast<std::uint32_t>(selector) % 32u;
-    *options = static_cast<ViInt32>(static_cast<std::uint32_t>(*options) & (1u << bit));
-  }
-  return kavrel_checkStatus(vi);
+  return readOptions(vi, selector, options, StatusRule::bothAnswers);
 }
 
 KAVREL_API ViStatus kavrel_close(ViSession vi) {
