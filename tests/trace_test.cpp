@@ -146,6 +146,17 @@ TEST_F(Trace, FailuresLeaveTheCallersValues) {
     EXPECT_EQ(kUntouched, values[0]);
     EXPECT_EQ(1u, calls(STANDIN_QUERYF));  // no status check
 
+    // A reply that is not a "#0" block: no values taken, no status check.
+    for (const char* garbled : {"#1\x3f\x80\x00\x00", "1.0,2.0\n", "#"}) {
+      mark();
+      reply("2\n");
+      reply(garbled);
+      EXPECT_EQ(VI_ERROR_INSTR_INTERPRETING_RESPONSE, trace.read(vi_, &points, values));
+      EXPECT_EQ(kUntouched, values[0]);
+      EXPECT_EQ(kUntouched, values[1]);
+      EXPECT_EQ(1u, calls(STANDIN_QUERYF));
+    }
+
     // An error bit after a good transfer.
     mark();
     reply("1\n");
