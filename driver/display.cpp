@@ -32,7 +32,7 @@ ViStatus checkDisplayRange(bool startStop, ViReal64 first, ViReal64 second, ViRe
 }
 
 // Every one of `count` values is a number ("nan" or "inf" would reach the
-// instrument as text it refuses, after the reset of the specification).
+// instrument as text it refuses, after the reset of the limit lines).
 bool finiteValues(const ViReal64* values, std::size_t count) {
   if (values == nullptr) return false;
   for (std::size_t i = 0; i < count; ++i)

@@ -135,15 +135,15 @@ struct LimitSpec {
 
 TEST_F(Display, LimitSpecificationSendsTheFieldsInTheInstrumentsOrder) {
   open();
-  LimitSpec spec;
-  spec.field1[0] = 1e9;
-  spec.field2[0] = 2e9;
-  spec.type[0] = 1;
-  spec.field4[0] = -3.5;
-  spec.field5[0] = 4.25;
-  spec.field6[0] = 6;
-  spec.field7[0] = -7;
-  EXPECT_EQ(VI_SUCCESS, spec.create(vi_, 1));
+  LimitSpec limits;
+  limits.field1[0] = 1e9;
+  limits.field2[0] = 2e9;
+  limits.type[0] = 1;
+  limits.field4[0] = -3.5;
+  limits.field5[0] = 4.25;
+  limits.field6[0] = 6;
+  limits.field7[0] = -7;
+  EXPECT_EQ(VI_SUCCESS, limits.create(vi_, 1));
   EXPECT_EQ(checked({":MEAS:LIM:RES;SEGM 1000000000.000000, 2000000000.000000, SLOP, -3.500000, 4.250000, "
                      "6.000000, -7.000000"}),
             writes());
@@ -151,23 +151,23 @@ TEST_F(Display, LimitSpecificationSendsTheFieldsInTheInstrumentsOrder) {
 
 TEST_F(Display, TwelveSegmentsGoOutAsOneLine) {
   open();
-  LimitSpec spec;
+  LimitSpec limits;
   std::string expected = ":MEAS:LIM:RES";
   const char* types[] = {"FLAT", "SLOP", "POIN"};
   for (int i = 0; i < 12; ++i) {
     double big = 26.5e9 - i;  // the widest numbers the instrument takes
-    spec.field1[i] = big;
-    spec.field2[i] = -big;
-    spec.type[i] = i % 3;
-    spec.field4[i] = big;
-    spec.field5[i] = -big;
-    spec.field6[i] = big;
-    spec.field7[i] = -big;
+    limits.field1[i] = big;
+    limits.field2[i] = -big;
+    limits.type[i] = i % 3;
+    limits.field4[i] = big;
+    limits.field5[i] = -big;
+    limits.field6[i] = big;
+    limits.field7[i] = -big;
     std::string b = std::to_string(static_cast<long long>(big)) + ".000000";
     expected += ";SEGM " + b + ", -" + b + ", " + types[i % 3] + ", " + b + ", -" + b + ", " + b + ", -" + b;
   }
   EXPECT_GT(expected.size(), 1000u);
-  EXPECT_EQ(VI_SUCCESS, spec.create(vi_, 12));
+  EXPECT_EQ(VI_SUCCESS, limits.create(vi_, 12));
   EXPECT_EQ(checked({expected}), writes());
 }
 
@@ -199,18 +199,18 @@ TEST_F(Display, LimitSpecificationRejectsBadInputBeforeAnyIO) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    LimitSpec spec;
-    c.spoil(spec);
+    LimitSpec limits;
+    c.spoil(limits);
     mark();
-    EXPECT_EQ(c.expected, spec.create(vi_, c.count));
+    EXPECT_EQ(c.expected, limits.create(vi_, c.count));
     EXPECT_EQ(0u, allCalls());
   }
   // A bad value beyond the count is not looked at.
-  LimitSpec spec;
-  spec.type[1] = 7;
-  spec.field1[1] = kNaN;
+  LimitSpec limits;
+  limits.type[1] = 7;
+  limits.field1[1] = kNaN;
   mark();
-  EXPECT_EQ(VI_SUCCESS, spec.create(vi_, 1));
+  EXPECT_EQ(VI_SUCCESS, limits.create(vi_, 1));
 }
 
 TEST_F(Display, LimitSpecificationNeedsEveryArray) {
@@ -240,13 +240,13 @@ TEST_F(Display, LimitSpecificationNeedsEveryArray) {
 
 TEST_F(Display, LimitSpecificationFailuresAndInstrumentErrors) {
   open();
-  LimitSpec spec;
+  LimitSpec limits;
   fail(STANDIN_WRITE, 1, VI_ERROR_TMO);
-  EXPECT_EQ(VI_ERROR_TMO, spec.create(vi_, 1));
+  EXPECT_EQ(VI_ERROR_TMO, limits.create(vi_, 1));
   EXPECT_EQ(0u, calls(STANDIN_QUERYF));
   esr(0);
   esr(0x08);
-  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, spec.create(vi_, 1));
+  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, limits.create(vi_, 1));
 }
 
 TEST_F(Display, FrequencyModes) {

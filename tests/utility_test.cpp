@@ -105,6 +105,10 @@ TEST_F(Utility, ErrorQueryFailuresLeaveOutputsAlone) {
   EXPECT_EQ(VI_ERROR_TMO, kavrel_error_query(vi_, &code, text));  // nothing queued: time-out
   EXPECT_EQ(42, code);
   EXPECT_STREQ("kept", text);
+  reply("no error queue here\n");
+  EXPECT_EQ(VI_ERROR_INSTR_INTERPRETING_RESPONSE, kavrel_error_query(vi_, &code, text));
+  EXPECT_EQ(42, code);
+  EXPECT_STREQ("kept", text);
   EXPECT_EQ(VI_ERROR_PARAMETER2, kavrel_error_query(vi_, VI_NULL, text));
   EXPECT_EQ(VI_ERROR_PARAMETER3, kavrel_error_query(vi_, &code, VI_NULL));
 }
@@ -156,6 +160,11 @@ TEST_F(Utility, SelfTest) {
   EXPECT_EQ(VI_SUCCESS, kavrel_self_test(vi_, &result, VI_NULL));
   EXPECT_EQ(17, result);
   EXPECT_EQ((Writes{"*TST?", "*TST?"}), writes());
+  reply("PASS\n");
+  strcpy(message, "old");
+  EXPECT_EQ(VI_ERROR_INSTR_INTERPRETING_RESPONSE, kavrel_self_test(vi_, &result, message));
+  EXPECT_EQ(17, result);
+  EXPECT_STREQ("old", message);
   EXPECT_EQ(VI_ERROR_PARAMETER2, kavrel_self_test(vi_, VI_NULL, message));
 }
 

@@ -1,4 +1,5 @@
 // Error reporting, revisions, self-test and direct instrument I/O.
+#include <cstdint>
 #include <cstring>
 
 #include "driver/core/frame.h"
@@ -71,10 +72,13 @@ KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar 
   // The instrument's text may be longer than the caller's 256 characters:
   // scan at most 255 into a local buffer (room for the terminator whether
   // or not VISA counts it in the width), then hand over at most 255.
-  ViInt32 code = 0;
+  // VISA ends a scan that does not match with success and the targets as
+  // they were: a number no reply holds tells that apart.
+  ViInt32 code = INT32_MIN;
   ViChar text[kTextSize + 1] = "";
   status = viScanf(vi, "%ld,\"%255[^\"]", &code, text);
   if (status < VI_SUCCESS) return status;
+  if (code == INT32_MIN) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   *errorCode = code;
   copyText(text, errorMessage, kTextSize);
   return status;
@@ -99,8 +103,12 @@ KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar t
   if (ViStatus status = Checks().present(testResult, VI_ERROR_PARAMETER2)) return status;
   ViStatus status = writeLine(vi, "*TST?");
   if (status < VI_SUCCESS) return status;
-  status = viScanf(vi, "%hd", testResult);
-  if (status >= VI_SUCCESS && testMessage != VI_NULL) testMessage[0] = '\0';
+  ViInt16 result = INT16_MIN;  // left as it is by a reply that is not a number
+  status = viScanf(vi, "%hd", &result);
+  if (status < VI_SUCCESS) return status;
+  if (result == INT16_MIN) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
+  *testResult = result;
+  if (testMessage != VI_NULL) testMessage[0] = '\0';
   return status;
 }
 

@@ -31,14 +31,14 @@ std::optional<Args> parseArgs(std::span<char* const> argv, std::span<const Optio
       inlineValue = name.substr(eq + 1);
       name = name.substr(0, eq);
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     for (const OptionSpec& candidate : table)
-      if (candidate.name == name) spec = &candidate;
-    if (!spec) {
+      if (candidate.name == name) option = &candidate;
+    if (!option) {
       error = "unknown option --" + std::string(name);
       return std::nullopt;
     }
-    if (!spec->takesValue) {
+    if (!option->takesValue) {
       if (inlineValue) {
         error = "option --" + std::string(name) + " takes no value";
         return std::nullopt;
@@ -109,10 +109,10 @@ std::optional<long> parseInteger(std::string_view text) {
 
 std::string optionHelp(std::span<const OptionSpec> table) {
   std::string text;
-  for (const OptionSpec& spec : table) {
-    std::string head = "  --" + std::string(spec.name);
-    std::string_view help = spec.help;
-    if (spec.takesValue) {
+  for (const OptionSpec& option : table) {
+    std::string head = "  --" + std::string(option.name);
+    std::string_view help = option.help;
+    if (option.takesValue) {
       auto space = help.find("  ");
       head += " " + std::string(help.substr(0, space));
       help = space == std::string_view::npos ? std::string_view{} : help.substr(space + 2);
