@@ -1,7 +1,7 @@
 // Run-time VISA binding: loading the VISA library, the table of its entry
 // points, fallback status texts, the resource-manager list and the client
 // event handlers.
-#include "binding.h"
+#include "visa_binding/binding.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "visa_api.h"
+#include "visa_binding/visa_api.h"
 
 /* Entry points every usable VISA library provides, in the order they are resolved. */
 #define KAVREL_BINDING_REQUIRED(X)                                                                           \

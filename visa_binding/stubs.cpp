@@ -3,7 +3,7 @@
 // (viOpenDefaultRM, viClose, viStatusDesc and the handler pair) live beside
 // the binding state.
 #define KAVREL_NO_GETDEFAULTRM_MACRO  // viGetDefaultRM is defined here as a function
-#include "binding.h"
+#include "visa_binding/binding.h"
 
 using kavrel::binding::bindingEntries;
 using kavrel::binding::loadVisaLibrary;

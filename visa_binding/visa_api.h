@@ -7,7 +7,7 @@
 
 #include <stdarg.h>
 
-#include "../driver/kavrel.h"
+#include "driver/kavrel_visatype.h"
 
 #if defined(_VISA_ENV_IS_64_BIT)
 typedef ViUInt64 ViAttrState;
@@ -213,6 +213,9 @@ ViStatus viVxiCommandQuery(ViSession vi, ViUInt16 mode, ViUInt32 cmd, ViPUInt32 
 #define VI_ERROR_SYSTEM_ERROR (_VI_ERROR + 0x3FFF0000L)
 #define VI_ERROR_INV_OBJECT (_VI_ERROR + 0x3FFF000EL)
 #define VI_ERROR_INV_SESSION VI_ERROR_INV_OBJECT
+#ifndef VI_ERROR_ALLOC
+#define VI_ERROR_ALLOC (_VI_ERROR + 0x3FFF003CL)
+#endif
 #define VI_ERROR_RSRC_LOCKED (_VI_ERROR + 0x3FFF000FL)
 #define VI_ERROR_INV_EXPR (_VI_ERROR + 0x3FFF0010L)
 #define VI_ERROR_RSRC_NFOUND (_VI_ERROR + 0x3FFF0011L)

@@ -1,4 +1,4 @@
-#include "hislip.h"
+#include "testbed/hislip/hislip.h"
 
 #include <array>
 #include <cerrno>

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <ctime>
 
-#include "engine.h"
+#include "testbed/sim/engine.h"
 
 namespace kavrel::sim {
 

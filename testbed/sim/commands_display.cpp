@@ -5,7 +5,7 @@
 #include <limits>
 #include <numbers>
 
-#include "engine.h"
+#include "testbed/sim/engine.h"
 
 namespace kavrel::sim {
 

@@ -2,7 +2,7 @@
 // scaling, format, calibration and the trace.
 #include <algorithm>
 
-#include "engine.h"
+#include "testbed/sim/engine.h"
 
 namespace kavrel::sim {
 

@@ -1,7 +1,7 @@
 // Detector inputs (:INPut) and the power-meter readout (:ROUTe).
 #include <algorithm>
 
-#include "engine.h"
+#include "testbed/sim/engine.h"
 
 namespace kavrel::sim {
 

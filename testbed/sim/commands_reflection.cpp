@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "engine.h"
+#include "testbed/sim/engine.h"
 
 namespace kavrel::sim {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "engine.h"
+#include "testbed/sim/engine.h"
 
 namespace kavrel::sim {
 

@@ -1,7 +1,7 @@
 // The :SOURce subsystem: modes, sweeps, list, levelling, outputs, DC output, source calibration.
 #include <algorithm>
 
-#include "engine.h"
+#include "testbed/sim/engine.h"
 
 namespace kavrel::sim {
 

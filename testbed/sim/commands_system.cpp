@@ -2,7 +2,7 @@
 #include <array>
 #include <cmath>
 
-#include "engine.h"
+#include "testbed/sim/engine.h"
 
 namespace kavrel::sim {
 

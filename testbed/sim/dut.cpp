@@ -1,4 +1,4 @@
-#include "dut.h"
+#include "testbed/sim/dut.h"
 
 #include <algorithm>
 #include <array>

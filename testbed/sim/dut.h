@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "state.h"
+#include "testbed/sim/state.h"
 
 namespace kavrel::sim::dut {
 

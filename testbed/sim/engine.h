@@ -11,10 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "dut.h"
-#include "instrument.h"
-#include "scpi.h"
-#include "state.h"
+#include "testbed/sim/dut.h"
+#include "testbed/sim/instrument.h"
+#include "testbed/sim/scpi.h"
+#include "testbed/sim/state.h"
 
 namespace kavrel::sim {
 

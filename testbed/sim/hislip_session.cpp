@@ -1,6 +1,6 @@
-#include "hislip_session.h"
+#include "testbed/sim/hislip_session.h"
 
-#include "scpi.h"
+#include "testbed/sim/scpi.h"
 
 namespace kavrel::sim {
 

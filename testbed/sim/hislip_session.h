@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "hislip.h"
-#include "instrument.h"
+#include "testbed/hislip/hislip.h"
+#include "testbed/sim/instrument.h"
 
 namespace kavrel::sim {
 

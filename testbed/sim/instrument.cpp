@@ -1,10 +1,10 @@
-#include "instrument.h"
+#include "testbed/sim/instrument.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "engine.h"
+#include "testbed/sim/engine.h"
 
 namespace kavrel::sim {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "server.h"
+#include "testbed/sim/server.h"
 
 namespace {
 

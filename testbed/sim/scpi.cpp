@@ -1,4 +1,4 @@
-#include "scpi.h"
+#include "testbed/sim/scpi.h"
 
 #include <array>
 #include <charconv>

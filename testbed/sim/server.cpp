@@ -1,4 +1,4 @@
-#include "server.h"
+#include "testbed/sim/server.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,9 +18,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "hislip.h"
-#include "hislip_session.h"
-#include "scpi.h"
+#include "testbed/hislip/hislip.h"
+#include "testbed/sim/hislip_session.h"
+#include "testbed/sim/scpi.h"
 
 namespace kavrel::sim {
 

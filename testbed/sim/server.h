@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "instrument.h"
+#include "testbed/sim/instrument.h"
 
 namespace kavrel::sim {
 

@@ -1,12 +1,12 @@
-#include "state.h"
+#include "testbed/sim/state.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <type_traits>
 
-#include "dut.h"
-#include "scpi.h"
+#include "testbed/sim/dut.h"
+#include "testbed/sim/scpi.h"
 
 namespace kavrel::sim {
 

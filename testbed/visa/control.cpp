@@ -3,10 +3,10 @@
 #include <mutex>
 #include <vector>
 
-#include "session.h"
-#include "standin_internal.h"
+#include "testbed/visa/session.h"
+#include "testbed/visa/standin_internal.h"
 
-namespace standin {
+namespace kavrel::standin {
 namespace {
 
 struct Fault {
@@ -52,14 +52,14 @@ ViStatus fireEvent(ViSession vi, ViEventType eventType) {
   return status;
 }
 
-}  // namespace standin
+}  // namespace kavrel::standin
 
 extern "C" {
 
 void standin_reset(void) {
-  standin::closeAllSessions();
-  standin::scriptReset();
-  standin::Control& c = standin::control();
+  kavrel::standin::closeAllSessions();
+  kavrel::standin::scriptReset();
+  kavrel::standin::Control& c = kavrel::standin::control();
   std::lock_guard guard(c.lock);
   c.calls.fill(0);
   c.faults.clear();
@@ -67,20 +67,20 @@ void standin_reset(void) {
 
 void standin_fail(enum standin_op op, unsigned nth, ViStatus status) {
   if (op < 0 || op >= STANDIN_OP_COUNT) return;
-  standin::Control& c = standin::control();
+  kavrel::standin::Control& c = kavrel::standin::control();
   std::lock_guard guard(c.lock);
   c.faults.push_back({op, c.calls[op] + (nth == 0 ? 1 : nth), status});
 }
 
 unsigned standin_calls(enum standin_op op) {
   if (op < 0 || op >= STANDIN_OP_COUNT) return 0;
-  standin::Control& c = standin::control();
+  kavrel::standin::Control& c = kavrel::standin::control();
   std::lock_guard guard(c.lock);
   return c.calls[op];
 }
 
-unsigned standin_open_sessions(void) { return standin::openSessionCount(); }
+unsigned standin_open_sessions(void) { return kavrel::standin::openSessionCount(); }
 
-ViStatus standin_event(ViSession vi, ViEventType eventType) { return standin::fireEvent(vi, eventType); }
+ViStatus standin_event(ViSession vi, ViEventType eventType) { return kavrel::standin::fireEvent(vi, eventType); }
 
 }  // extern "C"

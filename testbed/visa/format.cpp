@@ -1,6 +1,6 @@
 // VISA formatted I/O conversions. Numbers are converted with to_chars and
 // from_chars, so nothing depends on the process locale.
-#include "format.h"
+#include "testbed/visa/format.h"
 
 #include <algorithm>
 #include <bitset>
@@ -12,7 +12,7 @@
 #include <new>
 #include <string_view>
 
-namespace standin {
+namespace kavrel::standin {
 namespace {
 
 // Width and precision digits beyond this are refused rather than allocated.
@@ -818,4 +818,4 @@ void StringInput::advance() {
   if (*text_ != '\0') ++text_;
 }
 
-}  // namespace standin
+}  // namespace kavrel::standin

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "../../visa_binding/visa_api.h"
+#include "visa_binding/visa_api.h"
 
-namespace standin {
+namespace kavrel::standin {
 
 // A copy of the caller's variable arguments, walked by the conversions.
 struct ArgList {
@@ -56,6 +56,6 @@ class StringInput : public FormatInput {
   const char* text_;
 };
 
-}  // namespace standin
+}  // namespace kavrel::standin
 
 #endif

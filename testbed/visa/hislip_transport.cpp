@@ -1,13 +1,13 @@
 // HiSLIP client transport (synchronized mode).
-#include "hislip_transport.h"
+#include "testbed/visa/hislip_transport.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 
-#include "trace.h"
+#include "testbed/visa/trace.h"
 
-namespace standin {
+namespace kavrel::standin {
 namespace {
 
 namespace hs = kavrel::hislip;
@@ -330,4 +330,4 @@ ViStatus HislipTransport::readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) {
 
 std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi) { return std::make_unique<HislipTransport>(vi); }
 
-}  // namespace standin
+}  // namespace kavrel::standin

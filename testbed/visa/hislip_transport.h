@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "hislip.h"
-#include "net.h"
-#include "transport.h"
+#include "testbed/hislip/hislip.h"
+#include "testbed/visa/net.h"
+#include "testbed/visa/transport.h"
 
-namespace standin {
+namespace kavrel::standin {
 
 class HislipTransport final : public NetworkTransport {
  public:
@@ -87,6 +87,6 @@ class HislipTransport final : public NetworkTransport {
   std::array<unsigned, 256> owed_{};
 };
 
-}  // namespace standin
+}  // namespace kavrel::standin
 
 #endif

@@ -1,5 +1,5 @@
 // TCP sockets bounded by VISA time-outs.
-#include "net.h"
+#include "testbed/visa/net.h"
 
 #include <cerrno>
 #include <charconv>
@@ -13,7 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace standin::net {
+namespace kavrel::standin::net {
 namespace {
 
 // Wait for `events` on fd: true when ready (or in error, which the next call reports).
@@ -125,4 +125,4 @@ void closeSocket(int& fd) {
   fd = -1;
 }
 
-}  // namespace standin::net
+}  // namespace kavrel::standin::net

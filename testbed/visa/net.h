@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "../../visa_binding/visa_api.h"
+#include "visa_binding/visa_api.h"
 
-namespace standin::net {
+namespace kavrel::standin::net {
 
 // viOpen's own time-out is for locks and usually 0: setting up a connection gets at least this.
 inline constexpr ViUInt32 kConnectMinimumMs = 2000;
@@ -48,6 +48,6 @@ IoResult receiveSome(int fd, char* buf, std::size_t capacity, const Deadline& de
 
 void closeSocket(int& fd);
 
-}  // namespace standin::net
+}  // namespace kavrel::standin::net
 
 #endif

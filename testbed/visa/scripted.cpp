@@ -6,9 +6,9 @@
 #include <mutex>
 #include <string>
 
-#include "standin_internal.h"
+#include "testbed/visa/standin_internal.h"
 
-namespace standin {
+namespace kavrel::standin {
 namespace {
 
 struct Script {
@@ -109,10 +109,10 @@ void scriptReset() {
   s.log.clear();
 }
 
-}  // namespace standin
+}  // namespace kavrel::standin
 
-using standin::Script;
-using standin::script;
+using kavrel::standin::Script;
+using kavrel::standin::script;
 
 extern "C" {
 

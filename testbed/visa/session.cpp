@@ -1,15 +1,15 @@
 // Stand-in sessions: attributes, basic I/O with END and termination
 // character, and the formatted-I/O buffers, all above a Transport.
-#include "session.h"
+#include "testbed/visa/session.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
 
-#include "standin_internal.h"
+#include "testbed/visa/standin_internal.h"
 
-namespace standin {
+namespace kavrel::standin {
 namespace {
 
 constexpr std::size_t kMaxFetch = 1U << 20;  // largest single transfer into the formatted read buffer
@@ -538,4 +538,4 @@ unsigned openSessionCount() {
   return static_cast<unsigned>(g_sessions.size());
 }
 
-}  // namespace standin
+}  // namespace kavrel::standin

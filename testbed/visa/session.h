@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "format.h"
-#include "transport.h"
+#include "testbed/visa/format.h"
+#include "testbed/visa/transport.h"
 
-namespace standin {
+namespace kavrel::standin {
 
 struct InstalledHandler {
   ViEventType eventType;
@@ -98,6 +98,6 @@ ViStatus openInstrument(ViSession rm, const char* resourceName, ViUInt32 timeout
 ViStatus closeSession(ViSession vi);
 std::shared_ptr<Session> findSession(ViSession vi);
 
-}  // namespace standin
+}  // namespace kavrel::standin
 
 #endif

@@ -3,11 +3,11 @@
 // the count, or on the time-out, which the session above decides.
 #include <algorithm>
 
-#include "net.h"
-#include "trace.h"
-#include "transport.h"
+#include "testbed/visa/net.h"
+#include "testbed/visa/trace.h"
+#include "testbed/visa/transport.h"
 
-namespace standin {
+namespace kavrel::standin {
 namespace {
 
 class SocketTransport final : public NetworkTransport {
@@ -74,4 +74,4 @@ class SocketTransport final : public NetworkTransport {
 
 std::unique_ptr<NetworkTransport> makeSocketTransport(ViSession vi) { return std::make_unique<SocketTransport>(vi); }
 
-}  // namespace standin
+}  // namespace kavrel::standin

@@ -19,7 +19,7 @@
 
 #include <stddef.h>
 
-#include "../../visa_binding/visa_api.h"
+#include "visa_binding/visa_api.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -6,10 +6,10 @@
 #include <optional>
 #include <string_view>
 
-#include "standin.h"
-#include "transport.h"
+#include "testbed/visa/standin.h"
+#include "testbed/visa/transport.h"
 
-namespace standin {
+namespace kavrel::standin {
 
 // Case-insensitive ASCII prefix test, as VISA matches resource names.
 bool startsWithNoCase(std::string_view text, std::string_view prefix);
@@ -32,6 +32,6 @@ unsigned openSessionCount();
 // Deliver an event to the handlers installed on a session.
 ViStatus fireEvent(ViSession vi, ViEventType eventType);
 
-}  // namespace standin
+}  // namespace kavrel::standin
 
 #endif

@@ -3,9 +3,9 @@
 #include <array>
 #include <string_view>
 
-#include "standin_internal.h"
+#include "testbed/visa/standin_internal.h"
 
-namespace standin {
+namespace kavrel::standin {
 namespace {
 
 struct StatusText {
@@ -132,4 +132,4 @@ std::string_view statusText(ViStatus status) {
   return found == kStatusTexts.end() ? std::string_view{} : found->text;
 }
 
-}  // namespace standin
+}  // namespace kavrel::standin

@@ -1,5 +1,5 @@
 // The stand-in's I/O trace file.
-#include "trace.h"
+#include "testbed/visa/trace.h"
 
 #include <atomic>
 #include <charconv>
@@ -8,9 +8,9 @@
 #include <ctime>
 #include <mutex>
 
-#include "standin_internal.h"
+#include "testbed/visa/standin_internal.h"
 
-namespace standin::trace {
+namespace kavrel::standin::trace {
 namespace {
 
 constexpr std::size_t kShownBytes = 512;  // of one message's data
@@ -113,4 +113,4 @@ std::string hex32(std::uint32_t value) {
   return text;
 }
 
-}  // namespace standin::trace
+}  // namespace kavrel::standin::trace

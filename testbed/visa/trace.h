@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "../../visa_binding/visa_api.h"
+#include "visa_binding/visa_api.h"
 
-namespace standin::trace {
+namespace kavrel::standin::trace {
 
 // Read KAVREL_VISA_TRACE again (done at every viOpen and viOpenDefaultRM).
 void configure();
@@ -30,6 +30,6 @@ std::string quoted(std::string_view bytes);
 // "0x" and eight upper-case hex digits.
 std::string hex32(std::uint32_t value);
 
-}  // namespace standin::trace
+}  // namespace kavrel::standin::trace
 
 #endif

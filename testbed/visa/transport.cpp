@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "standin_internal.h"
+#include "testbed/visa/standin_internal.h"
 
-namespace standin {
+namespace kavrel::standin {
 namespace {
 
 bool equalNoCase(std::string_view a, std::string_view b) {
@@ -129,4 +129,4 @@ ViStatus openTransport(std::string_view resourceName, ViSession vi, ViUInt32 tim
   return VI_SUCCESS;
 }
 
-}  // namespace standin
+}  // namespace kavrel::standin

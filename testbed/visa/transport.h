@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "../../visa_binding/visa_api.h"
+#include "visa_binding/visa_api.h"
 
-namespace standin {
+namespace kavrel::standin {
 
 class Transport {
  public:
@@ -67,6 +67,6 @@ class NetworkTransport : public Transport {
 std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi);
 std::unique_ptr<NetworkTransport> makeSocketTransport(ViSession vi);
 
-}  // namespace standin
+}  // namespace kavrel::standin
 
 #endif

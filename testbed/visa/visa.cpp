@@ -7,18 +7,18 @@
 #include <new>
 #include <string>
 
-#include "session.h"
-#include "standin_internal.h"
-#include "trace.h"
+#include "testbed/visa/session.h"
+#include "testbed/visa/standin_internal.h"
+#include "testbed/visa/trace.h"
 
 namespace {
 
-using standin::ArgList;
-using standin::Session;
+using kavrel::standin::ArgList;
+using kavrel::standin::Session;
 
 template <typename Body>
 ViStatus runOperation(standin_op op, Body&& body) {
-  if (const auto fault = standin::enterOperation(op)) return *fault;
+  if (const auto fault = kavrel::standin::enterOperation(op)) return *fault;
   try {
     return body();
   } catch (const std::bad_alloc&) {
@@ -29,7 +29,7 @@ ViStatus runOperation(standin_op op, Body&& body) {
 template <typename Body>
 ViStatus onSession(standin_op op, ViSession vi, Body&& body) {
   return runOperation(op, [&]() -> ViStatus {
-    const std::shared_ptr<Session> session = standin::findSession(vi);
+    const std::shared_ptr<Session> session = kavrel::standin::findSession(vi);
     if (session == nullptr) return VI_ERROR_INV_OBJECT;
     return body(*session);
   });
@@ -37,10 +37,10 @@ ViStatus onSession(standin_op op, ViSession vi, Body&& body) {
 
 // With the trace on, an I/O operation's outcome goes to it; the status passes through.
 ViStatus traced(ViSession vi, std::string_view name, ViStatus status, std::string_view detail = {}) {
-  if (standin::trace::enabled()) {
+  if (kavrel::standin::trace::enabled()) {
     std::string what(name);
     if (!detail.empty()) what.append(" ").append(detail);
-    standin::trace::operation(vi, what, status);
+    kavrel::standin::trace::operation(vi, what, status);
   }
   return status;
 }
@@ -59,8 +59,8 @@ ViStatus unsupported(ViSession vi) {
 ViStatus openDefaultRM(ViPSession vi) {
   return runOperation(STANDIN_OPEN_DEFAULT_RM, [&]() -> ViStatus {
     if (vi == nullptr) return VI_ERROR_USER_BUF;
-    standin::trace::configure();
-    return standin::openResourceManager(*vi);
+    kavrel::standin::trace::configure();
+    return kavrel::standin::openResourceManager(*vi);
   });
 }
 
@@ -99,8 +99,8 @@ ViStatus printToString(ViSession vi, ViPBuf buf, ViConstString writeFmt, va_list
     if (buf == nullptr) return VI_ERROR_USER_BUF;
     ArgList args;
     va_copy(args.ap, params);
-    standin::FormattedText text;
-    const ViStatus status = standin::formatWrite(writeFmt, args, text);
+    kavrel::standin::FormattedText text;
+    const ViStatus status = kavrel::standin::formatWrite(writeFmt, args, text);
     va_end(args.ap);
     if (status < VI_SUCCESS) return status;
     std::memcpy(buf, text.bytes.data(), text.bytes.size());
@@ -114,8 +114,8 @@ ViStatus scanFromString(ViSession vi, ViConstBuf buf, ViConstString readFmt, va_
     if (buf == nullptr) return VI_ERROR_USER_BUF;
     ArgList args;
     va_copy(args.ap, params);
-    standin::StringInput input(reinterpret_cast<const char*>(buf));
-    const ViStatus status = standin::formatRead(readFmt, args, input);
+    kavrel::standin::StringInput input(reinterpret_cast<const char*>(buf));
+    const ViStatus status = kavrel::standin::formatRead(readFmt, args, input);
     va_end(args.ap);
     return status;
   });
@@ -136,16 +136,16 @@ ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 ti
     if ((mode & ~kModes) != 0 || (mode & (VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK)) == (VI_EXCLUSIVE_LOCK | VI_SHARED_LOCK)) {
       return VI_ERROR_INV_ACC_MODE;
     }
-    standin::trace::configure();
+    kavrel::standin::trace::configure();
     ViSession opened = VI_NULL;
-    const ViStatus status = standin::openInstrument(sesn, name, timeout, opened);
+    const ViStatus status = kavrel::standin::openInstrument(sesn, name, timeout, opened);
     if (status >= VI_SUCCESS) *vi = opened;
     return name != nullptr ? traced(opened, "viOpen", status, name) : status;
   });
 }
 
 ViStatus viClose(ViObject vi) {
-  return runOperation(STANDIN_CLOSE, [&]() -> ViStatus { return traced(vi, "viClose", standin::closeSession(vi)); });
+  return runOperation(STANDIN_CLOSE, [&]() -> ViStatus { return traced(vi, "viClose", kavrel::standin::closeSession(vi)); });
 }
 
 ViStatus viFindRsrc(ViSession sesn, ViConstString, ViPFindList, ViPUInt32, ViChar[]) {
@@ -165,7 +165,7 @@ ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue) {
 ViStatus viStatusDesc(ViObject, ViStatus status, ViChar desc[]) {
   return runOperation(STANDIN_STATUS_DESC, [&]() -> ViStatus {
     if (desc == nullptr) return VI_ERROR_USER_BUF;
-    const std::string_view text = standin::statusText(status);
+    const std::string_view text = kavrel::standin::statusText(status);
     if (text.empty()) {
       std::snprintf(desc, 32, "Unknown status value 0x%08X", static_cast<unsigned>(static_cast<ViUInt32>(status)));
       return VI_WARN_UNKNOWN_STATUS;
@@ -208,7 +208,7 @@ ViStatus viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
     if (retCnt != nullptr) *retCnt = received;
     return readStatus;
   });
-  return traced(vi, "viRead", status, standin::trace::enabled() ? byteCount(received) : std::string());
+  return traced(vi, "viRead", status, kavrel::standin::trace::enabled() ? byteCount(received) : std::string());
 }
 
 ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
@@ -217,7 +217,7 @@ ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
     if (retCnt != nullptr) *retCnt = writeStatus < VI_SUCCESS ? 0 : cnt;
     return writeStatus;
   });
-  return traced(vi, "viWrite", status, standin::trace::enabled() ? byteCount(cnt) : std::string());
+  return traced(vi, "viWrite", status, kavrel::standin::trace::enabled() ? byteCount(cnt) : std::string());
 }
 
 ViStatus viReadAsync(ViSession vi, ViPBuf, ViUInt32, ViPJobId) { return unsupported(vi); }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "driver/kavrel.h"
-#include "server.h"
+#include "testbed/sim/server.h"
 #include "testbed/visa/standin.h"
 
 namespace kavrel::integration {

@@ -1,4 +1,4 @@
-#include "analysis.h"
+#include "tools/kavrel/analysis.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "args.h"
+#include "tools/kavrel/args.h"
 
 #include <cctype>
 #include <charconv>

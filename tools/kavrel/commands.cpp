@@ -1,4 +1,4 @@
-#include "commands.h"
+#include "tools/kavrel/commands.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "analysis.h"
-#include "args.h"
-#include "connection.h"
-#include "plot.h"
-#include "server.h"
+#include "tools/kavrel/analysis.h"
+#include "tools/kavrel/args.h"
+#include "tools/kavrel/connection.h"
+#include "tools/kavrel/plot.h"
+#include "testbed/sim/server.h"
 
 namespace kavrel::cli {
 

@@ -1,4 +1,4 @@
-#include "connection.h"
+#include "tools/kavrel/connection.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "server.h"
+#include "testbed/sim/server.h"
 
 namespace kavrel::cli {
 

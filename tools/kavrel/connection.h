@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "kavrel.h"
+#include "driver/kavrel.h"
 
 namespace kavrel::sim {
 class Server;

@@ -3,7 +3,7 @@
 #include <span>
 #include <string_view>
 
-#include "commands.h"
+#include "tools/kavrel/commands.h"
 
 namespace {
 

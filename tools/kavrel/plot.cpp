@@ -1,4 +1,4 @@
-#include "plot.h"
+#include "tools/kavrel/plot.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

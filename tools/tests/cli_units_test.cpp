@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "analysis.h"
-#include "args.h"
-#include "plot.h"
+#include "tools/kavrel/analysis.h"
+#include "tools/kavrel/args.h"
+#include "tools/kavrel/plot.h"
 
 namespace kavrel::cli {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "hislip.h"
-#include "hislip_session.h"
+#include "testbed/hislip/hislip.h"
+#include "testbed/sim/hislip_session.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "instrument.h"
-#include "scpi.h"
+#include "testbed/sim/instrument.h"
+#include "testbed/sim/scpi.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view input(reinterpret_cast<const char*>(data), size);

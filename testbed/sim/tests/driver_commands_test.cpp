@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "instrument.h"
-#include "test_util.h"
+#include "testbed/sim/instrument.h"
+#include "testbed/sim/tests/test_util.h"
 
 namespace kavrel::sim {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "hislip.h"
-#include "hislip_session.h"
+#include "testbed/hislip/hislip.h"
+#include "testbed/sim/hislip_session.h"
 
 namespace kavrel::sim {
 namespace {

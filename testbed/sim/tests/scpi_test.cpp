@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "scpi.h"
+#include "testbed/sim/scpi.h"
 
 namespace kavrel::sim::scpi {
 namespace {

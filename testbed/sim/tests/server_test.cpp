@@ -10,8 +10,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "server.h"
-#include "sim_client.h"
+#include "testbed/sim/server.h"
+#include "testbed/sim/tests/sim_client.h"
 
 namespace kavrel::sim {
 namespace {

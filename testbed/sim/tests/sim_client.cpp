@@ -1,4 +1,4 @@
-#include "sim_client.h"
+#include "testbed/sim/tests/sim_client.h"
 
 #include <cerrno>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "hislip.h"
+#include "testbed/hislip/hislip.h"
 
 namespace kavrel::sim::test {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "binding.h"
+#include "visa_binding/binding.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "binding.h"
-#include "standin.h"
+#include "visa_binding/binding.h"
+#include "testbed/visa/standin.h"
 
 namespace {
 

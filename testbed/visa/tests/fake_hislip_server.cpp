@@ -1,5 +1,5 @@
 // The fake HiSLIP server of the client tests.
-#include "fake_hislip_server.h"
+#include "testbed/visa/tests/fake_hislip_server.h"
 
 #include <algorithm>
 #include <chrono>

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "hislip.h"
+#include "testbed/hislip/hislip.h"
 
 namespace fake {
 

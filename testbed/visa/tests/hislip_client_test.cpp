@@ -16,8 +16,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "fake_hislip_server.h"
-#include "standin.h"
+#include "testbed/visa/tests/fake_hislip_server.h"
+#include "testbed/visa/standin.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "server.h"
-#include "standin.h"
+#include "testbed/sim/server.h"
+#include "testbed/visa/standin.h"
 
 namespace {
 

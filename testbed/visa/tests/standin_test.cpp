@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "standin.h"
+#include "testbed/visa/standin.h"
 
 namespace {
 
@@ -638,7 +638,7 @@ TEST_F(StandinTest, StatusTexts) {
       {VI_ERROR_SYSTEM_ERROR, VI_SUCCESS, "Unknown system error (miscellaneous error)."},
       {static_cast<ViStatus>(0xBFFF00A8U), VI_SUCCESS, "Access to the resource or remote machine is denied. This is due to lack of sufficient privileges for the current user or machine"},
       {VI_ERROR_NIMPL_OPER, VI_SUCCESS, "The given operation is not implemented."},
-      {VI_ERROR_INSTR_SPECIFIC, VI_WARN_UNKNOWN_STATUS, "Unknown status value 0xBFFC09F0"},
+      {static_cast<ViStatus>(0xBFFC09F0U), VI_WARN_UNKNOWN_STATUS, "Unknown status value 0xBFFC09F0"},
       {0x3FFF0FFF, VI_WARN_UNKNOWN_STATUS, "Unknown status value 0x3FFF0FFF"},
   };
   for (const Case& c : cases) {
