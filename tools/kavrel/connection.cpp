@@ -83,7 +83,7 @@ Connection::~Connection() {
   if (server_) server_->stop();
 }
 
-bool Connection::open(const std::string& resource, const SimSettings& sim, Failure& failure) {
+bool Connection::start(const std::string& resource, const SimSettings& sim, Failure& failure) {
   resource_ = resource;
   if (resource_.empty()) {
     kavrel::sim::Options options;
@@ -100,7 +100,11 @@ bool Connection::open(const std::string& resource, const SimSettings& sim, Failu
     }
     resource_ = "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
   }
-  ViStatus status = kavrel_init(resource_.data(), VI_TRUE, VI_TRUE, &vi_);
+  return true;
+}
+
+bool Connection::open(bool reset, Failure& failure) {
+  ViStatus status = kavrel_init(resource_.data(), VI_TRUE, reset ? VI_TRUE : VI_FALSE, &vi_);
   if (status < VI_SUCCESS) {
     vi_ = VI_NULL;
     failure = {"cannot open " + resource_, status};
