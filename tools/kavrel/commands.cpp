@@ -121,7 +121,8 @@ void label(const Setup& setup, const Session& session, const std::string& title,
   report.addJson("simulated", identity.simulated);
   report.addJson("resource", session.resource());
   report.addJson("settings", settings);
-  table.header = {{"kavrel", setup.command->name}, {"instrument", who}, {"resource", session.resource()},
+  table.header = {{"kavrel", setup.command->name}, {"instrument", who}, {"simulated", identity.simulated ? "yes" : "no"},
+                  {"resource", session.resource()},
                   {"settings", settings},          {"units", units},    {"time", utcNow()},
                   {"title", title}};
   plot.title = title;
@@ -227,6 +228,8 @@ int runSweep(std::span<char* const> argv, char** programArgv) {
       .run("select channel 1", [](ViSession vi) { return kavrel_dispSetActMeas(vi, VI_FALSE, VI_FALSE); })
       .run("scalar mode", [](ViSession vi) { return kavrel_chanMode(vi, VI_FALSE, 0); })
       .run("scalar power", [&](ViSession vi) { return kavrel_scalPower(vi, VI_FALSE, VI_FALSE, input); })
+      .run("averaging off", [](ViSession vi) { return kavrel_scalAveraging(vi, VI_FALSE, VI_FALSE, 0, 1); })
+      .run("smoothing off", [](ViSession vi) { return kavrel_scalSmooth(vi, VI_FALSE, VI_FALSE, VI_FALSE, 1.0); })
       .run("frequency sweep", [&](ViSession vi) { return kavrel_srcFreqSweep(vi, VI_TRUE, start, stop, level); })
       .run("sweep points", [&](ViSession vi) { return kavrel_srcSweepConfig(vi, static_cast<ViInt32>(points), 0.0); })
       .run("RF output on", [](ViSession vi) { return kavrel_srcRFOutput(vi, VI_TRUE); });
@@ -299,6 +302,10 @@ int runReflection(std::span<char* const> argv, char** programArgv) {
       .run("reflection mode", [](ViSession vi) { return kavrel_chanMode(vi, VI_FALSE, 3); })
       .run("S11", [](ViSession vi) { return kavrel_reflS11(vi, VI_FALSE, VI_FALSE); })
       .run("real and imaginary format", [](ViSession vi) { return kavrel_reflFormat(vi, VI_FALSE, VI_FALSE, 9); })
+      .run("averaging off", [](ViSession vi) { return kavrel_reflAveraging(vi, 0, 1); })
+      .run("smoothing off", [](ViSession vi) { return kavrel_reflSmooth(vi, VI_FALSE, VI_FALSE, VI_FALSE, 1.0); })
+      .run("no electrical delay", [](ViSession vi) { return kavrel_reflElDelay(vi, VI_FALSE, VI_FALSE, VI_FALSE, 0.0); })
+      .run("no phase offset", [](ViSession vi) { return kavrel_reflPhaseOffset(vi, VI_FALSE, VI_FALSE, 0.0); })
       .run("frequency sweep", [&](ViSession vi) { return kavrel_srcFreqSweep(vi, VI_TRUE, start, stop, level); })
       .run("sweep points", [&](ViSession vi) { return kavrel_srcSweepConfig(vi, static_cast<ViInt32>(points), 0.0); })
       .run("time domain", [&](ViSession vi) { return kavrel_reflTimeDomain(vi, VI_FALSE, timeDomain ? VI_TRUE : VI_FALSE); });
@@ -350,7 +357,7 @@ int runReflection(std::span<char* const> argv, char** programArgv) {
       report.add("best match", "return loss " + decibels(loss[best]) + " at " + engineering(x[best], "Hz"), "best_match",
                  {{"db", loss[best]}, {"hz", x[best]}});
     }
-    plot.markers.push_back({x[worst], loss[worst], "worst " + decibels(loss[worst])});
+    plot.markers.push_back({x[worst], loss[worst], "worst " + decibels(loss[worst]), Marker::below});
   }
   plot.x = timeDomain ? Axis{"Distance", "m"} : Axis{"Frequency", "Hz"};
   plot.y = {"Return loss", "dB"};
@@ -383,6 +390,7 @@ int runFaultLocation(std::span<char* const> argv, char** programArgv) {
       .run("coaxial medium", [&](ViSession vi) { return kavrel_flocMedium(vi, VI_FALSE, VI_TRUE, 0.0, velocity, 0.0); })
       .run("distance range", [&](ViSession vi) { return kavrel_flocRange(vi, VI_FALSE, VI_TRUE, range, centre, 0.0, 0.0); })
       .run("points", [&](ViSession vi) { return kavrel_flocNumOfPoints(vi, VI_FALSE, static_cast<ViInt32>(points)); })
+      .run("averaging off", [](ViSession vi) { return kavrel_flocAveraging(vi, VI_FALSE, 0, 1); })
       .run("logarithmic format", [](ViSession vi) { return kavrel_flocFormat(vi, VI_FALSE, VI_FALSE, VI_TRUE); })
       .run("RF output on", [](ViSession vi) { return kavrel_srcRFOutput(vi, VI_TRUE); });
   if (steps.failure()) return failed(*steps.failure());
@@ -414,7 +422,7 @@ int runFaultLocation(std::span<char* const> argv, char** programArgv) {
     std::snprintf(row, sizeof row, "  %12.2f  %16.2f", distance[i], loss[i]);
     report.addText(row);
     faultList.push_back({{"m", distance[i]}, {"return_loss_db", loss[i]}});
-    plot.markers.push_back({distance[i], loss[i], fixed2(distance[i]) + " m"});
+    plot.markers.push_back({distance[i], loss[i], fixed2(distance[i]) + " m", Marker::below});
   }
   report.addJson("faults", faultList);
   plot.x = {"Distance", "m"};

@@ -80,7 +80,8 @@ const Command kStoreCommand{
     "KIND: scalar-memory, path-cal, sensor, floc-cal, refl-cal, kit, source-cal (save|load a user table),\n"
     "source-ppst, source-fst (save only). NUMBER is ignored for floc-cal, source-ppst and source-fst.\n"
     "save sends no *RST or *CLS and changes no setting; the file is replaced only once the store\n"
-    "arrived whole. load checks the file (exists, regular, not empty) before anything is sent.",
+    "arrived whole. load checks the file (exists, regular, not empty) before anything is sent, then\n"
+    "opens the driver's session, whose set-up clears the status registers and error queue (*CLS).",
     with({})};
 const Command kQueryCommand{"query", "COMMAND [options]",
                             "Send one SCPI query and print the instrument's reply, e.g. kavrel query '*IDN?'." KAVREL_READ_ONLY,
