@@ -113,14 +113,4 @@ bool Connection::open(bool reset, Failure& failure) {
   return true;
 }
 
-std::string Connection::identity() {
-  ViChar reply[256] = "";
-  ViInt32 count = 0;
-  if (kavrel_writeInstrData(vi_, const_cast<ViString>("*IDN?")) < VI_SUCCESS) return {};
-  if (kavrel_readInstrData(vi_, sizeof reply - 1, reply, &count) < VI_SUCCESS) return {};
-  std::string text(reply, static_cast<std::size_t>(count));
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-}
-
 }  // namespace kavrel::cli

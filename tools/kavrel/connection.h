@@ -55,8 +55,6 @@ class Connection {
   ViSession vi() const { return vi_; }
   const std::string& resource() const { return resource_; }
   bool simulated() const { return static_cast<bool>(server_); }
-  // "*IDN?" answer without its line feed ("" if it cannot be read).
-  std::string identity();
 
  private:
   std::unique_ptr<kavrel::sim::Server> server_;
