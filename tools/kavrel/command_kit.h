@@ -32,8 +32,9 @@ enum Exit : int {
 
 struct Command {
   const char* name;
+  const char* brief;    // a phrase for the command list
   const char* usage;    // what follows "kavrel NAME"
-  const char* summary;  // first line: one sentence for the command list
+  const char* summary;
   std::vector<OptionSpec> options;
 };
 

@@ -166,7 +166,8 @@ int finish(const Setup& setup, Report& report, const Table& table, const Plot& p
 }  // namespace
 
 const Command kSweepCommand{
-    "sweep", "[options]",
+    "sweep", "swept scalar measurement: peak, -3 dB bandwidth, CSV and plot",
+    "[options]",
     "Swept scalar power measurement: source sweep, detector input, trace read.\n"
     "Prints the peak, the minimum and the -3 dB bandwidth with its centre, marked on the plot." KAVREL_OPENING,
     with({
@@ -178,7 +179,8 @@ const Command kSweepCommand{
     })};
 
 const Command kReflectionCommand{
-    "reflection", "[options]",
+    "reflection", "S11 over the sweep: worst return loss and VSWR, or the time domain",
+    "[options]",
     "Reflection (S11) over the sweep, optionally transformed to the time domain.\n"
     "Prints the worst return loss and VSWR over the band (in the time domain: the largest\n"
     "reflection and its distance). Return loss is positive: 20 dB is a better match than 10 dB." KAVREL_OPENING,
@@ -192,7 +194,8 @@ const Command kReflectionCommand{
     })};
 
 const Command kFaultLocationCommand{
-    "fault-location", "[options]",
+    "fault-location", "distance-to-fault trace of a cable and its faults",
+    "[options]",
     "Distance-to-fault trace of a cable. Lists each fault (a reflection peak with return loss\n"
     "at or below --threshold) with its distance and return loss, marked on the plot." KAVREL_OPENING,
     with({

@@ -63,19 +63,22 @@ void requestStop(int) { stopRequested = 1; }
 }  // namespace
 
 const Command kInfoCommand{
-    "info", "[options]",
+    "info", "identification, options, model limits, revisions (self-test on request)",
+    "[options]",
     "Identification, options, model limits and revisions; the self-test only with --self-test." KAVREL_READ_ONLY,
     with({
         {"self-test", false, "also run the instrument's self-test (*TST?): it disturbs a running measurement"},
         {"json", false, "print the results as one JSON object"},
     })};
 const Command kErrorsCommand{
-    "errors", "[options]",
+    "errors", "list the errors the instrument holds",
+    "[options]",
     "List the errors the instrument holds, reading its error queue (:SYST:ERR?) until it is empty.\n"
     "Nothing clears the queue before it is read. Exit status 0 whether or not errors were found." KAVREL_READ_ONLY,
     with({{"json", false, "print the errors as one JSON object"}})};
 const Command kStoreCommand{
-    "store", "save|load KIND NUMBER FILE [options]",
+    "store", "save or load an instrument store to or from a file",
+    "save|load KIND NUMBER FILE [options]",
     "Copy one instrument store to (save) or from (load) a host file, byte for byte.\n"
     "KIND: scalar-memory, path-cal, sensor, floc-cal, refl-cal, kit, source-cal (save|load a user table),\n"
     "source-ppst, source-fst (save only). NUMBER is ignored for floc-cal, source-ppst and source-fst.\n"
@@ -83,20 +86,22 @@ const Command kStoreCommand{
     "arrived whole. load checks the file (exists, regular, not empty) before anything is sent, then\n"
     "opens the driver's session, whose set-up clears the status registers and error queue (*CLS).",
     with({})};
-const Command kQueryCommand{"query", "COMMAND [options]",
+const Command kQueryCommand{"query", "send one SCPI query and print the reply", "COMMAND [options]",
                             "Send one SCPI query and print the instrument's reply, e.g. kavrel query '*IDN?'." KAVREL_READ_ONLY,
                             with({})};
-const Command kWriteCommand{"write", "COMMAND [options]",
+const Command kWriteCommand{"write", "send one SCPI command", "COMMAND [options]",
                             "Send one SCPI command as it is, e.g. kavrel write ':SOUR:FREQ:CW 2GHZ'. Nothing else is sent.",
                             with({})};
 const Command kShellCommand{
-    "shell", "[options]",
+    "shell", "interactive SCPI session with history",
+    "[options]",
     "Interactive SCPI session: a line with '?' is a query and shows its reply, any other line is sent\n"
     "as a command. History is kept in ~/.kavrel_history. 'quit', 'exit' or Ctrl-D leaves. Nothing is\n"
     "sent but what you type.",
     with({})};
 const Command kListCommand{
-    "list", "[options]", "List the resources the VISA library finds (viFindRsrc).",
+    "list", "the resources the VISA library finds",
+    "[options]", "List the resources the VISA library finds (viFindRsrc).",
     {
         {"pattern", true, "EXPR  VISA search expression (?*::INSTR)"},
         {"visa-standin", false, "use the project's VISA stand-in"},
@@ -105,7 +110,8 @@ const Command kListCommand{
         {"help", false, "show this help"},
     }};
 const Command kPlotCommand{
-    "plot", "FILE.csv [options]",
+    "plot", "plot a CSV file written by kavrel again",
+    "FILE.csv [options]",
     "Plot a CSV file written by kavrel again, with its title, instrument and settings.\n"
     "Exit status 3 when the trace breaks a --limit line.",
     {
@@ -116,7 +122,8 @@ const Command kPlotCommand{
         {"help", false, "show this help"},
     }};
 const Command kSimCommand{
-    "sim", "[options]",
+    "sim", "run the simulated instrument for other programs",
+    "[options]",
     "Run the simulated instrument in the foreground (HiSLIP and raw SCPI socket) for other programs,\n"
     "including a vendor VISA: open \"TCPIP::<host>::hislip0,<port>::INSTR\". Stop with Ctrl-C.",
     {

@@ -23,9 +23,7 @@ void usage(std::FILE* out) {
       "commands:\n",
       out);
   for (const Command* command : allCommands()) {
-    std::string_view summary = command->summary;
-    summary = summary.substr(0, summary.find('\n'));
-    std::fprintf(out, "  %-16s %.*s\n", command->name, static_cast<int>(summary.size()), summary.data());
+    std::fprintf(out, "  %-16s %s\n", command->name, command->brief);
   }
   std::fputs(
       "\n"
