@@ -90,14 +90,15 @@ const Command kQueryCommand{"query", "send one SCPI query and print the reply", 
                             "Send one SCPI query and print the instrument's reply, e.g. kavrel query '*IDN?'." KAVREL_READ_ONLY,
                             with({})};
 const Command kWriteCommand{"write", "send one SCPI command", "COMMAND [options]",
-                            "Send one SCPI command as it is, e.g. kavrel write ':SOUR:FREQ:CW 2GHZ'. Nothing else is sent.",
+                            "Send one SCPI command as it is, e.g. kavrel write ':SOUR:FREQ:CW 2GHZ'.\n"
+                            "Only *IDN? and *OPT? go before it; no *RST, no *CLS.",
                             with({})};
 const Command kShellCommand{
     "shell", "interactive SCPI session with history",
     "[options]",
     "Interactive SCPI session: a line with '?' is a query and shows its reply, any other line is sent\n"
-    "as a command. History is kept in ~/.kavrel_history. 'quit', 'exit' or Ctrl-D leaves. Nothing is\n"
-    "sent but what you type.",
+    "as a command. History is kept in ~/.kavrel_history. 'quit', 'exit' or Ctrl-D leaves. Only *IDN?\n"
+    "and *OPT? are sent before what you type; no *RST, no *CLS.",
     with({})};
 const Command kListCommand{
     "list", "the resources the VISA library finds",
@@ -248,6 +249,10 @@ int runStore(std::span<char* const> argv, char** programArgv) {
     Progress progress(action == "save" ? "saving the store" : "loading the store");
     status = transfer(toFile ? session.link().vi() : session.driver());
   }
+  // The driver refuses a store number beyond the instrument's count before
+  // sending anything.
+  if (status == VI_ERROR_PARAMETER3)
+    return usageError(kStoreCommand, "NUMBER " + words[2] + ": the instrument has no " + kind + " store " + words[2]);
   if (status < VI_SUCCESS) return failed({action + " " + kind + " " + words[2] + (toFile ? " to " : " from ") + file, status});
   printLine((action == "save" ? "saved " : "loaded ") + kind + " " + words[2] + (toFile ? " to " : " from ") + file);
   return kDone;

@@ -219,6 +219,14 @@ with tempfile.TemporaryDirectory() as tmp:
     check("a symbolic link stays a link", code == 0 and os.path.islink(out("link.csv"))
           and read(out("target.csv")).startswith("# kavrel: sweep"), stderr)
 
+    # Progress only on a terminal: through `script`, which gives the program one.
+    code, stdout, stderr = run("sweep", "--points", "3", "--settle", "1.3")
+    check("no progress off a terminal", code == 0 and "waiting" not in stderr, stderr)
+    shown = subprocess.run(["script", "-qec", f"{KAVREL} sweep --points 3 --settle 1.3", "/dev/null"],
+                           capture_output=True, text=True, timeout=60)
+    check("progress on a terminal", shown.returncode == 0 and "waiting for the sweep... 1 s" in shown.stdout,
+          shown.stdout + shown.stderr)
+
     code, stdout, _ = run("list", "--visa-standin")
     check("list", code == 0 and "no resources found for ?*::INSTR" in stdout, stdout)
 
@@ -250,6 +258,10 @@ with tempfile.TemporaryDirectory() as tmp:
                   and sent.index("*IDN?") < sent.index("*CLS;*ESE 1;*SRE 32") and "(simulated)" not in stdout,
                   f"{code} {stderr} {sent[:8]}")
 
+        code, _, stderr, sent = traced(trace, "store", "save", "kit", "99", out("kit99.bin"), *remote)
+        check("store number beyond the instrument's count", code == 2 and "NUMBER 99" in stderr
+              and sent == ["*IDN?", "*OPT?", ":REFL:CAL:KIT:MAX?"] and not os.path.exists(out("kit99.bin")),
+              f"{code} {stderr} {sent}")
         code, _, stderr = run("store", "load", "kit", "2", out("kit1.bin"), *remote)
         check("store load", code == 0, stderr)
         code, _, stderr = run("store", "save", "kit", "2", out("kit2.bin"), *remote)
