@@ -85,6 +85,7 @@ def kavrel_page(kavrel, version):
     page += [".SH \"EXIT STATUS\"", roff(" ".join(tail))]
     page += [".SH ENVIRONMENT", ".TP", ".B KAVREL_VISA_TRACE",
              roff("With the project's VISA stand-in: a file to which every message and VISA operation is appended.")]
+    page += [".SH FILES", ".TP", ".I ~/.kavrel_history", roff("The lines typed in kavrel shell.")]
     page += [".SH \"SEE ALSO\"", ".BR kavrel\\-sim (1)"]
     return "\n".join(page) + "\n"
 

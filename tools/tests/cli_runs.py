@@ -227,6 +227,15 @@ with tempfile.TemporaryDirectory() as tmp:
     check("progress on a terminal", shown.returncode == 0 and "waiting for the sweep... 1 s" in shown.stdout,
           shown.stdout + shown.stderr)
 
+    # The interactive shell on a terminal: line editing, and the history kept.
+    home = out("home")
+    os.makedirs(home)
+    shown = subprocess.run(["script", "-qec", f"{KAVREL} shell", "/dev/null"], input="*IDN?\nquit\n",
+                           capture_output=True, text=True, timeout=60, env=dict(os.environ, HOME=home))
+    history = os.path.join(home, ".kavrel_history")
+    check("interactive shell keeps its history", shown.returncode == 0 and re.search(r"^OVR,4101,100001,1\.00\r?$", shown.stdout, re.M)
+          and os.path.exists(history) and "*IDN?" in read(history), shown.stdout + shown.stderr)
+
     code, stdout, _ = run("list", "--visa-standin")
     check("list", code == 0 and "no resources found for ?*::INSTR" in stdout, stdout)
 
