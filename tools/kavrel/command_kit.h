@@ -161,7 +161,7 @@ class Progress {
   std::unique_ptr<State> state_;
 };
 
-// The embedded simulator's and the measuring commands' driver steps: the first failure kept.
+// Driver calls run in order; the first failure is kept with its step.
 class Steps {
  public:
   explicit Steps(ViSession vi) : vi_(vi) {}

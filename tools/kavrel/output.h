@@ -29,7 +29,7 @@ std::string replaceFile(const std::string& path, const std::function<std::string
 // replaceFile with the given bytes.
 std::string writeFileSafely(const std::string& path, std::string_view contents);
 
-// The whole file, or nullopt-like failure: false with `error` naming it.
+// The whole file; false with `error` naming it and the reason.
 bool readWholeFile(const std::string& path, std::string& contents, std::string& error);
 
 }  // namespace kavrel::cli
