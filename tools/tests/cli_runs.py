@@ -236,8 +236,9 @@ with tempfile.TemporaryDirectory() as tmp:
     check("interactive shell keeps its history", shown.returncode == 0 and re.search(r"^OVR,4101,100001,1\.00\r?$", shown.stdout, re.M)
           and os.path.exists(history) and "*IDN?" in read(history), shown.stdout + shown.stderr)
 
-    code, stdout, _ = run("list", "--visa-standin")
-    check("list", code == 0 and "no resources found for ?*::INSTR" in stdout, stdout)
+    code, stdout, _ = run("list", "--visa-standin", "--json")
+    found = json.loads(stdout) if code == 0 else {}
+    check("list", found.get("pattern") == "?*::INSTR" and all("::" in r for r in found.get("resources", [None])), stdout)
 
     # kavrel-sim started separately: an instrument someone set up. Read-only
     # commands send no *RST and no *CLS; measuring resets only with --reset.
