@@ -238,7 +238,7 @@ with tempfile.TemporaryDirectory() as tmp:
 
     code, stdout, _ = run("list", "--visa-standin", "--json")
     found = json.loads(stdout) if code == 0 else {}
-    check("list", found.get("pattern") == "?*::INSTR" and all("::" in r for r in found.get("resources", [None])), stdout)
+    check("list", found.get("pattern") == "?*::INSTR" and all("::" in r for r in found.get("resources", [""])), stdout)
 
     # kavrel-sim started separately: an instrument someone set up. Read-only
     # commands send no *RST and no *CLS; measuring resets only with --reset.
