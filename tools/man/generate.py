@@ -52,6 +52,9 @@ def parse_sim(sim):
                 current = ("Options", [])
                 sections.append(current)
             current[1].append(parse_options([line])[0])
+        elif line.startswith("      ") and current and current[1]:
+            letter, name, value, helptext = current[1][-1]  # the option's help goes on
+            current[1][-1] = (letter, name, value, helptext + " " + line.strip())
         elif line.strip():
             notes.append(line.strip())
     return sections, notes
