@@ -64,11 +64,16 @@ def svg_texts(path):
 
 
 def start_sim(*extra):
-    sim = subprocess.Popen([SIM, "--hislip-port", "0", "--raw-port", "-1", *extra], stdout=subprocess.PIPE, text=True)
-    for _ in range(5):
-        line = sim.stdout.readline()
-        if line.startswith("hislip-port "):
-            return sim, ["--resource", f"TCPIP::127.0.0.1::hislip0,{int(line.split()[1])}::INSTR", "--visa-standin"]
+    """kavrel-sim, and the options that reach it over HiSLIP and over its raw socket."""
+    sim = subprocess.Popen([SIM, "--hislip-port", "0", "--raw-port", "0", *extra], stdout=subprocess.PIPE, text=True)
+    ports = {}
+    for _ in range(8):
+        words = sim.stdout.readline().split()
+        if len(words) == 2 and words[0].endswith("-port"):
+            ports[words[0]] = int(words[1])
+        if "hislip-port" in ports and "raw-port" in ports:
+            return sim, (["--resource", f"TCPIP::127.0.0.1::hislip0,{ports['hislip-port']}::INSTR", "--visa-standin"],
+                         ["--resource", f"TCPIP::127.0.0.1::{ports['raw-port']}::SOCKET", "--visa-standin"])
     sim.kill()
     raise RuntimeError("kavrel-sim did not start")
 
@@ -242,7 +247,7 @@ with tempfile.TemporaryDirectory() as tmp:
 
     # kavrel-sim started separately: an instrument someone set up. Read-only
     # commands send no *RST and no *CLS; measuring resets only with --reset.
-    sim, remote = start_sim("--firmware", "7.42")
+    sim, (remote, raw) = start_sim("--firmware", "7.42")
     try:
         read_only = [
             (["info"], ["*IDN?", "*OPT?", "*IDN?"], "firmware: 7.42"),
@@ -257,6 +262,8 @@ with tempfile.TemporaryDirectory() as tmp:
             check("read-only " + " ".join(args[:2]), code == 0 and shown in stdout and not disturbing
                   and (expected is None or sent == expected), f"{code} {stdout} {stderr} {sent}")
 
+        code, stdout, stderr = run("query", "*IDN?", *raw)
+        check("query over a raw socket", code == 0 and stdout == "OVR,4101,100001,7.42\n", f"{code} {stdout} {stderr}")
         code, _, stderr, sent = traced(trace, "write", ":SOUR:POW:LEV -10", *remote)
         check("write sends the command alone", code == 0 and sent == ["*IDN?", "*OPT?", ":SOUR:POW:LEV -10"], sent)
         code, stdout, _ = run("shell", *remote, stdin="BOGUS\n:SOUR:POW:LEV?\n:SYST:ERR?\nquit\n")
@@ -281,7 +288,7 @@ with tempfile.TemporaryDirectory() as tmp:
         sim.terminate()
         sim.wait(timeout=10)
 
-    sim, slow = start_sim("--reply-delay", "500")
+    sim, (slow, _) = start_sim("--reply-delay", "500")
     try:
         code, _, stderr = run("query", "*IDN?", "--timeout", "100", *slow)
         check("--timeout", code == 1 and "identification query" in stderr and "0xBFFF0015" in stderr, f"{code} {stderr}")
