@@ -188,6 +188,7 @@ int runErrors(std::span<char* const> argv, char** programArgv) {
   Report report(setup);
   report.add("instrument", session.identity().text + (session.identity().simulated ? " (simulated)" : ""), "instrument",
              session.identity().text);
+  report.addJson("simulated", session.identity().simulated);
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
   // A queue holds a bounded number of entries; stop after a generous count anyway.
   for (int i = 0; i < 100; ++i) {
