@@ -47,23 +47,21 @@ ViStatus sendChannel(ViSession vi, ViBoolean channel, std::string_view text) {
 // been sent.
 KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean medium, ViReal64 cutoffFrequency,
                                       ViReal64 relativeVelocity, ViReal64 attenuation) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(medium, VI_ERROR_PARAMETER3)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(medium, VI_ERROR_PARAMETER3));
   const bool coaxial = medium == VI_TRUE;
   if (coaxial) {
-    if (ViStatus status = Checks().real(relativeVelocity, 0.1, 1.0, VI_ERROR_PARAMETER5)) return status;
+    KAVREL_RETURN_IF_ERROR(Checks().real(relativeVelocity, 0.1, 1.0, VI_ERROR_PARAMETER5));
   } else {
     const InstrumentData* data = nullptr;
-    if (ViStatus status = fetchData(vi, data)) return status;
-    if (ViStatus status = Checks().real(cutoffFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER4))
-      return status;
+    KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
+    KAVREL_RETURN_IF_ERROR(Checks().real(cutoffFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER4));
   }
 
-  if (ViStatus status = kavrel_SetActiveMeas(vi, channel, kFirstMeasurement); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, kFirstMeasurement));
   bool metres = false;
-  if (ViStatus status = queryBeginsWith(vi, ":FLOC:UNIT?", "METR", metres); status < VI_SUCCESS) return status;
-  if (ViStatus status =
-          Checks().real(attenuation, 0.0, metres ? kMaxAttenuationMetres : kMaxAttenuationFeet, VI_ERROR_PARAMETER6))
-    return status;
+  KAVREL_RETURN_IF_ERROR(queryBeginsWith(vi, ":FLOC:UNIT?", "METR", metres));
+  KAVREL_RETURN_IF_ERROR(
+      Checks().real(attenuation, 0.0, metres ? kMaxAttenuationMetres : kMaxAttenuationFeet, VI_ERROR_PARAMETER6));
 
   Line command;
   if (coaxial)
@@ -78,72 +76,64 @@ KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean
 // centre that does not suit the distance, is the instrument's to judge.
 KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean rangeEntry, ViReal64 distanceRange,
                                      ViReal64 centerFrequency, ViReal64 startFrequency, ViReal64 stopFrequency) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(rangeEntry, VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(rangeEntry, VI_ERROR_PARAMETER3));
   const bool entry = rangeEntry == VI_TRUE;
   if (entry) {
-    if (ViStatus status = Checks().real(distanceRange, 0.0, kMaxDistance, VI_ERROR_PARAMETER4)) return status;
+    KAVREL_RETURN_IF_ERROR(Checks().real(distanceRange, 0.0, kMaxDistance, VI_ERROR_PARAMETER4));
   }
   const InstrumentData* data = nullptr;
-  if (ViStatus status = fetchData(vi, data)) return status;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   const ViReal64 maxFrequency = data->maxFrequency;
 
   if (entry) {
-    if (ViStatus status = Checks().real(centerFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER5))
-      return status;
+    KAVREL_RETURN_IF_ERROR(Checks().real(centerFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER5));
     return sendChannel(
         vi, channel,
         line(":FLOC:RANG:ENTRY ON;:FLOC:RANG:VAL ", real(distanceRange), ";:FLOC:FREQ:CENT ", real(centerFrequency)));
   }
-  if (ViStatus status = Checks()
-                            .real(startFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER6)
-                            .real(stopFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER7))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(startFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER6)
+                             .real(stopFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER7));
   return sendChannel(
       vi, channel, line(":FLOC:RANG:ENTRY OFF;:FLOC:FREQ:STAR ", real(startFrequency), ";STOP ", real(stopFrequency)));
 }
 
 KAVREL_API ViStatus kavrel_flocNumOfPoints(ViSession vi, ViBoolean channel, ViInt32 numberOfPoints) {
-  if (ViStatus status =
-          Checks().flag(channel, VI_ERROR_PARAMETER2).integer(numberOfPoints, 51, 1024, VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(
+      Checks().flag(channel, VI_ERROR_PARAMETER2).integer(numberOfPoints, 51, 1024, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:POIN ", numberOfPoints));
 }
 
 KAVREL_API ViStatus kavrel_flocDispUnit(ViSession vi, ViBoolean channel, ViBoolean distanceUnit) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(distanceUnit, VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(distanceUnit, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:UNIT ", keyword(kDistanceUnits, distanceUnit)));
 }
 
 // Returns the write status: no status check, so an error the instrument
 // finds in this command is reported by the next call that reads "*ESR?".
 KAVREL_API ViStatus kavrel_flocAveraging(ViSession vi, ViBoolean channel, ViInt32 mode, ViInt32 numberOfAverages) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .index(mode, kAveragingModes, VI_ERROR_PARAMETER3)
-                            .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4))
-    return status;
-  if (ViStatus status = kavrel_SetActiveMeas(vi, channel, kFirstMeasurement); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .flag(channel, VI_ERROR_PARAMETER2)
+                             .index(mode, kAveragingModes, VI_ERROR_PARAMETER3)
+                             .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4));
+  KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, kFirstMeasurement));
   Line command(keyword(kAveragingModes, mode));
   if (mode == kAveragingOn) command.add(numberOfAverages);
   return writeLine(vi, command);
 }
 
 KAVREL_API ViStatus kavrel_flocWindowing(ViSession vi, ViBoolean channel, ViInt32 window) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).index(window, kWindows, VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).index(window, kWindows, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:WIND ", keyword(kWindows, window)));
 }
 
 KAVREL_API ViStatus kavrel_flocMaskCorr(ViSession vi, ViBoolean channel, ViBoolean maskCorr) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(maskCorr, VI_ERROR_PARAMETER3)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(maskCorr, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:MCOR ", onOff(maskCorr)));
 }
 
 KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolean enhancement) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(enhancement, VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(enhancement, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:ENH ", onOff(enhancement)));
 }
 
@@ -153,21 +143,19 @@ KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolea
 // only, before the reference position.
 KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
                                        ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
-  if (ViStatus status =
-          selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(
+      selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4));
   const bool manual = scaleMode == kManualScale;
   if (manual) {
     bool log = false;
-    if (ViStatus status = queryBeginsWith(vi, ":FLOC:FORM?", "LOG", log); status < VI_SUCCESS) return status;
+    KAVREL_RETURN_IF_ERROR(queryBeginsWith(vi, ":FLOC:FORM?", "LOG", log));
     const ScaleLimits& limits = log ? kLogScale : kVswrScale;
-    if (ViStatus status = Checks()
-                              .real(valuePerDivision, limits.minPerDivision, limits.maxPerDivision, VI_ERROR_PARAMETER5)
-                              .real(referenceLevel, limits.minLevel, limits.maxLevel, VI_ERROR_PARAMETER7))
-      return status;
+    KAVREL_RETURN_IF_ERROR(
+        Checks()
+            .real(valuePerDivision, limits.minPerDivision, limits.maxPerDivision, VI_ERROR_PARAMETER5)
+            .real(referenceLevel, limits.minLevel, limits.maxLevel, VI_ERROR_PARAMETER7));
   }
-  if (ViStatus status = Checks().integer(referencePosition, 0, kMaxReferencePosition, VI_ERROR_PARAMETER6))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks().integer(referencePosition, 0, kMaxReferencePosition, VI_ERROR_PARAMETER6));
   if (manual)
     return sendMeas(vi, channel, measurement,
                     line(":FLOC:SCAL:DIV ", fixed2(valuePerDivision), ";POS ", referencePosition, ";RLEV ",
@@ -176,12 +164,12 @@ KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_flocFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean format) {
-  if (ViStatus status = selectionChecks(channel, measurement).flag(format, VI_ERROR_PARAMETER4)) return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(format, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":FLOC:FORM ", keyword(kFlocFormats, format)));
 }
 
 // Saves or restores the fault-location calibration; no channel is selected.
 KAVREL_API ViStatus kavrel_flocCalibration(ViSession vi, ViBoolean action) {
-  if (ViStatus status = Checks().flag(action, VI_ERROR_PARAMETER2)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(action, VI_ERROR_PARAMETER2));
   return send(vi, line(":FLOC:CAL:", keyword(kCalibrationActions, action)));
 }

@@ -45,50 +45,45 @@ Line averagingLine(ViInt32 mode, std::string_view inputName) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:MEAS:POW ", keyword(kInputs, input)));
 }
 
 // The same input may stand on both sides.
 KAVREL_API ViStatus kavrel_routPwrRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator,
                                         ViInt32 denominator) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .index(numerator, kInputs, VI_ERROR_PARAMETER4)
-                            .index(denominator, kInputs, VI_ERROR_PARAMETER5))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .index(numerator, kInputs, VI_ERROR_PARAMETER4)
+                             .index(denominator, kInputs, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":ROUT:MEAS:RAT ", keyword(kInputs, numerator), ",", keyword(kInputs, denominator)));
 }
 
 KAVREL_API ViStatus kavrel_routPwrDiff(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 firstInput,
                                        ViInt32 secondInput) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .index(firstInput, kInputs, VI_ERROR_PARAMETER4)
-                            .index(secondInput, kInputs, VI_ERROR_PARAMETER5))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .index(firstInput, kInputs, VI_ERROR_PARAMETER4)
+                             .index(secondInput, kInputs, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":ROUT:MEAS:DIFF ", keyword(kInputs, firstInput), ",", keyword(kInputs, secondInput)));
 }
 
 KAVREL_API ViStatus kavrel_routCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) {
-  if (ViStatus status = selectionChecks(channel, measurement)) return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement));
   return sendMeas(vi, channel, measurement, ":ROUT:MEAS:FREQ");
 }
 
 KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 relative) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(relative, kRelativeActions, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(relative, kRelativeActions, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:REL:", keyword(kRelativeActions, relative)));
 }
 
 // Averaging belongs to the input: no channel selection.
 KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mode, ViInt32 numberOfAverages) {
-  if (ViStatus status = Checks()
-                            .index(input, kInputs, VI_ERROR_PARAMETER2)
-                            .index(mode, kAveragingModes, VI_ERROR_PARAMETER3)
-                            .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(input, kInputs, VI_ERROR_PARAMETER2)
+                             .index(mode, kAveragingModes, VI_ERROR_PARAMETER3)
+                             .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4));
   Line command = averagingLine(mode, keyword(kInputs, input));
   if (mode == kFixedNumberOfAverages) command.add(numberOfAverages);
   return send(vi, command);
@@ -99,7 +94,7 @@ KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViB
   Checks checks = selectionChecks(channel, measurement);
   checks.flag(dutyCycleCorr, VI_ERROR_PARAMETER4);
   if (dutyCycleCorr == VI_TRUE) checks.real(dutyCycle, 0.001, 100.0, VI_ERROR_PARAMETER5);
-  if (ViStatus status = checks) return status;
+  KAVREL_RETURN_IF_ERROR(checks);
   if (dutyCycleCorr == VI_TRUE)
     return sendMeas(vi, channel, measurement, line(":ROUT:DCYC ON;DCYC:VAL ", fixed3(dutyCycle)));
   return sendMeas(vi, channel, measurement, ":ROUT:DCYC OFF");
@@ -110,35 +105,31 @@ KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViB
 // active when the call begins. The codes of the two limits are crossed.
 KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck,
                                         ViReal64 minimum, ViReal64 maximum) {
-  if (ViStatus status = selectionChecks(channel, measurement).flag(limitCheck, VI_ERROR_PARAMETER4)) return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(limitCheck, VI_ERROR_PARAMETER4));
   if (limitCheck != VI_TRUE) return sendMeas(vi, channel, measurement, ":ROUT:LIM OFF");
 
   bool counter = false;
-  if (ViStatus status = queryBeginsWith(vi, ":ROUT:MEAS:DEF?", "FREQ", counter); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryBeginsWith(vi, ":ROUT:MEAS:DEF?", "FREQ", counter));
   LimitRange range = counter ? kCounterLimits : kPowerLimits;
-  if (ViStatus status = Checks()
-                            .real(maximum, range.min, range.max, VI_ERROR_PARAMETER5)
-                            .real(minimum, range.min, range.max, VI_ERROR_PARAMETER6)
-                            .rule(minimum <= maximum, VI_ERROR_INSTR_MIN_GT_MAX))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(maximum, range.min, range.max, VI_ERROR_PARAMETER5)
+                             .real(minimum, range.min, range.max, VI_ERROR_PARAMETER6)
+                             .rule(minimum <= maximum, VI_ERROR_INSTR_MIN_GT_MAX));
   return sendMeas(vi, channel, measurement, line(":ROUT:LIM ON;LIM:MAX ", real(maximum), ";MIN ", real(minimum)));
 }
 
 KAVREL_API ViStatus kavrel_routMaxMinHold(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 hold) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(hold, kHoldActions, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(hold, kHoldActions, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:PEAK", keyword(kHoldActions, hold)));
 }
 
 KAVREL_API ViStatus kavrel_routFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(format, kReadoutFormats, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(format, kReadoutFormats, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:FORM ", keyword(kReadoutFormats, format)));
 }
 
 KAVREL_API ViStatus kavrel_routCountRes(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 resolution) {
-  if (ViStatus status = selectionChecks(channel, measurement).real(resolution, 1.0, 100000000.0, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).real(resolution, 1.0, 100000000.0, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:RES:COUN ", real(resolution)));
 }
 

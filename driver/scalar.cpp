@@ -54,8 +54,7 @@ std::string scaleValue(ViReal64 value) {
 // finds its manual scale limits. An unknown format is an unreadable reply.
 ViStatus queryScaleLimits(ViSession vi, const ScaleLimits*& limits) {
   Reply format;
-  ViStatus status = query(vi, ":SCAL:FORM?", format);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(query(vi, ":SCAL:FORM?", format));
   for (std::size_t i = 0; i < kScalarFormats.size(); ++i) {
     if (format.scan().literal(kScalarFormats[i])) {
       limits = &kScaleLimits[i];
@@ -68,23 +67,22 @@ ViStatus queryScaleLimits(ViSession vi, const ScaleLimits*& limits) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_scalPower(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4)) return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":SCAL:MEAS:POW ", keyword(kInputs, input)));
 }
 
 KAVREL_API ViStatus kavrel_scalRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator,
                                      ViInt32 denominator) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .index(numerator, kInputs, VI_ERROR_PARAMETER4)
-                            .index(denominator, kInputs, VI_ERROR_PARAMETER5)
-                            .rule(numerator != denominator, VI_ERROR_INSTR_SAME_CHANNELS))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .index(numerator, kInputs, VI_ERROR_PARAMETER4)
+                             .index(denominator, kInputs, VI_ERROR_PARAMETER5)
+                             .rule(numerator != denominator, VI_ERROR_INSTR_SAME_CHANNELS));
   return sendMeas(vi, channel, measurement,
                   line(":SCAL:MEAS:RAT ", keyword(kInputs, numerator), ",", keyword(kInputs, denominator)));
 }
 
 KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) {
-  if (ViStatus status = selectionChecks(channel, measurement)) return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement));
   return sendMeas(vi, channel, measurement, ":SCAL:MEAS:FREQ");
 }
 
@@ -92,10 +90,9 @@ KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolea
 // checked in every mode.
 KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 mode,
                                          ViInt32 averages) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .integer(mode, 0, 2, VI_ERROR_PARAMETER4)
-                            .integer(averages, 1, kMaxAverages, VI_ERROR_PARAMETER5))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .integer(mode, 0, 2, VI_ERROR_PARAMETER4)
+                             .integer(averages, 1, kMaxAverages, VI_ERROR_PARAMETER5));
   switch (mode) {
     case 0:
       return sendMeas(vi, channel, measurement, ":SCAL:AVER OFF");
@@ -109,10 +106,9 @@ KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBool
 // Smoothing is a setting of the measurement, not of the scalar analysis.
 KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing,
                                       ViReal64 aperture) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .flag(smoothing, VI_ERROR_PARAMETER4)
-                            .real(aperture, kMinAperture, kMaxAperture, VI_ERROR_PARAMETER5))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .flag(smoothing, VI_ERROR_PARAMETER4)
+                             .real(aperture, kMinAperture, kMaxAperture, VI_ERROR_PARAMETER5));
   if (smoothing == VI_TRUE) return sendMeas(vi, channel, measurement, line(":MEAS:SMO ON;SMO:APER ", fixed2(aperture)));
   return sendMeas(vi, channel, measurement, ":MEAS:SMO OFF");
 }
@@ -122,20 +118,18 @@ KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean
 // reference level is reported before a bad position.
 KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
                                        ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
-  if (ViStatus status = selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(
+      selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4));
   bool manual = scaleMode == kManualScale;
   if (manual) {
     const ScaleLimits* limits = nullptr;
-    if (ViStatus status = queryScaleLimits(vi, limits); status < VI_SUCCESS) return status;
-    if (ViStatus status =
-            Checks()
-                .real(valuePerDivision, limits->minPerDivision, limits->maxPerDivision, VI_ERROR_PARAMETER5)
-                .real(referenceLevel, limits->minReference, limits->maxReference, VI_ERROR_PARAMETER7))
-      return status;
+    KAVREL_RETURN_IF_ERROR(queryScaleLimits(vi, limits));
+    KAVREL_RETURN_IF_ERROR(
+        Checks()
+            .real(valuePerDivision, limits->minPerDivision, limits->maxPerDivision, VI_ERROR_PARAMETER5)
+            .real(referenceLevel, limits->minReference, limits->maxReference, VI_ERROR_PARAMETER7));
   }
-  if (ViStatus status = Checks().integer(referencePosition, 0, kMaxReferencePosition, VI_ERROR_PARAMETER6))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks().integer(referencePosition, 0, kMaxReferencePosition, VI_ERROR_PARAMETER6));
 
   if (!manual) return sendMeas(vi, channel, measurement, line(":SCAL:SCAL:AUTO ", keyword(kAutoScales, scaleMode)));
   return sendMeas(vi, channel, measurement,
@@ -144,23 +138,21 @@ KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_scalFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(format, kScalarFormats, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(format, kScalarFormats, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":SCAL:FORM ", keyword(kScalarFormats, format)));
 }
 
 // ---- path calibration and trace memories ------------------------------------
 
 KAVREL_API ViStatus kavrel_scalCal(ViSession vi, ViInt32 step, ViInt32 calIndex) {
-  if (ViStatus status = Checks()
-                            .index(step, kPathCalSteps, VI_ERROR_PARAMETER2)
-                            .integer(calIndex, 1, kMaxPathCalIndex, VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(step, kPathCalSteps, VI_ERROR_PARAMETER2)
+                             .integer(calIndex, 1, kMaxPathCalIndex, VI_ERROR_PARAMETER3));
   return send(vi, line(":SCAL:PCAL:", keyword(kPathCalSteps, step), " ", calIndex));
 }
 
 KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal) {
-  if (ViStatus status = Checks().flag(pathCal, VI_ERROR_PARAMETER2)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(pathCal, VI_ERROR_PARAMETER2));
   return send(vi, line(":SCAL:PCAL ", onOff(pathCal)));
 }
 
@@ -168,8 +160,8 @@ KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal) {
 // after that query and before the selection.
 KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean memoryOp,
                                      ViInt32 memory) {
-  if (ViStatus status = selectionChecks(channel, measurement).flag(memoryOp, VI_ERROR_PARAMETER4)) return status;
-  if (ViStatus status = checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5)) return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(memoryOp, VI_ERROR_PARAMETER4));
+  KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, line(":SCAL:MOP:SEL ", memory, ";STAT ", onOff(memoryOp)));
 }
 
@@ -177,8 +169,7 @@ KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean 
 // measured trace (":SCAL:MEAS:MEM", ":SCAL:MEAS:MEM:SETT").
 KAVREL_API ViStatus kavrel_scalMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 action,
                                    ViInt32 memory) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(action, kMemoryActions, VI_ERROR_PARAMETER4))
-    return status;
-  if (ViStatus status = checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5)) return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(action, kMemoryActions, VI_ERROR_PARAMETER4));
+  KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, line(":SCAL:", keyword(kMemoryActions, action), " ", memory));
 }

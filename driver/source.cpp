@@ -52,20 +52,19 @@ bool spanFits(const InstrumentData& data, ViReal64 centre, ViReal64 span) {
 
 KAVREL_API ViStatus kavrel_srcContWave(ViSession vi, ViReal64 frequency, ViReal64 level) {
   const InstrumentData* data = nullptr;
-  if (ViStatus status = fetchData(vi, data)) return status;
-  if (ViStatus status = Checks()
-                            .real(frequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER2)
-                            .real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(frequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER2)
+                             .real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER3));
   return send(vi, line(":SOUR:MODE CW;:SOUR:FREQ ", real(frequency), ";POW:LEV ", fixed2(level)));
 }
 
 KAVREL_API ViStatus kavrel_srcFreqSweep(ViSession vi, ViBoolean representation, ViReal64 startOrCenter,
                                         ViReal64 stopOrSpan, ViReal64 level) {
   // The form decides which relation applies, so it is checked before anything else.
-  if (ViStatus status = Checks().flag(representation, VI_ERROR_PARAMETER2)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(representation, VI_ERROR_PARAMETER2));
   const InstrumentData* data = nullptr;
-  if (ViStatus status = fetchData(vi, data)) return status;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   const bool startStop = representation == VI_TRUE;
   Checks checks;
   checks.real(startOrCenter, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER3)
@@ -74,7 +73,7 @@ KAVREL_API ViStatus kavrel_srcFreqSweep(ViSession vi, ViBoolean representation, 
     checks.rule(startOrCenter <= stopOrSpan, VI_ERROR_INSTR_START_GT_STOP);
   else
     checks.rule(spanFits(*data, startOrCenter, stopOrSpan), VI_ERROR_INSTR_CENTER_SPAN_RANGE);
-  if (ViStatus status = checks.real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER5)) return status;
+  KAVREL_RETURN_IF_ERROR(checks.real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER5));
   // Centre and span go out as given; the instrument derives start and stop.
   return send(vi, line(":SOUR:MODE FREQ;:SOUR:FREQ:", startStop ? "STAR " : "CENT ", real(startOrCenter),
                        startStop ? ";STOP " : ";SPAN ", real(stopOrSpan), ";:SOUR:POW:LEV ", fixed2(level)));
@@ -82,51 +81,47 @@ KAVREL_API ViStatus kavrel_srcFreqSweep(ViSession vi, ViBoolean representation, 
 
 KAVREL_API ViStatus kavrel_srcPowSweep(ViSession vi, ViReal64 startLevel, ViReal64 stopLevel, ViReal64 frequency) {
   const InstrumentData* data = nullptr;
-  if (ViStatus status = fetchData(vi, data)) return status;
-  if (ViStatus status = Checks()
-                            .real(startLevel, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER2)
-                            .real(stopLevel, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER3)
-                            .rule(startLevel <= stopLevel, VI_ERROR_INSTR_START_GT_STOP)
-                            .real(frequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(startLevel, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER2)
+                             .real(stopLevel, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER3)
+                             .rule(startLevel <= stopLevel, VI_ERROR_INSTR_START_GT_STOP)
+                             .real(frequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER4));
   return send(vi, line(":SOUR:MODE POW;:SOUR:POW:STAR ", fixed2(startLevel), ";STOP ", fixed2(stopLevel),
                        ";:SOUR:FREQ ", real(frequency)));
 }
 
 KAVREL_API ViStatus kavrel_srcVoltSweep(ViSession vi, ViReal64 startVoltage, ViReal64 stopVoltage) {
-  if (ViStatus status = Checks()
-                            .real(startVoltage, -kMaxVoltage, kMaxVoltage, VI_ERROR_PARAMETER2)
-                            .real(stopVoltage, -kMaxVoltage, kMaxVoltage, VI_ERROR_PARAMETER3)
-                            .rule(startVoltage <= stopVoltage, VI_ERROR_INSTR_START_GT_STOP))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(startVoltage, -kMaxVoltage, kMaxVoltage, VI_ERROR_PARAMETER2)
+                             .real(stopVoltage, -kMaxVoltage, kMaxVoltage, VI_ERROR_PARAMETER3)
+                             .rule(startVoltage <= stopVoltage, VI_ERROR_INSTR_START_GT_STOP));
   return send(vi, line(":SOUR:MODE VOLT;:SOUR:VIO:VOLT:STAR ", fixed3(startVoltage), ";STOP ", fixed3(stopVoltage)));
 }
 
 KAVREL_API ViStatus kavrel_srcCurrSweep(ViSession vi, ViReal64 startCurrent, ViReal64 stopCurrent) {
-  if (ViStatus status = Checks()
-                            .real(startCurrent, -kMaxCurrent, kMaxCurrent, VI_ERROR_PARAMETER2)
-                            .real(stopCurrent, -kMaxCurrent, kMaxCurrent, VI_ERROR_PARAMETER3)
-                            .rule(startCurrent <= stopCurrent, VI_ERROR_INSTR_START_GT_STOP))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(startCurrent, -kMaxCurrent, kMaxCurrent, VI_ERROR_PARAMETER2)
+                             .real(stopCurrent, -kMaxCurrent, kMaxCurrent, VI_ERROR_PARAMETER3)
+                             .rule(startCurrent <= stopCurrent, VI_ERROR_INSTR_START_GT_STOP));
   return send(vi, line(":SOUR:MODE CURR;:SOUR:VIO:CURR:STAR ", fixed3(startCurrent), ";STOP ", fixed3(stopCurrent)));
 }
 
 KAVREL_API ViStatus kavrel_srcLinListFreqSweep(ViSession vi, ViReal64 level) {
   const InstrumentData* data = nullptr;
-  if (ViStatus status = fetchData(vi, data)) return status;
-  if (ViStatus status = Checks().real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER2)) return status;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
+  KAVREL_RETURN_IF_ERROR(Checks().real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER2));
   return send(vi, line(":SOUR:MODE LIST;:SOUR:POW:LEV ", fixed2(level)));
 }
 
 KAVREL_API ViStatus kavrel_srcCreateLinList(ViSession vi, ViReal64 segmentStart[], ViReal64 segmentStop[],
                                             ViInt32 segmentPoints[], ViInt32 segmentCount) {
   // The count is looked at first and reports as the second parameter.
-  if (ViStatus status = Checks()
-                            .integer(segmentCount, 1, kMaxSegments, VI_ERROR_PARAMETER2)
-                            .present(segmentStart, VI_ERROR_PARAMETER2)
-                            .present(segmentStop, VI_ERROR_PARAMETER3)
-                            .present(segmentPoints, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .integer(segmentCount, 1, kMaxSegments, VI_ERROR_PARAMETER2)
+                             .present(segmentStart, VI_ERROR_PARAMETER2)
+                             .present(segmentStop, VI_ERROR_PARAMETER3)
+                             .present(segmentPoints, VI_ERROR_PARAMETER4));
   // The segment values are the instrument's to judge; it replaces its list whole.
   Line list(":SOUR:LLIS:RES");
   for (ViInt32 i = 0; i < segmentCount; ++i)
@@ -137,25 +132,23 @@ KAVREL_API ViStatus kavrel_srcCreateLinList(ViSession vi, ViReal64 segmentStart[
 KAVREL_API ViStatus kavrel_srcWaveGuideSweep(ViSession vi, ViReal64 startFrequency, ViReal64 stopFrequency,
                                              ViReal64 cutoffFrequency, ViReal64 level) {
   const InstrumentData* data = nullptr;
-  if (ViStatus status = fetchData(vi, data)) return status;
-  if (ViStatus status = Checks()
-                            .real(startFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER2)
-                            .real(stopFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER3)
-                            .rule(startFrequency <= stopFrequency, VI_ERROR_INSTR_START_GT_STOP)
-                            .real(cutoffFrequency, 0.0, startFrequency, VI_ERROR_PARAMETER4)
-                            .real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER5))
-    return status;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(startFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER2)
+                             .real(stopFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER3)
+                             .rule(startFrequency <= stopFrequency, VI_ERROR_INSTR_START_GT_STOP)
+                             .real(cutoffFrequency, 0.0, startFrequency, VI_ERROR_PARAMETER4)
+                             .real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER5));
   return send(vi, line(":SOUR:MODE WAV;:SOUR:FREQ:STAR ", real(startFrequency), ";STOP ", real(stopFrequency),
                        ";:REFL:WGC ", real(cutoffFrequency), ";:SOUR:POW:LEV ", fixed2(level)));
 }
 
 KAVREL_API ViStatus kavrel_srcLowPassSweep(ViSession vi, ViReal64 stopFrequency, ViReal64 level) {
   const InstrumentData* data = nullptr;
-  if (ViStatus status = fetchData(vi, data)) return status;
-  if (ViStatus status = Checks()
-                            .real(stopFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER2)
-                            .real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(stopFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER2)
+                             .real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER3));
   return send(vi, line(":SOUR:MODE LOWP;:SOUR:FREQ:STOP ", real(stopFrequency), ";:SOUR:POW:LEV ", fixed2(level)));
 }
 
@@ -164,13 +157,11 @@ KAVREL_API ViStatus kavrel_srcLowPassSweep(ViSession vi, ViReal64 stopFrequency,
 KAVREL_API ViStatus kavrel_srcSweepConfig(ViSession vi, ViInt32 numberOfPoints, ViReal64 sweepTime) {
   // A time within 1e-6 of zero is not range-checked; written so that NaN is.
   const bool nearZero = sweepTime >= -kAutoSweepTime && sweepTime <= kAutoSweepTime;
-  if (ViStatus status =
-          Checks()
-              .integer(numberOfPoints, kMinPoints, kMaxPoints, VI_ERROR_PARAMETER2)
-              .rule(nearZero || !kavrel_invalidViReal64Range(sweepTime, kMinSweepTime, kMaxSweepTime),
-                    VI_ERROR_PARAMETER3))
-    return status;
-  if (ViStatus status = writeLine(vi, line(":SOUR:SWE:POIN ", numberOfPoints)); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .integer(numberOfPoints, kMinPoints, kMaxPoints, VI_ERROR_PARAMETER2)
+                             .rule(nearZero || !kavrel_invalidViReal64Range(sweepTime, kMinSweepTime, kMaxSweepTime),
+                                   VI_ERROR_PARAMETER3));
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, line(":SOUR:SWE:POIN ", numberOfPoints)));
   // Exactly +-1e-6 is a manual time; only what lies strictly between is automatic.
   const bool automatic = sweepTime > -kAutoSweepTime && sweepTime < kAutoSweepTime;
   // One status check covers both lines.
@@ -178,23 +169,22 @@ KAVREL_API ViStatus kavrel_srcSweepConfig(ViSession vi, ViInt32 numberOfPoints, 
 }
 
 KAVREL_API ViStatus kavrel_srcLevFreqStd(ViSession vi, ViInt32 levelling, ViInt32 frequencyStandard) {
-  if (ViStatus status = Checks()
-                            .index(levelling, kLevellings, VI_ERROR_PARAMETER2)
-                            .index(frequencyStandard, kFrequencyStandards, VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(levelling, kLevellings, VI_ERROR_PARAMETER2)
+                             .index(frequencyStandard, kFrequencyStandards, VI_ERROR_PARAMETER3));
   return send(vi, line(":SOUR:LEV ", keyword(kLevellings, levelling), ";:SOUR:FREQ:STAN ",
                        keyword(kFrequencyStandards, frequencyStandard)));
 }
 
 KAVREL_API ViStatus kavrel_srcRFBlanking(ViSession vi, ViBoolean blanking) {
-  if (ViStatus status = Checks().flag(blanking, VI_ERROR_PARAMETER2)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(blanking, VI_ERROR_PARAMETER2));
   return send(vi, line(":SOUR:BLAN ", onOff(blanking)));
 }
 
 KAVREL_API ViStatus kavrel_srcSelect(ViSession vi, ViInt32 selection) {
-  if (ViStatus status = Checks().integer(selection, 0, kPlainSourceMode, VI_ERROR_PARAMETER2)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().integer(selection, 0, kPlainSourceMode, VI_ERROR_PARAMETER2));
   Reply reply;
-  if (ViStatus status = query(vi, ":SYST:MODE?", reply); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(query(vi, ":SYST:MODE?", reply));
   // Any reply without "SOUR" counts as the measurement mode.
   const bool inSourceMode = reply.text().find("SOUR") != std::string_view::npos;
   // Leave or enter the plain source mode only when needed; the internal or
@@ -212,14 +202,13 @@ KAVREL_API ViStatus kavrel_srcSelect(ViSession vi, ViInt32 selection) {
 
 KAVREL_API ViStatus kavrel_srcVIOutput(ViSession vi, ViInt32 outputMode, ViReal64 value) {
   // The value is only looked at by the constant voltage and current modes.
-  if (ViStatus status =
-          Checks()
-              .index(outputMode, kDcOutputModes, VI_ERROR_PARAMETER2)
-              .rule(outputMode != kConstantVoltage || !kavrel_invalidViReal64Range(value, -kMaxVoltage, kMaxVoltage),
-                    VI_ERROR_PARAMETER3)
-              .rule(outputMode != kConstantCurrent || !kavrel_invalidViReal64Range(value, -kMaxCurrent, kMaxCurrent),
-                    VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(
+      Checks()
+          .index(outputMode, kDcOutputModes, VI_ERROR_PARAMETER2)
+          .rule(outputMode != kConstantVoltage || !kavrel_invalidViReal64Range(value, -kMaxVoltage, kMaxVoltage),
+                VI_ERROR_PARAMETER3)
+          .rule(outputMode != kConstantCurrent || !kavrel_invalidViReal64Range(value, -kMaxCurrent, kMaxCurrent),
+                VI_ERROR_PARAMETER3));
   Line command(keyword(kDcOutputModes, outputMode));
   if (outputMode == kConstantVoltage) command.add(";:SOUR:VIO:VOLT:CONS ").add(fixed3(value));
   if (outputMode == kConstantCurrent) command.add(";:SOUR:VIO:CURR:CONS ").add(fixed3(value));
@@ -227,22 +216,20 @@ KAVREL_API ViStatus kavrel_srcVIOutput(ViSession vi, ViInt32 outputMode, ViReal6
 }
 
 KAVREL_API ViStatus kavrel_srcFilterAndBW(ViSession vi, ViInt32 cwFilter, ViInt32 sourceBandwidth) {
-  if (ViStatus status = Checks()
-                            .index(cwFilter, kCwFilters, VI_ERROR_PARAMETER2)
-                            .index(sourceBandwidth, kSourceBandwidths, VI_ERROR_PARAMETER3))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(cwFilter, kCwFilters, VI_ERROR_PARAMETER2)
+                             .index(sourceBandwidth, kSourceBandwidths, VI_ERROR_PARAMETER3));
   return send(vi, line(":SOUR:CWF ", keyword(kCwFilters, cwFilter), ";:SOUR:SBAN ",
                        keyword(kSourceBandwidths, sourceBandwidth)));
 }
 
 KAVREL_API ViStatus kavrel_srcRFOutput(ViSession vi, ViBoolean rfOutput) {
-  if (ViStatus status = Checks().flag(rfOutput, VI_ERROR_PARAMETER2)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(rfOutput, VI_ERROR_PARAMETER2));
   return send(vi, line(":SOUR:RF ", onOff(rfOutput)));
 }
 
 KAVREL_API ViStatus kavrel_sourCal(ViSession vi, ViInt32 calibrationNumber) {
   // The highest store number comes from the instrument, so it is asked first.
-  if (ViStatus status = checkStoreNumber(vi, ":SOUR:CAL:MAX?", calibrationNumber, VI_ERROR_PARAMETER2, 0))
-    return status;
+  KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":SOUR:CAL:MAX?", calibrationNumber, VI_ERROR_PARAMETER2, 0));
   return send(vi, line(":SOUR:CAL:SEL ", calibrationNumber));
 }
