@@ -90,10 +90,10 @@ KAVREL_API ViStatus kavrel_appExample(ViSession vi, ViInt32 input, ViReal64 star
                              .index(input, kInputs, VI_ERROR_PARAMETER2)
                              .real(startFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER3)
                              .real(stopFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER4)
-                             .real(level, data->minLevel, 20.0, VI_ERROR_PARAMETER5)
-                             .integer(sweepPoints, 2, 800, VI_ERROR_PARAMETER6)
+                             .real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER5)
+                             .integer(sweepPoints, kMinPoints, kMaxPoints, VI_ERROR_PARAMETER6)
                              .flag(autoSweepTime, VI_ERROR_PARAMETER7)
-                             .real(sweepTime, 0.04, 500.0, VI_ERROR_PARAMETER8)
+                             .real(sweepTime, kMinSweepTime, kMaxSweepTime, VI_ERROR_PARAMETER8)
                              .flag(rfOutput, VI_ERROR_INSTR_PARAMETER9)
                              .present(traceValues, VI_ERROR_INSTR_PARAMETER11));
 

@@ -22,8 +22,6 @@ constexpr ViInt32 kSlidingLoadPositions = 8;
 
 enum Operation : ViInt32 { kZero = 0, kProcess = 1, kRestore = 2 };
 
-constexpr ViInt32 kTitleMax = 20;
-
 }  // namespace
 
 KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt32 calibrationType,
@@ -56,7 +54,7 @@ KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt
   KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":REFL:CAL:DATA:MAX?", storeNumber, VI_ERROR_PARAMETER3));
   if (operation == kRestore) return send(vi, line(":REFL:CAL:REST ", storeNumber));
   KAVREL_RETURN_IF_ERROR(
-      Checks().text(title, kTitleMax, VI_ERROR_PARAMETER4).rule(quotable(title), VI_ERROR_PARAMETER4));
+      Checks().text(title, kTextMax, VI_ERROR_PARAMETER4).rule(quotable(title), VI_ERROR_PARAMETER4));
   return send(vi, line(":REFL:CAL:PROC ", storeNumber, ",\"", title, "\""));
 }
 

@@ -3,7 +3,7 @@
 // scaling, format and the fault-location calibration. The settings belong to
 // the channel, so most functions select the channel's measurement 1; scaling
 // and format act on the caller's measurement.
-#include "driver/core/frame.h"
+#include "driver/core/settings.h"
 
 namespace {
 
@@ -13,27 +13,15 @@ constexpr Keywords<2> kDistanceUnits{"FEET", "METR"};
 constexpr Keywords<3> kWindows{"LOW", "MED", "HIGH"};
 constexpr Keywords<2> kFlocFormats{"VSWR", "LOG"};
 constexpr Keywords<2> kCalibrationActions{"SAVE", "REST"};
-// Averaging modes; the "on" line takes the number of averages after it.
-constexpr Keywords<3> kAveragingModes{":FLOC:AVER OFF", ":FLOC:AVER ON;:FLOC:AVER:NUMB ", ":FLOC:AVER:REST"};
-constexpr ViInt32 kAveragingOn = 1;
 constexpr Keywords<3> kAutoScales{"OFF", "ONCE", "CONT"};
 constexpr ViInt32 kManualScale = 3;
 
 constexpr ViBoolean kFirstMeasurement = VI_FALSE;
-constexpr ViInt32 kMaxAverages = 1000;
 constexpr ViReal64 kMaxDistance = 25000.0;
-constexpr ViInt32 kMaxReferencePosition = 10;
 
 // Attenuation per metre, or the same limit per foot (100 x 0.3048).
 constexpr ViReal64 kMaxAttenuationMetres = 100.0;
 constexpr ViReal64 kMaxAttenuationFeet = 30.48;
-
-struct ScaleLimits {
-  ViReal64 minPerDivision, maxPerDivision;
-  ViReal64 minLevel, maxLevel;
-};
-constexpr ScaleLimits kLogScale{0.01, 20.0, -200.0, 200.0};
-constexpr ScaleLimits kVswrScale{0.01, 10.0, 1.0, 100.0};
 
 // Select the channel's measurement 1, write the line, then the status check.
 ViStatus sendChannel(ViSession vi, ViBoolean channel, std::string_view text) {
@@ -99,8 +87,9 @@ KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean 
 }
 
 KAVREL_API ViStatus kavrel_flocNumOfPoints(ViSession vi, ViBoolean channel, ViInt32 numberOfPoints) {
-  KAVREL_RETURN_IF_ERROR(
-      Checks().flag(channel, VI_ERROR_PARAMETER2).integer(numberOfPoints, 51, 1024, VI_ERROR_PARAMETER3));
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .flag(channel, VI_ERROR_PARAMETER2)
+                             .integer(numberOfPoints, kMinFaultPoints, kMaxFaultPoints, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:POIN ", numberOfPoints));
 }
 
@@ -114,12 +103,9 @@ KAVREL_API ViStatus kavrel_flocDispUnit(ViSession vi, ViBoolean channel, ViBoole
 KAVREL_API ViStatus kavrel_flocAveraging(ViSession vi, ViBoolean channel, ViInt32 mode, ViInt32 numberOfAverages) {
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(channel, VI_ERROR_PARAMETER2)
-                             .index(mode, kAveragingModes, VI_ERROR_PARAMETER3)
-                             .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4));
+                             .averaging(mode, numberOfAverages, VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4));
   KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, kFirstMeasurement));
-  Line command(keyword(kAveragingModes, mode));
-  if (mode == kAveragingOn) command.add(numberOfAverages);
-  return writeLine(vi, command);
+  return writeLine(vi, averagingLine(":FLOC", ":FLOC:AVER:NUMB ", mode, numberOfAverages));
 }
 
 KAVREL_API ViStatus kavrel_flocWindowing(ViSession vi, ViBoolean channel, ViInt32 window) {
@@ -145,18 +131,14 @@ KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolea
                                        ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
   KAVREL_RETURN_IF_ERROR(
       selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4));
-  const bool manual = scaleMode == kManualScale;
-  if (manual) {
+  const ScaleLimits* manual = nullptr;
+  if (scaleMode == kManualScale) {
     bool log = false;
     KAVREL_RETURN_IF_ERROR(queryBeginsWith(vi, ":FLOC:FORM?", "LOG", log));
-    const ScaleLimits& limits = log ? kLogScale : kVswrScale;
-    KAVREL_RETURN_IF_ERROR(
-        Checks()
-            .real(valuePerDivision, limits.minPerDivision, limits.maxPerDivision, VI_ERROR_PARAMETER5)
-            .real(referenceLevel, limits.minLevel, limits.maxLevel, VI_ERROR_PARAMETER7));
+    manual = log ? &kLogScale : &kVswrScale;
   }
-  KAVREL_RETURN_IF_ERROR(Checks().integer(referencePosition, 0, kMaxReferencePosition, VI_ERROR_PARAMETER6));
-  if (manual)
+  KAVREL_RETURN_IF_ERROR(scaleChecks(manual, valuePerDivision, referencePosition, referenceLevel));
+  if (manual != nullptr)
     return sendMeas(vi, channel, measurement,
                     line(":FLOC:SCAL:DIV ", fixed2(valuePerDivision), ";POS ", referencePosition, ";RLEV ",
                          fixed2(referenceLevel)));

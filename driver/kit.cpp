@@ -17,7 +17,6 @@ constexpr Keywords<7> kKitStandards{"SHOR", "OPEN", "FIX", "SLID", "OFF1", "OFF2
 constexpr Keywords<2> kWaveguideShorts{"OFF1", "OFF2"};
 
 constexpr ViInt32 kNeutral = 0;
-constexpr ViInt32 kTextMax = 20;
 
 constexpr ViReal64 kMaxOffsetLength = 1.0e8;
 constexpr ViReal64 kMaxOpenCoefficient = 999999.0;

@@ -23,7 +23,6 @@ constexpr Keywords<7> kAveragingModes{
     ":ROUT:AVER:REST #",
 };
 constexpr ViInt32 kFixedNumberOfAverages = 5;
-constexpr ViInt32 kMaxAverages = 1000;
 
 struct LimitRange {
   ViReal64 min, max;

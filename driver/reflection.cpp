@@ -1,10 +1,12 @@
 // Reflection measurement: type, detector, averaging, smoothing, format,
 // electrical delay, phase offset and the medium of the device under test.
+#include "driver/reflection.h"
+
 #include <cmath>
 #include <string_view>
 
 #include "driver/core/exact_real.h"
-#include "driver/reflection.h"
+#include "driver/core/settings.h"
 
 namespace kavrel {
 namespace {
@@ -71,26 +73,13 @@ KAVREL_API ViStatus kavrel_reflDetector(ViSession vi, ViBoolean channel, ViBoole
 }
 
 KAVREL_API ViStatus kavrel_reflAveraging(ViSession vi, ViInt32 mode, ViInt32 numberOfAverages) {
-  // The number is checked in every mode, though only "ON" sends it.
-  KAVREL_RETURN_IF_ERROR(
-      Checks().integer(mode, 0, 2, VI_ERROR_PARAMETER2).integer(numberOfAverages, 1, 1000, VI_ERROR_PARAMETER3));
-  switch (mode) {
-    case 0:
-      return send(vi, ":REFL:AVER OFF");
-    case 1:
-      return send(vi, line(":REFL:AVER ON;AVER:NUMB ", numberOfAverages));
-    default:
-      return send(vi, ":REFL:AVER:REST");
-  }
+  KAVREL_RETURN_IF_ERROR(Checks().averaging(mode, numberOfAverages, VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3));
+  return send(vi, averagingLine(":REFL", "AVER:NUMB ", mode, numberOfAverages));
 }
 
 KAVREL_API ViStatus kavrel_reflSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing,
                                       ViReal64 aperture) {
-  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
-                             .flag(smoothing, VI_ERROR_PARAMETER4)
-                             .real(aperture, 0.01, 20.0, VI_ERROR_PARAMETER5));
-  if (smoothing == VI_TRUE) return sendMeas(vi, channel, measurement, line(":MEAS:SMO ON;SMO:APER ", fixed2(aperture)));
-  return sendMeas(vi, channel, measurement, ":MEAS:SMO OFF");
+  return setSmoothing(vi, channel, measurement, smoothing, aperture);
 }
 
 KAVREL_API ViStatus kavrel_reflFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 displayFormat) {

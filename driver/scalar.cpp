@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "driver/core/frame.h"
+#include "driver/core/settings.h"
 
 namespace {
 
@@ -15,11 +15,6 @@ using namespace kavrel;
 constexpr Keywords<4> kScalarFormats{"LOG", "WATT", "VSWR", "VOLT"};
 constexpr Keywords<3> kAutoScales{"OFF", "ONCE", "CONT"};
 constexpr ViInt32 kManualScale = 3;
-constexpr ViInt32 kMaxReferencePosition = 10;
-
-constexpr ViInt32 kMaxAverages = 1000;
-constexpr ViReal64 kMinAperture = 0.01;
-constexpr ViReal64 kMaxAperture = 20.0;
 
 constexpr Keywords<10> kPathCalSteps{"THR",  "OPEN",      "OPEN:SEIL", "OPEN:MERG",      "OPEN:MERG:SEIL",
                                      "SHOR", "SHOR:SEIL", "SHOR:MERG", "SHOR:MERG:SEIL", "SEL"};
@@ -27,16 +22,7 @@ constexpr ViInt32 kMaxPathCalIndex = 4;
 constexpr Keywords<3> kMemoryActions{"SAV", "MEAS:MEM", "MEAS:MEM:SETT"};
 
 // Manual scale limits per display format, in the order of kScalarFormats.
-struct ScaleLimits {
-  ViReal64 minPerDivision, maxPerDivision;
-  ViReal64 minReference, maxReference;
-};
-constexpr std::array<ScaleLimits, 4> kScaleLimits{{
-    {0.01, 20.0, -200.0, 200.0},    // LOG
-    {1e-11, 200.0, 1e-11, 1000.0},  // WATT
-    {0.01, 10.0, 1.0, 100.0},       // VSWR
-    {1e-8, 20.0, -100.0, 100.0},    // VOLT
-}};
+constexpr std::array<const ScaleLimits*, 4> kScaleLimits{&kLogScale, &kWattScale, &kVswrScale, &kVoltScale};
 
 // A manual scale value goes out with two decimals where they carry it to
 // within half a percent (always from a magnitude of 1 up, and for 0);
@@ -57,7 +43,7 @@ ViStatus queryScaleLimits(ViSession vi, const ScaleLimits*& limits) {
   KAVREL_RETURN_IF_ERROR(query(vi, ":SCAL:FORM?", format));
   for (std::size_t i = 0; i < kScalarFormats.size(); ++i) {
     if (format.scan().literal(kScalarFormats[i])) {
-      limits = &kScaleLimits[i];
+      limits = kScaleLimits[i];
       return VI_SUCCESS;
     }
   }
@@ -86,31 +72,18 @@ KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolea
   return sendMeas(vi, channel, measurement, ":SCAL:MEAS:FREQ");
 }
 
-// Mode 0 off, 1 on with the number of averages, 2 restart; the number is
-// checked in every mode.
+// Mode 0 off, 1 on with the number of averages, 2 restart.
 KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 mode,
                                          ViInt32 averages) {
-  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
-                             .integer(mode, 0, 2, VI_ERROR_PARAMETER4)
-                             .integer(averages, 1, kMaxAverages, VI_ERROR_PARAMETER5));
-  switch (mode) {
-    case 0:
-      return sendMeas(vi, channel, measurement, ":SCAL:AVER OFF");
-    case 1:
-      return sendMeas(vi, channel, measurement, line(":SCAL:AVER ON;:SCAL:AVER:NUMB ", averages));
-    default:
-      return sendMeas(vi, channel, measurement, ":SCAL:AVER:REST");
-  }
+  KAVREL_RETURN_IF_ERROR(
+      selectionChecks(channel, measurement).averaging(mode, averages, VI_ERROR_PARAMETER4, VI_ERROR_PARAMETER5));
+  return sendMeas(vi, channel, measurement, averagingLine(":SCAL", ":SCAL:AVER:NUMB ", mode, averages));
 }
 
 // Smoothing is a setting of the measurement, not of the scalar analysis.
 KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing,
                                       ViReal64 aperture) {
-  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
-                             .flag(smoothing, VI_ERROR_PARAMETER4)
-                             .real(aperture, kMinAperture, kMaxAperture, VI_ERROR_PARAMETER5));
-  if (smoothing == VI_TRUE) return sendMeas(vi, channel, measurement, line(":MEAS:SMO ON;SMO:APER ", fixed2(aperture)));
-  return sendMeas(vi, channel, measurement, ":MEAS:SMO OFF");
+  return setSmoothing(vi, channel, measurement, smoothing, aperture);
 }
 
 // Auto-scale modes 0..2 ignore the values; manual scaling (3) checks them
@@ -120,18 +93,12 @@ KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolea
                                        ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
   KAVREL_RETURN_IF_ERROR(
       selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4));
-  bool manual = scaleMode == kManualScale;
-  if (manual) {
-    const ScaleLimits* limits = nullptr;
-    KAVREL_RETURN_IF_ERROR(queryScaleLimits(vi, limits));
-    KAVREL_RETURN_IF_ERROR(
-        Checks()
-            .real(valuePerDivision, limits->minPerDivision, limits->maxPerDivision, VI_ERROR_PARAMETER5)
-            .real(referenceLevel, limits->minReference, limits->maxReference, VI_ERROR_PARAMETER7));
-  }
-  KAVREL_RETURN_IF_ERROR(Checks().integer(referencePosition, 0, kMaxReferencePosition, VI_ERROR_PARAMETER6));
+  const ScaleLimits* manual = nullptr;
+  if (scaleMode == kManualScale) KAVREL_RETURN_IF_ERROR(queryScaleLimits(vi, manual));
+  KAVREL_RETURN_IF_ERROR(scaleChecks(manual, valuePerDivision, referencePosition, referenceLevel));
 
-  if (!manual) return sendMeas(vi, channel, measurement, line(":SCAL:SCAL:AUTO ", keyword(kAutoScales, scaleMode)));
+  if (manual == nullptr)
+    return sendMeas(vi, channel, measurement, line(":SCAL:SCAL:AUTO ", keyword(kAutoScales, scaleMode)));
   return sendMeas(vi, channel, measurement,
                   line(":SCAL:SCAL:DIV ", scaleValue(valuePerDivision), ";POS ", referencePosition, ";RLEV ",
                        scaleValue(referenceLevel)));

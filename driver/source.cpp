@@ -9,15 +9,6 @@ namespace {
 
 using namespace kavrel;
 
-constexpr ViReal64 kMaxLevel = 20.0;     // dBm; the lower limit comes from the options
-constexpr ViReal64 kMaxVoltage = 15.0;   // V, both signs
-constexpr ViReal64 kMaxCurrent = 0.15;   // A, both signs
-constexpr ViInt32 kMaxSegments = 12;     // list-sweep segments the instrument holds
-
-constexpr ViInt32 kMinPoints = 2;
-constexpr ViInt32 kMaxPoints = 800;
-constexpr ViReal64 kMinSweepTime = 0.04;   // s
-constexpr ViReal64 kMaxSweepTime = 500.0;  // s
 // A sweep time this close to zero asks for automatic timing.
 constexpr ViReal64 kAutoSweepTime = 1e-6;
 
@@ -118,7 +109,7 @@ KAVREL_API ViStatus kavrel_srcCreateLinList(ViSession vi, ViReal64 segmentStart[
                                             ViInt32 segmentPoints[], ViInt32 segmentCount) {
   // The count is looked at first and reports as the second parameter.
   KAVREL_RETURN_IF_ERROR(Checks()
-                             .integer(segmentCount, 1, kMaxSegments, VI_ERROR_PARAMETER2)
+                             .integer(segmentCount, 1, kMaxListSegments, VI_ERROR_PARAMETER2)
                              .present(segmentStart, VI_ERROR_PARAMETER2)
                              .present(segmentStop, VI_ERROR_PARAMETER3)
                              .present(segmentPoints, VI_ERROR_PARAMETER4));

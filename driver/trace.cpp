@@ -17,8 +17,8 @@ struct Trace {
   const char* blockQuery;
   ViInt32 capacity;
 };
-constexpr Trace kScalarTrace{":SOUR:SWE:POIN?", ":SCAL:DATA:BIN?", 800};
-constexpr Trace kFaultTrace{":FLOC:POIN?", ":FLOC:DATA:BIN?", 1024};
+constexpr Trace kScalarTrace{":SOUR:SWE:POIN?", ":SCAL:DATA:BIN?", kMaxPoints};
+constexpr Trace kFaultTrace{":FLOC:POIN?", ":FLOC:DATA:BIN?", kMaxFaultPoints};
 static_assert(kScalarTrace.capacity <= kBlockCapacity && kFaultTrace.capacity <= kBlockCapacity);
 
 // Power-meter readings: suffixes of ":ROUT".

@@ -9,8 +9,6 @@ namespace {
 
 using namespace kavrel;
 
-constexpr ViInt32 kFileNameMax = 128;
-
 // A numbered store: "<read> n" asks for store n, "<load> n," followed by the
 // file's bytes loads it; `maxQuery` asks how many stores there are.
 struct StoreCommands {

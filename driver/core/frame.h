@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "driver/core/limits.h"
 #include "driver/core/status.h"
 #include "driver/core/text.h"
 #include "driver/kavrel.h"
@@ -43,7 +44,6 @@ namespace kavrel {
 enum class StatusRule { bothAnswers, secondAnswer };
 ViStatus checkStatus(ViSession vi, StatusRule rule);
 
-inline constexpr ViReal64 kMinFrequency = 10e6;  // lowest source frequency, Hz
 inline constexpr ViUInt32 kReplySize = 512;      // reply buffer of a query
 
 // Keyword tables are fixed arrays of texts indexed from 0.
@@ -83,6 +83,11 @@ class Checks {
   template <std::size_t N>
   Checks& index(ViInt32 value, const Keywords<N>& /*table*/, ViStatus code) {
     return integer(value, 0, static_cast<ViInt32>(N) - 1, code);
+  }
+  // An averaging mode 0..2, then the number of averages, checked in every
+  // mode though only "on" sends it.
+  Checks& averaging(ViInt32 mode, ViInt32 averages, ViStatus modeCode, ViStatus numberCode) {
+    return integer(mode, 0, 2, modeCode).integer(averages, 1, kMaxAverages, numberCode);
   }
   Checks& present(const void* pointer, ViStatus code) { return rule(pointer != nullptr, code); }
   // A relation between arguments (start not above stop, and the like).

@@ -10,32 +10,6 @@ namespace {
 
 using namespace kavrel;
 
-struct Model {
-  ViInt32 number;
-  ViReal64 maxFrequency;  // Hz
-};
-// 4103 reaches 26.5 GHz and 4104 26 GHz, not the other way round.
-constexpr std::array<Model, 5> kModels{{
-    {4100, 20e9},
-    {4101, 8e9},
-    {4102, 2e9},
-    {4103, 26.5e9},
-    {4104, 26e9},
-}};
-
-const Model* findModel(ViInt32 number) {
-  for (const Model& model : kModels)
-    if (model.number == number) return &model;
-  return nullptr;
-}
-
-// Lowest source level from the option word; the first matching bit wins.
-ViReal64 minLevelFor(ViInt32 options) {
-  if (options & 0x20) return -90.0;
-  if (options & 0x200) return -110.0;
-  return -70.0;
-}
-
 constexpr std::string_view kIdentify = "*IDN?";
 constexpr std::string_view kIdentityPrefix = "OVR,410";
 constexpr std::string_view kSessionStatusSetup = "*CLS;*ESE 1;*SRE 32";
