@@ -7,22 +7,22 @@ namespace {
 
 using namespace kavrel;
 
-constexpr Keywords<3> kRelativeActions{"STATE OFF", "STATE ON", "SAVE"};
-constexpr Keywords<3> kHoldActions{" OFF", " ON", ":RES"};
+// Relative mode and max/min hold: off, on, or the one action of each.
+constexpr ViInt32 kRelativeSave = 2;
+constexpr ViInt32 kHoldReset = 2;
 constexpr Keywords<4> kReadoutFormats{"LOG", "WATT", "PERC", "VOLT"};
 
-// Averaging modes of an input, '#' standing for the input keyword. The fixed
-// number mode takes the number of averages after its line.
-constexpr Keywords<7> kAveragingModes{
-    ":ROUT:AVER #,OFF",
-    ":ROUT:AVER #,ON;:ROUT:AVER:AUTO #,ON",
-    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:RES:PMET #,HIGH",
-    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:RES:PMET #,MED",
-    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:RES:PMET #,LOW",
-    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:AVER:NUMB #,",
-    ":ROUT:AVER:REST #",
+// Averaging modes of an input: off, automatic, manual at a resolution
+// (modes 2..4 in the order of kResolutions), manual with a fixed number,
+// and restart.
+enum AveragingMode : ViInt32 {
+  kAveragingOff = 0,
+  kAveragingAuto = 1,
+  kFirstResolution = 2,
+  kFixedNumberOfAverages = 5,
+  kAveragingRestart = 6,
 };
-constexpr ViInt32 kFixedNumberOfAverages = 5;
+constexpr Keywords<3> kResolutions{"HIGH", "MED", "LOW"};
 
 struct LimitRange {
   ViReal64 min, max;
@@ -30,15 +30,22 @@ struct LimitRange {
 constexpr LimitRange kCounterLimits{0.0, 999999000000.0};  // Hz
 constexpr LimitRange kPowerLimits{-999.999, 999.999};
 
-// The mode's line with every '#' replaced by the input keyword.
-Line averagingLine(ViInt32 mode, std::string_view inputName) {
-  std::string_view pattern = keyword(kAveragingModes, mode);
-  Line command;
-  for (std::size_t at = pattern.find('#'); at != std::string_view::npos; at = pattern.find('#')) {
-    command.add(pattern.substr(0, at)).add(inputName);
-    pattern.remove_prefix(at + 1);
+// The averaging line of one input (its keyword `in`); manual modes switch
+// automatic averaging off first.
+std::string averagingLine(ViInt32 mode, std::string_view in, ViInt32 numberOfAverages) {
+  switch (mode) {
+    case kAveragingOff:
+      return line(":ROUT:AVER ", in, ",OFF");
+    case kAveragingAuto:
+      return line(":ROUT:AVER ", in, ",ON;:ROUT:AVER:AUTO ", in, ",ON");
+    case kAveragingRestart:
+      return line(":ROUT:AVER:REST ", in);
+    case kFixedNumberOfAverages:
+      return line(":ROUT:AVER:AUTO ", in, ",OFF;:ROUT:AVER ", in, ",ON;:ROUT:AVER:NUMB ", in, ",", numberOfAverages);
+    default:
+      return line(":ROUT:AVER:AUTO ", in, ",OFF;:ROUT:AVER ", in, ",ON;:ROUT:RES:PMET ", in, ",",
+                  keyword(kResolutions, mode - kFirstResolution));
   }
-  return command.add(pattern);
 }
 
 }  // namespace
@@ -73,19 +80,19 @@ KAVREL_API ViStatus kavrel_routCounter(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 relative) {
-  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(relative, kRelativeActions, VI_ERROR_PARAMETER4));
-  return sendMeas(vi, channel, measurement, line(":ROUT:REL:", keyword(kRelativeActions, relative)));
+  KAVREL_RETURN_IF_ERROR(
+      selectionChecks(channel, measurement).integer(relative, 0, kRelativeSave, VI_ERROR_PARAMETER4));
+  if (relative == kRelativeSave) return sendMeas(vi, channel, measurement, ":ROUT:REL:SAVE");
+  return sendMeas(vi, channel, measurement, line(":ROUT:REL:STATE ", keyword(kOnOff, relative)));
 }
 
 // Averaging belongs to the input: no channel selection.
 KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mode, ViInt32 numberOfAverages) {
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(input, kInputs, VI_ERROR_PARAMETER2)
-                             .index(mode, kAveragingModes, VI_ERROR_PARAMETER3)
+                             .integer(mode, kAveragingOff, kAveragingRestart, VI_ERROR_PARAMETER3)
                              .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4));
-  Line command = averagingLine(mode, keyword(kInputs, input));
-  if (mode == kFixedNumberOfAverages) command.add(numberOfAverages);
-  return send(vi, command);
+  return send(vi, averagingLine(mode, keyword(kInputs, input), numberOfAverages));
 }
 
 KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViBoolean measurement,
@@ -118,8 +125,9 @@ KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoole
 }
 
 KAVREL_API ViStatus kavrel_routMaxMinHold(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 hold) {
-  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(hold, kHoldActions, VI_ERROR_PARAMETER4));
-  return sendMeas(vi, channel, measurement, line(":ROUT:PEAK", keyword(kHoldActions, hold)));
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).integer(hold, 0, kHoldReset, VI_ERROR_PARAMETER4));
+  if (hold == kHoldReset) return sendMeas(vi, channel, measurement, ":ROUT:PEAK:RES");
+  return sendMeas(vi, channel, measurement, line(":ROUT:PEAK ", keyword(kOnOff, hold)));
 }
 
 KAVREL_API ViStatus kavrel_routFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {

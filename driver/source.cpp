@@ -1,6 +1,7 @@
 // Signal source: operating modes and their sweeps, the list-sweep segments,
 // sweep points and time, levelling, filters, blanking, RF output, source
 // selection, DC output and source calibration selection.
+#include <array>
 #include <string_view>
 
 #include "driver/core/frame.h"
@@ -19,15 +20,9 @@ constexpr Keywords<3> kSourceBandwidths{"LOW", "HIGH", "AUTO"};
 constexpr Keywords<2> kSourceSelections{"INT", "EXT"};
 constexpr ViInt32 kPlainSourceMode = 2;  // the selection after INT and EXT
 
-// DC output modes, each a complete command.
-constexpr Keywords<6> kDcOutputModes{
-    ":SOUR:VIO:MODE VGHZ;:SOUR:VIO:VPGS 1.0",
-    ":SOUR:VIO:MODE VGHZ;:SOUR:VIO:VPGS 0.5",
-    ":SOUR:VIO:MODE CVOL",
-    ":SOUR:VIO:MODE CCUR",
-    ":SOUR:VIO:MODE VRAM",
-    ":SOUR:VIO:MODE CREC",
-};
+// DC output modes; the first two are both volts per GHz, at the slopes below.
+constexpr Keywords<6> kDcOutputModes{"VGHZ", "VGHZ", "CVOL", "CCUR", "VRAM", "CREC"};
+constexpr std::array<ViReal64, 2> kVoltsPerGhz{1.0, 0.5};
 constexpr ViInt32 kConstantVoltage = 2;
 constexpr ViInt32 kConstantCurrent = 3;
 
@@ -200,7 +195,9 @@ KAVREL_API ViStatus kavrel_srcVIOutput(ViSession vi, ViInt32 outputMode, ViReal6
                 VI_ERROR_PARAMETER3)
           .rule(outputMode != kConstantCurrent || !kavrel_invalidViReal64Range(value, -kMaxCurrent, kMaxCurrent),
                 VI_ERROR_PARAMETER3));
-  Line command(keyword(kDcOutputModes, outputMode));
+  Line command(":SOUR:VIO:MODE ", keyword(kDcOutputModes, outputMode));
+  if (outputMode < kConstantVoltage)
+    command.add(";:SOUR:VIO:VPGS ").add(fixed1(kVoltsPerGhz[static_cast<std::size_t>(outputMode)]));
   if (outputMode == kConstantVoltage) command.add(";:SOUR:VIO:VOLT:CONS ").add(fixed3(value));
   if (outputMode == kConstantCurrent) command.add(";:SOUR:VIO:CURR:CONS ").add(fixed3(value));
   return send(vi, command);
