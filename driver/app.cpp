@@ -49,7 +49,7 @@ std::atomic<void (*)(ViReal64)> appDelay{sleepSeconds};
 
 }  // namespace
 
-KAVREL_API void kavrel_appSetDelay(void (*delay)(ViReal64 seconds)) { appDelay = delay ? delay : sleepSeconds; }
+void kavrel_appSetDelay(void (*delay)(ViReal64 seconds)) { appDelay = delay ? delay : sleepSeconds; }
 
 KAVREL_API ViStatus kavrel_appLoad(ViSession vi, ViString applicationName) {
   KAVREL_RETURN_IF_ERROR(Checks().present(applicationName, VI_ERROR_PARAMETER2));

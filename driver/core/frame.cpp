@@ -38,22 +38,16 @@ ViStatus readEsr(ViSession vi, ViInt32& esr) {
 
 }  // namespace
 
-namespace kavrel {
-
-ViStatus checkStatus(ViSession vi, StatusRule rule) {
+ViStatus kavrel_checkStatus(ViSession vi, kavrel::StatusRule rule) {
   ViInt32 first = 0, second = 0;
   KAVREL_RETURN_IF_ERROR(readEsr(vi, first));
   ViStatus status = readEsr(vi, second);
   KAVREL_RETURN_IF_ERROR(status);
   // Reading the register clears it, so an error of the command just sent
   // shows in the first answer; the second holds only what came in between.
-  ViInt32 seen = rule == StatusRule::bothAnswers ? (first | second) : second;
+  ViInt32 seen = rule == kavrel::StatusRule::bothAnswers ? (first | second) : second;
   return (seen & kEsrErrorBits) ? VI_ERROR_INSTR_SPECIFIC : status;
 }
-
-}  // namespace kavrel
-
-ViStatus kavrel_checkStatus(ViSession vi) { return kavrel::checkStatus(vi, kavrel::StatusRule::bothAnswers); }
 
 ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement) {
   using namespace kavrel;

@@ -29,20 +29,21 @@ ViBoolean kavrel_invalidViInt32Range(ViInt32 value, ViInt32 min, ViInt32 max);
 ViBoolean kavrel_invalidViReal64Range(ViReal64 value, ViReal64 min, ViReal64 max);
 ViBoolean kavrel_invalidViStringRange(ViConstString text, ViInt32 maxLength);
 
-// Two "*ESR?" queries; error bits (0x3C) in either answer give
-// VI_ERROR_INSTR_SPECIFIC, a reply that is not a number
-// VI_ERROR_INSTR_INTERPRETING_RESPONSE.
-ViStatus kavrel_checkStatus(ViSession vi);
-// Selects channel and measurement (VI_TRUE is 2, anything else 1); returns the write status.
-ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement);
-
 namespace kavrel {
-
 // Which "*ESR?" answers of the status check count. Every call tests both;
 // the default setup, which runs before "*CLS" clears what an earlier program
 // left in the register, tests only the second.
 enum class StatusRule { bothAnswers, secondAnswer };
-ViStatus checkStatus(ViSession vi, StatusRule rule);
+}  // namespace kavrel
+
+// Two "*ESR?" queries; error bits (0x3C) in the answers `rule` names give
+// VI_ERROR_INSTR_SPECIFIC, a reply that is not a number
+// VI_ERROR_INSTR_INTERPRETING_RESPONSE.
+ViStatus kavrel_checkStatus(ViSession vi, kavrel::StatusRule rule = kavrel::StatusRule::bothAnswers);
+// Selects channel and measurement (VI_TRUE is 2, anything else 1); returns the write status.
+ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement);
+
+namespace kavrel {
 
 inline constexpr ViUInt32 kReplySize = 512;      // reply buffer of a query
 

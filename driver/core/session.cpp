@@ -49,7 +49,7 @@ ViStatus readOptions(ViSession vi, ViInt32 selector, ViPInt32 options, StatusRul
     std::uint32_t bit = static_cast<std::uint32_t>(selector) % 32u;
     *options = static_cast<ViInt32>(static_cast<std::uint32_t>(*options) & (1u << bit));
   }
-  return checkStatus(vi, rule);
+  return kavrel_checkStatus(vi, rule);
 }
 
 }  // namespace
