@@ -52,16 +52,19 @@ std::atomic<void (*)(ViReal64)> appDelay{sleepSeconds};
 void kavrel_appSetDelay(void (*delay)(ViReal64 seconds)) { appDelay = delay ? delay : sleepSeconds; }
 
 KAVREL_API ViStatus kavrel_appLoad(ViSession vi, ViString applicationName) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().present(applicationName, VI_ERROR_PARAMETER2));
   return writeLine(vi, line(":SYST:APPL:LOAD \"", applicationName, "\""));
 }
 
 KAVREL_API ViStatus kavrel_appRun(ViSession vi, ViInt32 runNumber) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().integer(runNumber, 1, 2, VI_ERROR_PARAMETER2));
   return writeLine(vi, line(":SYST:APPL:RUN ", runNumber));
 }
 
 KAVREL_API ViStatus kavrel_appParam(ViSession vi, ViInt32 parameterNumber, ViReal64 value) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .integer(parameterNumber, 1, 6, VI_ERROR_PARAMETER2)
                              .rule(paramAccepts(parameterNumber, value), VI_ERROR_PARAMETER3));
@@ -69,6 +72,7 @@ KAVREL_API ViStatus kavrel_appParam(ViSession vi, ViInt32 parameterNumber, ViRea
 }
 
 KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, ViPReal64 value) {
+  const SessionGuard guard(vi);
   bool readable = !kavrel_invalidViInt32Range(parameterNumber, 1, 6) || parameterNumber == kReadOnlyParam;
   KAVREL_RETURN_IF_ERROR(Checks().rule(readable, VI_ERROR_PARAMETER2));
   Reply reply;
@@ -83,6 +87,7 @@ KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, 
 KAVREL_API ViStatus kavrel_appExample(ViSession vi, ViInt32 input, ViReal64 startFrequency, ViReal64 stopFrequency,
                                       ViReal64 level, ViInt32 sweepPoints, ViBoolean autoSweepTime, ViReal64 sweepTime,
                                       ViBoolean rfOutput, ViPInt32 numberOfPoints, ViReal64 traceValues[]) {
+  const SessionGuard guard(vi);
   const InstrumentData* data = nullptr;
   KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   // Start above stop is left to the frequency sweep, which reports it.

@@ -26,6 +26,7 @@ enum Operation : ViInt32 { kZero = 0, kProcess = 1, kRestore = 2 };
 
 KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt32 calibrationType,
                                          ViBoolean connectorSex) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":REFL:CAL:KIT:MAX?", kitNumber, VI_ERROR_PARAMETER2));
   KAVREL_RETURN_IF_ERROR(
       Checks().index(calibrationType, kCalibrationTypes, VI_ERROR_PARAMETER3).flag(connectorSex, VI_ERROR_PARAMETER4));
@@ -36,6 +37,7 @@ KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt3
 
 KAVREL_API ViStatus kavrel_reflCalMeas(ViSession vi, ViInt32 standard, ViBoolean offsetShort,
                                        ViInt32 slidingLoadPosition) {
+  const SessionGuard guard(vi);
   // Every argument is checked, whichever the standard uses.
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(standard, kStandards, VI_ERROR_PARAMETER2)
@@ -48,6 +50,7 @@ KAVREL_API ViStatus kavrel_reflCalMeas(ViSession vi, ViInt32 standard, ViBoolean
 }
 
 KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt32 storeNumber, ViString title) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().integer(operation, kZero, kRestore, VI_ERROR_PARAMETER2));
   // Zeroing uses neither the store nor the title, and asks nothing.
   if (operation == kZero) return send(vi, ":REFL:ZERO");
@@ -58,14 +61,19 @@ KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt
   return send(vi, line(":REFL:CAL:PROC ", storeNumber, ",\"", title, "\""));
 }
 
-KAVREL_API ViStatus kavrel_reflAbortCal(ViSession vi) { return send(vi, ":REFL:CAL:ABOR"); }
+KAVREL_API ViStatus kavrel_reflAbortCal(ViSession vi) {
+  const SessionGuard guard(vi);
+  return send(vi, ":REFL:CAL:ABOR");
+}
 
 KAVREL_API ViStatus kavrel_reflConfigCab(ViSession vi, ViBoolean cable) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(cable, VI_ERROR_PARAMETER2));
   return send(vi, line(":REFL:CAL:CABL ", onOff(cable)));
 }
 
 KAVREL_API ViStatus kavrel_reflCalVal(ViSession vi, ViPInt32 validity) {
+  const SessionGuard guard(vi);
   // Without a place for the answer there is nothing to ask.
   if (validity == VI_NULL) return VI_SUCCESS;
   KAVREL_RETURN_IF_ERROR(queryInteger(vi, ":REFL:CAL:VAL?", *validity));

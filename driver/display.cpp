@@ -54,6 +54,7 @@ bool knownSegmentTypes(const ViInt32* types, std::size_t count) {
 // in fault-location channels, none otherwise.
 KAVREL_API ViStatus kavrel_measDispRange(ViSession vi, ViBoolean startStop, ViReal64 startOrCenter,
                                          ViReal64 stopOrSpan) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(startStop, VI_ERROR_PARAMETER2));
   Reply mode;
   ViStatus status = query(vi, ":CHAN:MODE?", mode);
@@ -81,6 +82,7 @@ KAVREL_API ViStatus kavrel_measDispRange(ViSession vi, ViBoolean startStop, ViRe
 // The limit line number is checked even when checking is switched off.
 KAVREL_API ViStatus kavrel_measLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck,
                                         ViInt32 limitLine) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .flag(limitCheck, VI_ERROR_PARAMETER4)
                              .integer(limitLine, 1, kMaxLimitLine, VI_ERROR_PARAMETER5));
@@ -94,6 +96,7 @@ KAVREL_API ViStatus kavrel_measLimCheck(ViSession vi, ViBoolean channel, ViBoole
 KAVREL_API ViStatus kavrel_measCreateLimSpec(ViSession vi, const ViReal64 field1[], const ViInt32 segmentType[],
                                              const ViReal64 field5[], const ViReal64 field4[], const ViReal64 field2[],
                                              const ViReal64 field6[], const ViReal64 field7[], ViInt32 segmentCount) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().integer(segmentCount, 1, kMaxSegments, VI_ERROR_PARAMETER2));
   std::size_t count = static_cast<std::size_t>(segmentCount);
   KAVREL_RETURN_IF_ERROR(Checks()
@@ -115,6 +118,7 @@ KAVREL_API ViStatus kavrel_measCreateLimSpec(ViSession vi, const ViReal64 field1
 // All five arguments are checked whatever the mode, also those it does not send.
 KAVREL_API ViStatus kavrel_dispDomScaleOffset(ViSession vi, ViBoolean channel, ViInt32 frequencyMode,
                                               ViReal64 frequencyOffset, ViReal64 frequencyScale, ViReal64 powerOffset) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(channel, VI_ERROR_PARAMETER2)
                              .integer(frequencyMode, 0, 3, VI_ERROR_PARAMETER3)

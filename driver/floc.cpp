@@ -35,6 +35,7 @@ ViStatus sendChannel(ViSession vi, ViBoolean channel, std::string_view text) {
 // been sent.
 KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean medium, ViReal64 cutoffFrequency,
                                       ViReal64 relativeVelocity, ViReal64 attenuation) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(medium, VI_ERROR_PARAMETER3));
   const bool coaxial = medium == VI_TRUE;
   if (coaxial) {
@@ -64,6 +65,7 @@ KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean
 // centre that does not suit the distance, is the instrument's to judge.
 KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean rangeEntry, ViReal64 distanceRange,
                                      ViReal64 centerFrequency, ViReal64 startFrequency, ViReal64 stopFrequency) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(rangeEntry, VI_ERROR_PARAMETER3));
   const bool entry = rangeEntry == VI_TRUE;
   if (entry) {
@@ -87,6 +89,7 @@ KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean 
 }
 
 KAVREL_API ViStatus kavrel_flocNumOfPoints(ViSession vi, ViBoolean channel, ViInt32 numberOfPoints) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(channel, VI_ERROR_PARAMETER2)
                              .integer(numberOfPoints, kMinFaultPoints, kMaxFaultPoints, VI_ERROR_PARAMETER3));
@@ -94,6 +97,7 @@ KAVREL_API ViStatus kavrel_flocNumOfPoints(ViSession vi, ViBoolean channel, ViIn
 }
 
 KAVREL_API ViStatus kavrel_flocDispUnit(ViSession vi, ViBoolean channel, ViBoolean distanceUnit) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(distanceUnit, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:UNIT ", keyword(kDistanceUnits, distanceUnit)));
 }
@@ -101,6 +105,7 @@ KAVREL_API ViStatus kavrel_flocDispUnit(ViSession vi, ViBoolean channel, ViBoole
 // Returns the write status: no status check, so an error the instrument
 // finds in this command is reported by the next call that reads "*ESR?".
 KAVREL_API ViStatus kavrel_flocAveraging(ViSession vi, ViBoolean channel, ViInt32 mode, ViInt32 numberOfAverages) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(channel, VI_ERROR_PARAMETER2)
                              .averaging(mode, numberOfAverages, VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4));
@@ -109,16 +114,19 @@ KAVREL_API ViStatus kavrel_flocAveraging(ViSession vi, ViBoolean channel, ViInt3
 }
 
 KAVREL_API ViStatus kavrel_flocWindowing(ViSession vi, ViBoolean channel, ViInt32 window) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).index(window, kWindows, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:WIND ", keyword(kWindows, window)));
 }
 
 KAVREL_API ViStatus kavrel_flocMaskCorr(ViSession vi, ViBoolean channel, ViBoolean maskCorr) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(maskCorr, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:MCOR ", onOff(maskCorr)));
 }
 
 KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolean enhancement) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(enhancement, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:ENH ", onOff(enhancement)));
 }
@@ -129,6 +137,7 @@ KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolea
 // only, before the reference position.
 KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
                                        ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4));
   const ScaleLimits* manual = nullptr;
@@ -146,12 +155,14 @@ KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_flocFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean format) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(format, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":FLOC:FORM ", keyword(kFlocFormats, format)));
 }
 
 // Saves or restores the fault-location calibration; no channel is selected.
 KAVREL_API ViStatus kavrel_flocCalibration(ViSession vi, ViBoolean action) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(action, VI_ERROR_PARAMETER2));
   return send(vi, line(":FLOC:CAL:", keyword(kCalibrationActions, action)));
 }

@@ -24,17 +24,20 @@ constexpr ViReal64 kMaxCorrectionFrequency = 999999000000.0;
 }  // namespace
 
 KAVREL_API ViStatus kavrel_inpDConfig(ViSession vi, ViBoolean detectorConfig) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(detectorConfig, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:DCON ", keyword(kDetectorConfigs, detectorConfig)));
 }
 
 KAVREL_API ViStatus kavrel_inpOffset(ViSession vi, ViInt32 input, ViReal64 offset) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().index(input, kInputs, VI_ERROR_PARAMETER2).real(offset, -kMaxOffset, kMaxOffset, VI_ERROR_PARAMETER3));
   return send(vi, line(":INP:OFFS ", keyword(kInputs, input), ",", real(offset)));
 }
 
 KAVREL_API ViStatus kavrel_inpDetCorr(ViSession vi, ViInt32 input, ViInt32 detectorNumber) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(input, kInputs, VI_ERROR_PARAMETER2)
                              .integer(detectorNumber, 0, kMaxDetector, VI_ERROR_PARAMETER3));
@@ -43,12 +46,14 @@ KAVREL_API ViStatus kavrel_inpDetCorr(ViSession vi, ViInt32 input, ViInt32 detec
 }
 
 KAVREL_API ViStatus kavrel_inpTempCorr(ViSession vi, ViInt32 input, ViBoolean tempCorr) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(input, kInputs, VI_ERROR_PARAMETER2).flag(tempCorr, VI_ERROR_PARAMETER3));
   return send(vi, line(":INP:SCAL:TCOR ", keyword(kInputs, input), ",", onOff(tempCorr)));
 }
 
 KAVREL_API ViStatus kavrel_inpFlatCorr(ViSession vi, ViInt32 input, ViBoolean flatCorr, ViInt32 frequencySource,
                                        ViReal64 frequency) {
+  const SessionGuard guard(vi);
   Checks checks;
   checks.index(input, kInputs, VI_ERROR_PARAMETER2)
       .flag(flatCorr, VI_ERROR_PARAMETER3)
@@ -66,6 +71,7 @@ KAVREL_API ViStatus kavrel_inpFlatCorr(ViSession vi, ViInt32 input, ViBoolean fl
 
 KAVREL_API ViStatus kavrel_inpPwrSensorCorr(ViSession vi, ViInt32 frequencySource, ViReal64 calFactor,
                                             ViReal64 lfacFactor, ViReal64 frequency, ViInt32 storeNumber) {
+  const SessionGuard guard(vi);
   Checks checks;
   checks.index(frequencySource, kFrequencySources, VI_ERROR_PARAMETER2);
   if (frequencySource == kNoFrequencySource)
@@ -86,21 +92,25 @@ KAVREL_API ViStatus kavrel_inpPwrSensorCorr(ViSession vi, ViInt32 frequencySourc
 }
 
 KAVREL_API ViStatus kavrel_inpACdetect(ViSession vi, ViBoolean acDetection) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(acDetection, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:ACD ", onOff(acDetection)));
 }
 
 KAVREL_API ViStatus kavrel_inpDetZero(ViSession vi, ViInt32 zeroing) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(zeroing, kZeroings, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:ZERO:", keyword(kZeroings, zeroing)));
 }
 
 KAVREL_API ViStatus kavrel_inpPwrRef(ViSession vi, ViBoolean powerReference) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(powerReference, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:REF ", onOff(powerReference)));
 }
 
 KAVREL_API ViStatus kavrel_inpCalibration(ViSession vi, ViBoolean detectorCal, ViInt32 input) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(detectorCal, VI_ERROR_PARAMETER2).index(input, kInputs, VI_ERROR_PARAMETER3));
   // The input goes out only with the detector calibration.
   Line command(":INP:CAL");

@@ -33,11 +33,13 @@ ViStatus writeKitSex(ViSession vi, ViInt32 sex) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_reflSelectKit(ViSession vi, ViInt32 kitNumber) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":REFL:CAL:KIT:MAX?", kitNumber, VI_ERROR_PARAMETER2));
   return send(vi, line(":REFL:CAL:KIT ", kitNumber));
 }
 
 KAVREL_API ViStatus kavrel_reflConfKit(ViSession vi, ViInt32 connector, ViString kitIdentity) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(connector, kConnectors, VI_ERROR_PARAMETER2)
                              .text(kitIdentity, kTextMax, VI_ERROR_PARAMETER3)
@@ -47,6 +49,7 @@ KAVREL_API ViStatus kavrel_reflConfKit(ViSession vi, ViInt32 connector, ViString
 
 KAVREL_API ViStatus kavrel_reflSetSerNumb(ViSession vi, ViInt32 kitStandard, ViInt32 connectorSex,
                                           ViString serialNumber) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(kitStandard, kKitStandards, VI_ERROR_PARAMETER2)
                              .index(connectorSex, kKitSexes, VI_ERROR_PARAMETER3)
@@ -61,6 +64,7 @@ KAVREL_API ViStatus kavrel_reflConfCoaxial(ViSession vi, ViInt32 connectorSex, V
                                            ViReal64 openCoefficient1, ViReal64 openCoefficient2,
                                            ViReal64 openCoefficient3, ViReal64 fixedLoadOffsetLength,
                                            ViReal64 fixedLoadBfr, ViReal64 slidingLoadBfr) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(connectorSex, kKitSexes, VI_ERROR_PARAMETER2)
                              .real(shortOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER3)
@@ -84,6 +88,7 @@ KAVREL_API ViStatus kavrel_reflConfCoaxial(ViSession vi, ViInt32 connectorSex, V
 KAVREL_API ViStatus kavrel_reflConfWaveguide(ViSession vi, ViReal64 cutoffFrequency, ViReal64 shortOffsetLength,
                                              ViReal64 loadOffsetLength, ViBoolean offsetShort,
                                              ViReal64 offsetShortLength, ViReal64 minFrequency, ViReal64 maxFrequency) {
+  const SessionGuard guard(vi);
   // The offset short's frequency range is the instrument's to judge: no
   // relation between minimum and maximum is checked.
   KAVREL_RETURN_IF_ERROR(Checks()

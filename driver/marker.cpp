@@ -46,6 +46,7 @@ ViStatus searchOutcome(ViSession vi, ViInt32 found) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_markSetActive(ViSession vi, ViInt32 markerNumber, ViBoolean state) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().integer(markerNumber, 1, kMarkers, VI_ERROR_PARAMETER2).flag(state, VI_ERROR_PARAMETER3));
   Line command(":MARK:ACT ", onOff(state));
@@ -54,6 +55,7 @@ KAVREL_API ViStatus kavrel_markSetActive(ViSession vi, ViInt32 markerNumber, ViB
 }
 
 KAVREL_API ViStatus kavrel_markConfig(ViSession vi, ViInt32 markerNumber, ViReal64 position, ViBoolean state) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .integer(markerNumber, 1, kMarkers, VI_ERROR_PARAMETER2)
                              .rule(sendable(position), VI_ERROR_PARAMETER3)
@@ -64,6 +66,7 @@ KAVREL_API ViStatus kavrel_markConfig(ViSession vi, ViInt32 markerNumber, ViReal
 }
 
 KAVREL_API ViStatus kavrel_markDelta(ViSession vi, ViReal64 position, ViBoolean state) {
+  const SessionGuard guard(vi);
   // An invalid state is reported as parameter 2, like the position.
   KAVREL_RETURN_IF_ERROR(Checks().rule(sendable(position), VI_ERROR_PARAMETER2).flag(state, VI_ERROR_PARAMETER2));
   Line command(":MARK:DELT:STAT ", onOff(state));
@@ -72,16 +75,19 @@ KAVREL_API ViStatus kavrel_markDelta(ViSession vi, ViReal64 position, ViBoolean 
 }
 
 KAVREL_API ViStatus kavrel_markTracking(ViSession vi, ViInt32 trackingFunction) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(trackingFunction, kTrackings, VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:TRAC ", keyword(kTrackings, trackingFunction)));
 }
 
 KAVREL_API ViStatus kavrel_markSlope(ViSession vi, ViInt32 slopeFunction) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(slopeFunction, kSlopes, VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:SLOP ", keyword(kSlopes, slopeFunction)));
 }
 
 KAVREL_API ViStatus kavrel_markBandwidth(ViSession vi, ViReal64 targetLevel, ViBoolean cfdf, ViBoolean reference) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .real(targetLevel, -99.99, 99.99, VI_ERROR_PARAMETER2)
                              .flag(cfdf, VI_ERROR_PARAMETER3)
@@ -91,22 +97,26 @@ KAVREL_API ViStatus kavrel_markBandwidth(ViSession vi, ViReal64 targetLevel, ViB
 }
 
 KAVREL_API ViStatus kavrel_markPkPk(ViSession vi, ViReal64 pkPkLimit, ViBoolean limitState) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().real(pkPkLimit, 0.0, 99.99, VI_ERROR_PARAMETER2).flag(limitState, VI_ERROR_PARAMETER3));
   return send(vi, line(":MARK:PKPK:LIM:VAL ", real(pkPkLimit), ";STAT ", onOff(limitState)));
 }
 
 KAVREL_API ViStatus kavrel_markCoup(ViSession vi, ViBoolean coupling) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(coupling, VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:COUP ", onOff(coupling)));
 }
 
 KAVREL_API ViStatus kavrel_markSearchValue(ViSession vi, ViReal64 searchTarget) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().rule(sendable(searchTarget), VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:SEAR:TARG ", real(searchTarget)));
 }
 
 KAVREL_API ViStatus kavrel_markSearchFunction(ViSession vi, ViInt32 searchFunction) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(searchFunction, kSearchFunctions, VI_ERROR_PARAMETER2));
   std::string command = line(":MARK:", keyword(kSearchFunctions, searchFunction));
   if (searchFunction < kFirstDirectionalSearch) return send(vi, command);
@@ -116,6 +126,7 @@ KAVREL_API ViStatus kavrel_markSearchFunction(ViSession vi, ViInt32 searchFuncti
 }
 
 KAVREL_API ViStatus kavrel_markSearchPkPk(ViSession vi, ViPInt32 found, ViPReal64 pkPkValue) {
+  const SessionGuard guard(vi);
   Reply reply;
   KAVREL_RETURN_IF_ERROR(query(vi, ":MARK:PKPK?", reply));
   // "%d[b4],%f": the found flag, then the peak-to-peak value.
@@ -129,6 +140,7 @@ KAVREL_API ViStatus kavrel_markSearchPkPk(ViSession vi, ViPInt32 found, ViPReal6
 }
 
 KAVREL_API ViStatus kavrel_markSearchBandwidth(ViSession vi, ViPReal64 value1, ViPReal64 value2, ViPReal64 value3) {
+  const SessionGuard guard(vi);
   Reply reply;
   KAVREL_RETURN_IF_ERROR(query(vi, ":MARK:BAND?", reply));
   ViReal64 values[3] = {};
@@ -140,6 +152,7 @@ KAVREL_API ViStatus kavrel_markSearchBandwidth(ViSession vi, ViPReal64 value1, V
 }
 
 KAVREL_API ViStatus kavrel_readActMarker(ViSession vi, ViPReal64 position, ViPReal64 reading1, ViPReal64 reading2) {
+  const SessionGuard guard(vi);
   Reply reply;
   if (position) {
     KAVREL_RETURN_IF_ERROR(query(vi, ":MARK:ACT:POS?", reply));

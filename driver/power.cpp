@@ -51,6 +51,7 @@ std::string averagingLine(ViInt32 mode, std::string_view in, ViInt32 numberOfAve
 }  // namespace
 
 KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:MEAS:POW ", keyword(kInputs, input)));
 }
@@ -58,6 +59,7 @@ KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoole
 // The same input may stand on both sides.
 KAVREL_API ViStatus kavrel_routPwrRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator,
                                         ViInt32 denominator) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(numerator, kInputs, VI_ERROR_PARAMETER4)
                              .index(denominator, kInputs, VI_ERROR_PARAMETER5));
@@ -67,6 +69,7 @@ KAVREL_API ViStatus kavrel_routPwrRatio(ViSession vi, ViBoolean channel, ViBoole
 
 KAVREL_API ViStatus kavrel_routPwrDiff(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 firstInput,
                                        ViInt32 secondInput) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(firstInput, kInputs, VI_ERROR_PARAMETER4)
                              .index(secondInput, kInputs, VI_ERROR_PARAMETER5));
@@ -75,11 +78,13 @@ KAVREL_API ViStatus kavrel_routPwrDiff(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_routCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement));
   return sendMeas(vi, channel, measurement, ":ROUT:MEAS:FREQ");
 }
 
 KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 relative) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       selectionChecks(channel, measurement).integer(relative, 0, kRelativeSave, VI_ERROR_PARAMETER4));
   if (relative == kRelativeSave) return sendMeas(vi, channel, measurement, ":ROUT:REL:SAVE");
@@ -88,6 +93,7 @@ KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolea
 
 // Averaging belongs to the input: no channel selection.
 KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mode, ViInt32 numberOfAverages) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(input, kInputs, VI_ERROR_PARAMETER2)
                              .integer(mode, kAveragingOff, kAveragingRestart, VI_ERROR_PARAMETER3)
@@ -97,6 +103,7 @@ KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mo
 
 KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViBoolean measurement,
                                             ViBoolean dutyCycleCorr, ViReal64 dutyCycle) {
+  const SessionGuard guard(vi);
   Checks checks = selectionChecks(channel, measurement);
   checks.flag(dutyCycleCorr, VI_ERROR_PARAMETER4);
   if (dutyCycleCorr == VI_TRUE) checks.real(dutyCycle, 0.001, 100.0, VI_ERROR_PARAMETER5);
@@ -111,6 +118,7 @@ KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViB
 // active when the call begins. The codes of the two limits are crossed.
 KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck,
                                         ViReal64 minimum, ViReal64 maximum) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(limitCheck, VI_ERROR_PARAMETER4));
   if (limitCheck != VI_TRUE) return sendMeas(vi, channel, measurement, ":ROUT:LIM OFF");
 
@@ -125,20 +133,26 @@ KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoole
 }
 
 KAVREL_API ViStatus kavrel_routMaxMinHold(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 hold) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).integer(hold, 0, kHoldReset, VI_ERROR_PARAMETER4));
   if (hold == kHoldReset) return sendMeas(vi, channel, measurement, ":ROUT:PEAK:RES");
   return sendMeas(vi, channel, measurement, line(":ROUT:PEAK ", keyword(kOnOff, hold)));
 }
 
 KAVREL_API ViStatus kavrel_routFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(format, kReadoutFormats, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:FORM ", keyword(kReadoutFormats, format)));
 }
 
 KAVREL_API ViStatus kavrel_routCountRes(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 resolution) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).real(resolution, 1.0, 100000000.0, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:RES:COUN ", real(resolution)));
 }
 
 // Resets the max/min hold of the whole instrument: no selection.
-KAVREL_API ViStatus kavrel_routPeakReset(ViSession vi) { return send(vi, ":ROUT:PIR"); }
+KAVREL_API ViStatus kavrel_routPeakReset(ViSession vi) {
+  const SessionGuard guard(vi);
+  return send(vi, ":ROUT:PIR");
+}

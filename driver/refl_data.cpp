@@ -91,6 +91,7 @@ using namespace kavrel;
 
 KAVREL_API ViStatus kavrel_reflReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 firstValues[],
                                         ViReal64 secondValues[]) {
+  const SessionGuard guard(vi);
   if (numberOfPoints) *numberOfPoints = 0;
   ViInt32 points = 0;
   KAVREL_RETURN_IF_ERROR(queryInteger(vi, ":SOUR:SWE:POIN?", points));
@@ -114,6 +115,7 @@ KAVREL_API ViStatus kavrel_reflReadData(ViSession vi, ViPInt32 numberOfPoints, V
 KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32 numberOfStores, ViPInt32 cable,
                                            ViPInt32 connector, ViChar dateTime[], ViPInt32 connectorSex,
                                            ViChar title[], ViPInt32 calibrationType) {
+  const SessionGuard guard(vi);
   ViInt32 stores = 0;
   KAVREL_RETURN_IF_ERROR(queryInteger(vi, ":REFL:CAL:DATA:MAX?", stores));
   // The number of stores is reported even when the store number is bad.
@@ -143,6 +145,7 @@ KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32
 
 KAVREL_API ViStatus kavrel_reflMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operation,
                                    ViInt32 memory) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(operation, kMemoryOperations, VI_ERROR_PARAMETER4)
                              .integer(memory, 1, 4, VI_ERROR_PARAMETER5));

@@ -57,6 +57,7 @@ using namespace kavrel;
 
 KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoolean positionForm, ViReal64 centerStart,
                                         ViReal64 spanStop) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(positionForm, VI_ERROR_PARAMETER3));
   // Select the channel first: the axis asked about is that channel's.
   KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, VI_FALSE));
@@ -71,6 +72,7 @@ KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoole
 
 KAVREL_API ViStatus kavrel_reflScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean autoScale,
                                        ViReal64 scalePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
+  const SessionGuard guard(vi);
   // Scale and level take any number, but a NaN or infinity is no setting to send.
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .flag(autoScale, VI_ERROR_PARAMETER4)

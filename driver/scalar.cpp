@@ -53,12 +53,14 @@ ViStatus queryScaleLimits(ViSession vi, const ScaleLimits*& limits) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_scalPower(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":SCAL:MEAS:POW ", keyword(kInputs, input)));
 }
 
 KAVREL_API ViStatus kavrel_scalRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator,
                                      ViInt32 denominator) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(numerator, kInputs, VI_ERROR_PARAMETER4)
                              .index(denominator, kInputs, VI_ERROR_PARAMETER5)
@@ -68,6 +70,7 @@ KAVREL_API ViStatus kavrel_scalRatio(ViSession vi, ViBoolean channel, ViBoolean 
 }
 
 KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement));
   return sendMeas(vi, channel, measurement, ":SCAL:MEAS:FREQ");
 }
@@ -75,6 +78,7 @@ KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolea
 // Mode 0 off, 1 on with the number of averages, 2 restart.
 KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 mode,
                                          ViInt32 averages) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       selectionChecks(channel, measurement).averaging(mode, averages, VI_ERROR_PARAMETER4, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, averagingLine(":SCAL", ":SCAL:AVER:NUMB ", mode, averages));
@@ -83,6 +87,7 @@ KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBool
 // Smoothing is a setting of the measurement, not of the scalar analysis.
 KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing,
                                       ViReal64 aperture) {
+  const SessionGuard guard(vi);
   return setSmoothing(vi, channel, measurement, smoothing, aperture);
 }
 
@@ -91,6 +96,7 @@ KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean
 // reference level is reported before a bad position.
 KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
                                        ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4));
   const ScaleLimits* manual = nullptr;
@@ -105,6 +111,7 @@ KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_scalFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(format, kScalarFormats, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":SCAL:FORM ", keyword(kScalarFormats, format)));
 }
@@ -112,6 +119,7 @@ KAVREL_API ViStatus kavrel_scalFormat(ViSession vi, ViBoolean channel, ViBoolean
 // ---- path calibration and trace memories ------------------------------------
 
 KAVREL_API ViStatus kavrel_scalCal(ViSession vi, ViInt32 step, ViInt32 calIndex) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(step, kPathCalSteps, VI_ERROR_PARAMETER2)
                              .integer(calIndex, 1, kMaxPathCalIndex, VI_ERROR_PARAMETER3));
@@ -119,6 +127,7 @@ KAVREL_API ViStatus kavrel_scalCal(ViSession vi, ViInt32 step, ViInt32 calIndex)
 }
 
 KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(pathCal, VI_ERROR_PARAMETER2));
   return send(vi, line(":SCAL:PCAL ", onOff(pathCal)));
 }
@@ -127,6 +136,7 @@ KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal) {
 // after that query and before the selection.
 KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean memoryOp,
                                      ViInt32 memory) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(memoryOp, VI_ERROR_PARAMETER4));
   KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, line(":SCAL:MOP:SEL ", memory, ";STAT ", onOff(memoryOp)));
@@ -136,6 +146,7 @@ KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean 
 // measured trace (":SCAL:MEAS:MEM", ":SCAL:MEAS:MEM:SETT").
 KAVREL_API ViStatus kavrel_scalMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 action,
                                    ViInt32 memory) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(action, kMemoryActions, VI_ERROR_PARAMETER4));
   KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, line(":SCAL:", keyword(kMemoryActions, action), " ", memory));

@@ -37,6 +37,7 @@ bool spanFits(const InstrumentData& data, ViReal64 centre, ViReal64 span) {
 // ---- modes and sweeps -------------------------------------------------------
 
 KAVREL_API ViStatus kavrel_srcContWave(ViSession vi, ViReal64 frequency, ViReal64 level) {
+  const SessionGuard guard(vi);
   const InstrumentData* data = nullptr;
   KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   KAVREL_RETURN_IF_ERROR(Checks()
@@ -47,6 +48,7 @@ KAVREL_API ViStatus kavrel_srcContWave(ViSession vi, ViReal64 frequency, ViReal6
 
 KAVREL_API ViStatus kavrel_srcFreqSweep(ViSession vi, ViBoolean representation, ViReal64 startOrCenter,
                                         ViReal64 stopOrSpan, ViReal64 level) {
+  const SessionGuard guard(vi);
   // The form decides which relation applies, so it is checked before anything else.
   KAVREL_RETURN_IF_ERROR(Checks().flag(representation, VI_ERROR_PARAMETER2));
   const InstrumentData* data = nullptr;
@@ -66,6 +68,7 @@ KAVREL_API ViStatus kavrel_srcFreqSweep(ViSession vi, ViBoolean representation, 
 }
 
 KAVREL_API ViStatus kavrel_srcPowSweep(ViSession vi, ViReal64 startLevel, ViReal64 stopLevel, ViReal64 frequency) {
+  const SessionGuard guard(vi);
   const InstrumentData* data = nullptr;
   KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   KAVREL_RETURN_IF_ERROR(Checks()
@@ -78,6 +81,7 @@ KAVREL_API ViStatus kavrel_srcPowSweep(ViSession vi, ViReal64 startLevel, ViReal
 }
 
 KAVREL_API ViStatus kavrel_srcVoltSweep(ViSession vi, ViReal64 startVoltage, ViReal64 stopVoltage) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .real(startVoltage, -kMaxVoltage, kMaxVoltage, VI_ERROR_PARAMETER2)
                              .real(stopVoltage, -kMaxVoltage, kMaxVoltage, VI_ERROR_PARAMETER3)
@@ -86,6 +90,7 @@ KAVREL_API ViStatus kavrel_srcVoltSweep(ViSession vi, ViReal64 startVoltage, ViR
 }
 
 KAVREL_API ViStatus kavrel_srcCurrSweep(ViSession vi, ViReal64 startCurrent, ViReal64 stopCurrent) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .real(startCurrent, -kMaxCurrent, kMaxCurrent, VI_ERROR_PARAMETER2)
                              .real(stopCurrent, -kMaxCurrent, kMaxCurrent, VI_ERROR_PARAMETER3)
@@ -94,6 +99,7 @@ KAVREL_API ViStatus kavrel_srcCurrSweep(ViSession vi, ViReal64 startCurrent, ViR
 }
 
 KAVREL_API ViStatus kavrel_srcLinListFreqSweep(ViSession vi, ViReal64 level) {
+  const SessionGuard guard(vi);
   const InstrumentData* data = nullptr;
   KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   KAVREL_RETURN_IF_ERROR(Checks().real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER2));
@@ -102,6 +108,7 @@ KAVREL_API ViStatus kavrel_srcLinListFreqSweep(ViSession vi, ViReal64 level) {
 
 KAVREL_API ViStatus kavrel_srcCreateLinList(ViSession vi, ViReal64 segmentStart[], ViReal64 segmentStop[],
                                             ViInt32 segmentPoints[], ViInt32 segmentCount) {
+  const SessionGuard guard(vi);
   // The count is looked at first and reports as the second parameter.
   KAVREL_RETURN_IF_ERROR(Checks()
                              .integer(segmentCount, 1, kMaxListSegments, VI_ERROR_PARAMETER2)
@@ -117,6 +124,7 @@ KAVREL_API ViStatus kavrel_srcCreateLinList(ViSession vi, ViReal64 segmentStart[
 
 KAVREL_API ViStatus kavrel_srcWaveGuideSweep(ViSession vi, ViReal64 startFrequency, ViReal64 stopFrequency,
                                              ViReal64 cutoffFrequency, ViReal64 level) {
+  const SessionGuard guard(vi);
   const InstrumentData* data = nullptr;
   KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   KAVREL_RETURN_IF_ERROR(Checks()
@@ -130,6 +138,7 @@ KAVREL_API ViStatus kavrel_srcWaveGuideSweep(ViSession vi, ViReal64 startFrequen
 }
 
 KAVREL_API ViStatus kavrel_srcLowPassSweep(ViSession vi, ViReal64 stopFrequency, ViReal64 level) {
+  const SessionGuard guard(vi);
   const InstrumentData* data = nullptr;
   KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   KAVREL_RETURN_IF_ERROR(Checks()
@@ -141,6 +150,7 @@ KAVREL_API ViStatus kavrel_srcLowPassSweep(ViSession vi, ViReal64 stopFrequency,
 // ---- configuration and outputs ----------------------------------------------
 
 KAVREL_API ViStatus kavrel_srcSweepConfig(ViSession vi, ViInt32 numberOfPoints, ViReal64 sweepTime) {
+  const SessionGuard guard(vi);
   // A time within 1e-6 of zero is not range-checked; written so that NaN is.
   const bool nearZero = sweepTime >= -kAutoSweepTime && sweepTime <= kAutoSweepTime;
   KAVREL_RETURN_IF_ERROR(Checks()
@@ -155,6 +165,7 @@ KAVREL_API ViStatus kavrel_srcSweepConfig(ViSession vi, ViInt32 numberOfPoints, 
 }
 
 KAVREL_API ViStatus kavrel_srcLevFreqStd(ViSession vi, ViInt32 levelling, ViInt32 frequencyStandard) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(levelling, kLevellings, VI_ERROR_PARAMETER2)
                              .index(frequencyStandard, kFrequencyStandards, VI_ERROR_PARAMETER3));
@@ -163,11 +174,13 @@ KAVREL_API ViStatus kavrel_srcLevFreqStd(ViSession vi, ViInt32 levelling, ViInt3
 }
 
 KAVREL_API ViStatus kavrel_srcRFBlanking(ViSession vi, ViBoolean blanking) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(blanking, VI_ERROR_PARAMETER2));
   return send(vi, line(":SOUR:BLAN ", onOff(blanking)));
 }
 
 KAVREL_API ViStatus kavrel_srcSelect(ViSession vi, ViInt32 selection) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().integer(selection, 0, kPlainSourceMode, VI_ERROR_PARAMETER2));
   Reply reply;
   KAVREL_RETURN_IF_ERROR(query(vi, ":SYST:MODE?", reply));
@@ -187,6 +200,7 @@ KAVREL_API ViStatus kavrel_srcSelect(ViSession vi, ViInt32 selection) {
 }
 
 KAVREL_API ViStatus kavrel_srcVIOutput(ViSession vi, ViInt32 outputMode, ViReal64 value) {
+  const SessionGuard guard(vi);
   // The value is only looked at by the constant voltage and current modes.
   KAVREL_RETURN_IF_ERROR(
       Checks()
@@ -204,6 +218,7 @@ KAVREL_API ViStatus kavrel_srcVIOutput(ViSession vi, ViInt32 outputMode, ViReal6
 }
 
 KAVREL_API ViStatus kavrel_srcFilterAndBW(ViSession vi, ViInt32 cwFilter, ViInt32 sourceBandwidth) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(cwFilter, kCwFilters, VI_ERROR_PARAMETER2)
                              .index(sourceBandwidth, kSourceBandwidths, VI_ERROR_PARAMETER3));
@@ -212,11 +227,13 @@ KAVREL_API ViStatus kavrel_srcFilterAndBW(ViSession vi, ViInt32 cwFilter, ViInt3
 }
 
 KAVREL_API ViStatus kavrel_srcRFOutput(ViSession vi, ViBoolean rfOutput) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(rfOutput, VI_ERROR_PARAMETER2));
   return send(vi, line(":SOUR:RF ", onOff(rfOutput)));
 }
 
 KAVREL_API ViStatus kavrel_sourCal(ViSession vi, ViInt32 calibrationNumber) {
+  const SessionGuard guard(vi);
   // The highest store number comes from the instrument, so it is asked first.
   KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":SOUR:CAL:MAX?", calibrationNumber, VI_ERROR_PARAMETER2, 0));
   return send(vi, line(":SOUR:CAL:SEL ", calibrationNumber));

@@ -25,11 +25,13 @@ constexpr ViReal64 kGateLimitOff = 3.0e8;
 using namespace kavrel;
 
 KAVREL_API ViStatus kavrel_reflTimeDomain(ViSession vi, ViBoolean channel, ViBoolean timeDomain) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(timeDomain, VI_ERROR_PARAMETER3));
   return sendMeas(vi, channel, VI_FALSE, line(":REFL:TDOM ", onOff(timeDomain)));
 }
 
 KAVREL_API ViStatus kavrel_reflTDomFunc(ViSession vi, ViBoolean channel, ViBoolean transform, ViBoolean response) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(channel, VI_ERROR_PARAMETER2)
                              .flag(transform, VI_ERROR_PARAMETER3)
@@ -40,6 +42,7 @@ KAVREL_API ViStatus kavrel_reflTDomFunc(ViSession vi, ViBoolean channel, ViBoole
 
 KAVREL_API ViStatus kavrel_reflDCextrapol(ViSession vi, ViBoolean channel, ViBoolean measurement,
                                           ViInt32 extrapolationMode, ViReal64 rcoValue) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(extrapolationMode, kExtrapolationModes, VI_ERROR_PARAMETER4)
                              .real(rcoValue, 0.0, 1000.0, VI_ERROR_PARAMETER5));
@@ -49,6 +52,7 @@ KAVREL_API ViStatus kavrel_reflDCextrapol(ViSession vi, ViBoolean channel, ViBoo
 
 KAVREL_API ViStatus kavrel_reflWindowing(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 windowShape,
                                          ViInt32 userWindow) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(windowShape, kWindowShapes, VI_ERROR_PARAMETER4)
                              .integer(userWindow, 0, 13, VI_ERROR_PARAMETER5));
@@ -57,6 +61,7 @@ KAVREL_API ViStatus kavrel_reflWindowing(ViSession vi, ViBoolean channel, ViBool
 }
 
 KAVREL_API ViStatus kavrel_reflDomDisp(ViSession vi, ViBoolean channel, ViInt32 displayDomain) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().flag(channel, VI_ERROR_PARAMETER2).index(displayDomain, kDisplayDomains, VI_ERROR_PARAMETER3));
   return sendMeas(vi, channel, VI_FALSE, line(":REFL:TDOM:DISP ", keyword(kDisplayDomains, displayDomain)));
@@ -65,6 +70,7 @@ KAVREL_API ViStatus kavrel_reflDomDisp(ViSession vi, ViBoolean channel, ViInt32 
 KAVREL_API ViStatus kavrel_reflGateNFence(ViSession vi, ViBoolean gate, ViBoolean positionForm, ViReal64 centerStart,
                                           ViReal64 spanStop, ViBoolean gateOrFence, ViBoolean coupling,
                                           ViInt32 gateShape) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(gate, VI_ERROR_PARAMETER2).flag(positionForm, VI_ERROR_PARAMETER3));
   // The position limits follow the instrument's time-domain state.
   ViInt32 state = 0;

@@ -68,19 +68,23 @@ ViStatus transferCountedStore(ViSession vi, ViBoolean direction, ViInt32 store, 
 }  // namespace
 
 KAVREL_API ViStatus kavrel_scalTranData(ViSession vi, ViBoolean direction, ViInt32 memoryNumber, ViString fileName) {
+  const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, memoryNumber, fileName, kScalarMemory);
 }
 
 KAVREL_API ViStatus kavrel_scalTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(direction, VI_ERROR_PARAMETER2));
   return transferStore(vi, direction == VI_TRUE, storeNumber, kScalarPathCalStores, fileName, kScalarPathCal);
 }
 
 KAVREL_API ViStatus kavrel_inpTranSen(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) {
+  const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, storeNumber, fileName, kSensorCorrection);
 }
 
 KAVREL_API ViStatus kavrel_flocTranCal(ViSession vi, ViBoolean direction, ViString fileName) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().flag(direction, VI_ERROR_PARAMETER2).text(fileName, kFileNameMax, VI_ERROR_PARAMETER3));
   if (direction == VI_TRUE) return storeToFile(vi, ":FLOC:CAL:STOR?", fileName);
@@ -88,14 +92,17 @@ KAVREL_API ViStatus kavrel_flocTranCal(ViSession vi, ViBoolean direction, ViStri
 }
 
 KAVREL_API ViStatus kavrel_reflTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) {
+  const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, storeNumber, fileName, kReflectionCal);
 }
 
 KAVREL_API ViStatus kavrel_reflTranCalKit(ViSession vi, ViBoolean direction, ViInt32 kitNumber, ViString fileName) {
+  const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, kitNumber, fileName, kCalibrationKit);
 }
 
 KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 tableNumber, ViString fileName) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().integer(operation, 0, kUserTableLoad, VI_ERROR_PARAMETER2));
   if (operation < kUserTableRead) {
     // The fixed tables have no number: the table argument is not looked at.

@@ -51,6 +51,7 @@ constexpr std::size_t kTextSize = 256;
 
 }  // namespace
 
+// No instrument I/O, so no waiting for a call in progress on the session.
 KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViChar message[]) {
   if (message == VI_NULL) return VI_ERROR_PARAMETER3;
   if (viStatusDesc(vi, statusCode, message) != VI_WARN_UNKNOWN_STATUS) return VI_SUCCESS;
@@ -65,6 +66,7 @@ KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViCh
 }
 
 KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar errorMessage[]) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().present(errorCode, VI_ERROR_PARAMETER2).present(errorMessage, VI_ERROR_PARAMETER3));
   KAVREL_RETURN_IF_ERROR(writeLine(vi, ":SYST:ERR?"));
   // The instrument's text may be longer than the caller's 256 characters:
@@ -83,6 +85,7 @@ KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar 
 }
 
 KAVREL_API ViStatus kavrel_revision_query(ViSession vi, ViChar driverRev[], ViChar instrRev[]) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().present(driverRev, VI_ERROR_PARAMETER2).present(instrRev, VI_ERROR_PARAMETER3));
   Reply reply;
   ViStatus status = query(vi, "*IDN?", reply, 100);
@@ -97,6 +100,7 @@ KAVREL_API ViStatus kavrel_revision_query(ViSession vi, ViChar driverRev[], ViCh
 }
 
 KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar testMessage[]) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().present(testResult, VI_ERROR_PARAMETER2));
   KAVREL_RETURN_IF_ERROR(writeLine(vi, "*TST?"));
   ViInt16 result = INT16_MIN;  // left as it is by a reply that is not a number
@@ -109,12 +113,14 @@ KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar t
 }
 
 KAVREL_API ViStatus kavrel_writeInstrData(ViSession vi, ViString writeBuffer) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().present(writeBuffer, VI_ERROR_PARAMETER2));
   return viPrintf(vi, "%s", writeBuffer);
 }
 
 KAVREL_API ViStatus kavrel_readInstrData(ViSession vi, ViInt32 numberBytesToRead, ViChar readBuffer[],
                                          ViPInt32 numBytesRead) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .integer(numberBytesToRead, 0, INT32_MAX, VI_ERROR_PARAMETER2)
                              .rule(readBuffer != VI_NULL || numberBytesToRead == 0, VI_ERROR_PARAMETER3));

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "driver/core/guard.h"
 #include "driver/core/limits.h"
 #include "driver/core/status.h"
 #include "driver/core/text.h"

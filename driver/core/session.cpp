@@ -115,27 +115,34 @@ KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolea
     return status;
   }
 
-  status = setUpOpened(*vi, idQuery, resetDevice);
-  if (status < VI_SUCCESS) return kavrel_initCleanUp(rm, vi, status);
-  return status;
+  SessionGuard guard(*vi, SessionGuard::Opened{});
+  status = guard.ok() ? setUpOpened(*vi, idQuery, resetDevice) : VI_ERROR_ALLOC;
+  if (status >= VI_SUCCESS) return status;
+  // Nobody else has the handle yet: the lock can go before the session does.
+  guard.closed(*vi);
+  return kavrel_initCleanUp(rm, vi, status);
 }
 
 KAVREL_API ViStatus kavrel_reset(ViSession vi) {
+  const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(writeLine(vi, "*RST"));
   return kavrel_defaultInstrSetup(vi);
 }
 
 KAVREL_API ViStatus kavrel_instrOptions(ViSession vi, ViInt32 selector, ViPInt32 options) {
+  const SessionGuard guard(vi);
   return readOptions(vi, selector, options, StatusRule::bothAnswers);
 }
 
 KAVREL_API ViStatus kavrel_close(ViSession vi) {
+  SessionGuard guard(vi);
   ViSession rm = VI_NULL;
   KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_RM_SESSION, &rm));
   ViAddr record = nullptr;
   KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_USER_DATA, &record));
   delete static_cast<InstrumentData*>(record);
   ViStatus status = viClose(vi);
+  guard.closed(vi);
   viClose(rm);
   return status;
 }
