@@ -2,11 +2,15 @@
 // and its two "*ESR?" answers together, so every call succeeds and every
 // value read back is the one its own thread set.
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "driver/core/guard.h"
 #include "tests/integration/sim_fixture.h"
 #include "visa_binding/visa_api.h"
 
@@ -103,6 +107,29 @@ TEST_F(SimThreads, OpenAndCloseBesideABusySession) {
   }
   worker.join();
   EXPECT_EQ(0, busy.failures) << busy.first;
+}
+
+// A call that waited while its session was closed, and the handle given to a
+// newer session, takes the newer session's lock, not the closed one's.
+TEST(SessionGuardTest, ACallWaitingThroughACloseLooksAgain) {
+  constexpr ViSession kHandle = 0x7A5E;
+  std::optional<SessionGuard> closing(std::in_place, kHandle, SessionGuard::Opened{});
+  ASSERT_TRUE(closing->ok());
+  std::atomic<bool> running{false};
+  std::thread waiter([&] {
+    SessionGuard call(kHandle);
+    running = call.ok();
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // let the call wait on the lock
+  closing->closed(kHandle);
+  std::optional<SessionGuard> newer(std::in_place, kHandle, SessionGuard::Opened{});
+  closing.reset();
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_FALSE(running) << "the call ran under the closed session's lock while the newer session was busy";
+  newer.reset();
+  waiter.join();
+  EXPECT_TRUE(running) << "the call ran without the newer session's lock";
+  SessionGuard(kHandle).closed(kHandle);
 }
 
 }  // namespace
