@@ -79,7 +79,7 @@ Connection::~Connection() {
   if (server_) server_->stop();
 }
 
-bool Connection::open(const std::string& resource, const SimSettings& sim, Failure& failure) {
+bool Connection::start(const std::string& resource, const SimSettings& sim, Failure& failure) {
   resource_ = resource;
   if (resource_.empty()) {
     kavrel::sim::Options options;
@@ -96,23 +96,17 @@ bool Connection::open(const std::string& resource, const SimSettings& sim, Failu
     }
     resource_ = "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
   }
-  ViStatus status = kavrel_init(resource_.data(), VI_TRUE, VI_TRUE, &vi_);
+  return true;
+}
+
+bool Connection::open(bool reset, Failure& failure) {
+  ViStatus status = kavrel_init(resource_.data(), VI_TRUE, reset ? VI_TRUE : VI_FALSE, &vi_);
   if (status < VI_SUCCESS) {
     vi_ = VI_NULL;
     failure = {"cannot open " + resource_, status};
     return false;
   }
   return true;
-}
-
-std::string Connection::identity() {
-  ViChar reply[256] = "";
-  ViInt32 count = 0;
-  if (kavrel_writeInstrData(vi_, const_cast<ViString>("*IDN?")) < VI_SUCCESS) return {};
-  if (kavrel_readInstrData(vi_, sizeof reply - 1, reply, &count) < VI_SUCCESS) return {};
-  std::string text(reply, static_cast<std::size_t>(count));
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
 }
 
 }  // namespace kavrel::cli
