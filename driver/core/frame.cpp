@@ -35,11 +35,8 @@ ViStatus readEsr(ViSession vi, ViInt32& esr) {
   return status;
 }
 
-}  // namespace
-
-namespace kavrel {
-
-ViStatus checkStatus(ViSession vi, StatusRule rule) {
+// The two "*ESR?" queries and the test of their error bits.
+ViStatus queryStatus(ViSession vi, kavrel::StatusRule rule) {
   ViInt32 first = 0, second = 0;
   ViStatus status = readEsr(vi, first);
   if (status < VI_SUCCESS) return status;
@@ -47,13 +44,38 @@ ViStatus checkStatus(ViSession vi, StatusRule rule) {
   if (status < VI_SUCCESS) return status;
   // Reading the register clears it, so an error of the command just sent
   // shows in the first answer; the second holds only what came in between.
-  ViInt32 seen = rule == StatusRule::bothAnswers ? (first | second) : second;
+  ViInt32 seen = rule == kavrel::StatusRule::bothAnswers ? (first | second) : second;
   return (seen & kEsrErrorBits) ? VI_ERROR_INSTR_SPECIFIC : status;
+}
+
+}  // namespace
+
+namespace kavrel {
+
+ViStatus checkStatus(ViSession vi, StatusRule rule) {
+  // A session without a record (never set up) is always checked.
+  const InstrumentData* data = nullptr;
+  if (rule == StatusRule::bothAnswers && fetchData(vi, data) >= VI_SUCCESS && data->skipStatusCheck) {
+    return VI_SUCCESS;
+  }
+  return queryStatus(vi, rule);
 }
 
 }  // namespace kavrel
 
 ViStatus kavrel_checkStatus(ViSession vi) { return kavrel::checkStatus(vi, kavrel::StatusRule::bothAnswers); }
+
+KAVREL_API ViStatus kavrel_skipStatusCheck(ViSession vi, ViBoolean skip) {
+  using namespace kavrel;
+  if (ViStatus status = Checks().flag(skip, VI_ERROR_PARAMETER2)) return status;
+  const InstrumentData* data = nullptr;
+  if (ViStatus status = fetchData(vi, data); status < VI_SUCCESS) return status;
+  // The record is the session's own; only its users' limits are read through const.
+  const_cast<InstrumentData*>(data)->skipStatusCheck = skip == VI_TRUE;
+  return VI_SUCCESS;
+}
+
+KAVREL_API ViStatus kavrel_checkInstrStatus(ViSession vi) { return queryStatus(vi, kavrel::StatusRule::bothAnswers); }
 
 ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement) {
   using namespace kavrel;

@@ -17,6 +17,7 @@ struct InstrumentData {
   ViReal64 minLevel;      // dBm, from the option word
   ViInt32 options;        // the option word as "*OPT?" reports it
   ViChar revision[256];   // the driver revision text
+  bool skipStatusCheck;   // kavrel_skipStatusCheck: settings and queries end without "*ESR?"
 };
 
 inline constexpr char kDriverRevision[] = "Rev 1.1, 11/1999, CVI 5.0.1";
@@ -38,7 +39,8 @@ namespace kavrel {
 
 // Which "*ESR?" answers of the status check count. Every call tests both;
 // the default setup, which runs before "*CLS" clears what an earlier program
-// left in the register, tests only the second.
+// left in the register, tests only the second. A call's check (bothAnswers)
+// is left out while the session skips status checks; the setup's never is.
 enum class StatusRule { bothAnswers, secondAnswer };
 ViStatus checkStatus(ViSession vi, StatusRule rule);
 
