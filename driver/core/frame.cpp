@@ -1,5 +1,6 @@
 #include "driver/core/frame.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -52,13 +53,26 @@ ViStatus queryStatus(ViSession vi, kavrel::StatusRule rule) {
 
 namespace kavrel {
 
+namespace {
+// Records whose session skips the check. While there are none, the check
+// does not look at the record, so a default call makes the same VISA calls
+// it always made.
+std::atomic<int> g_skippingRecords{0};
+}  // namespace
+
 ViStatus checkStatus(ViSession vi, StatusRule rule) {
   // A session without a record (never set up) is always checked.
   const InstrumentData* data = nullptr;
-  if (rule == StatusRule::bothAnswers && fetchData(vi, data) >= VI_SUCCESS && data->skipStatusCheck) {
+  if (rule == StatusRule::bothAnswers && g_skippingRecords.load(std::memory_order_relaxed) > 0 &&
+      fetchData(vi, data) >= VI_SUCCESS && data->skipStatusCheck) {
     return VI_SUCCESS;
   }
   return queryStatus(vi, rule);
+}
+
+void setSkipStatusCheck(InstrumentData& record, bool skip) {
+  if (record.skipStatusCheck != skip) g_skippingRecords.fetch_add(skip ? 1 : -1, std::memory_order_relaxed);
+  record.skipStatusCheck = skip;
 }
 
 }  // namespace kavrel
@@ -70,8 +84,8 @@ KAVREL_API ViStatus kavrel_skipStatusCheck(ViSession vi, ViBoolean skip) {
   if (ViStatus status = Checks().flag(skip, VI_ERROR_PARAMETER2)) return status;
   const InstrumentData* data = nullptr;
   if (ViStatus status = fetchData(vi, data); status < VI_SUCCESS) return status;
-  // The record is the session's own; only its users' limits are read through const.
-  const_cast<InstrumentData*>(data)->skipStatusCheck = skip == VI_TRUE;
+  // The record is the session's own; its users read their limits through const.
+  setSkipStatusCheck(*const_cast<InstrumentData*>(data), skip == VI_TRUE);
   return VI_SUCCESS;
 }
 

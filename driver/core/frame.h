@@ -43,6 +43,8 @@ namespace kavrel {
 // is left out while the session skips status checks; the setup's never is.
 enum class StatusRule { bothAnswers, secondAnswer };
 ViStatus checkStatus(ViSession vi, StatusRule rule);
+// Set the record's switch; a record is set back before it is freed.
+void setSkipStatusCheck(InstrumentData& record, bool skip);
 
 inline constexpr ViReal64 kMinFrequency = 10e6;  // lowest source frequency, Hz
 inline constexpr ViUInt32 kReplySize = 512;      // reply buffer of a query

@@ -23,6 +23,14 @@ constexpr std::array<Model, 5> kModels{{
     {4104, 26e9},
 }};
 
+// Free a session's record (null is nothing), its status-check switch set back first.
+void freeRecord(ViAddr record) {
+  if (record == nullptr) return;
+  auto* data = static_cast<InstrumentData*>(record);
+  setSkipStatusCheck(*data, false);
+  delete data;
+}
+
 const Model* findModel(ViInt32 number) {
   for (const Model& model : kModels)
     if (model.number == number) return &model;
@@ -79,7 +87,7 @@ ViStatus readOptions(ViSession vi, ViInt32 selector, ViPInt32 options, StatusRul
 ViStatus kavrel_initCleanUp(ViSession rm, ViPSession vi, ViStatus status) {
   ViAddr record = nullptr;
   if (viGetAttribute(*vi, VI_ATTR_USER_DATA, &record) >= VI_SUCCESS && record != nullptr)
-    delete static_cast<InstrumentData*>(record);
+    freeRecord(record);
   viClose(*vi);
   viClose(rm);
   *vi = VI_NULL;
@@ -167,7 +175,7 @@ KAVREL_API ViStatus kavrel_close(ViSession vi) {
   ViAddr record = nullptr;
   status = viGetAttribute(vi, VI_ATTR_USER_DATA, &record);
   if (status < VI_SUCCESS) return status;
-  delete static_cast<InstrumentData*>(record);
+  freeRecord(record);
   status = viClose(vi);
   viClose(rm);
   return status;
