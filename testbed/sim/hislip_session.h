@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "testbed/hislip/hislip.h"
 #include "testbed/sim/instrument.h"
@@ -18,6 +19,12 @@ class HislipSink {
  public:
   virtual ~HislipSink() = default;
   virtual void sendSync(std::string bytes) = 0;
+  // One message on the synchronous channel; a socket sink sends the
+  // payload where it lies, after the header, without copying it.
+  virtual void sendSyncMessage(hislip::Type type, std::uint8_t control, std::uint32_t parameter,
+                               std::string_view payload) {
+    sendSync(hislip::messageEncode(type, control, parameter, payload));
+  }
   virtual void sendAsync(std::string bytes) = 0;
   // FatalError was sent: close both channels.
   virtual void close() = 0;
