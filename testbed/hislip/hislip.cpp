@@ -147,7 +147,7 @@ void Decoder::feed(std::string_view bytes) {
   buffer_.append(bytes);
 }
 
-std::optional<Message> Decoder::next() {
+std::optional<Header> Decoder::peekHeader() {
   if (state_ != State::ok || buffered() < kHeaderSize) return std::nullopt;
   auto raw = reinterpret_cast<const std::uint8_t*>(buffer_.data() + offset_);
   auto header = headerDecode(std::span<const std::uint8_t, kHeaderSize>(raw, kHeaderSize));
@@ -160,16 +160,33 @@ std::optional<Message> Decoder::next() {
     rejected_ = *header;
     return std::nullopt;
   }
-  if (buffered() - kHeaderSize < header->length) return std::nullopt;
+  return header;
+}
+
+std::optional<Message> Decoder::next() {
+  std::optional<Header> header = peekHeader();
+  if (!header || buffered() - kHeaderSize < header->length) return std::nullopt;
   Message m;
   m.header = *header;
   m.payload.assign(buffer_, offset_ + kHeaderSize, static_cast<std::size_t>(header->length));
-  offset_ += kHeaderSize + static_cast<std::size_t>(header->length);
+  consume(kHeaderSize + static_cast<std::size_t>(header->length));
+  return m;
+}
+
+std::size_t Decoder::take(char* out, std::size_t count) {
+  const std::size_t n = std::min(count, buffered());
+  if (n > 0) std::memcpy(out, buffer_.data() + offset_, n);
+  return consume(n);
+}
+
+std::size_t Decoder::consume(std::size_t count) {
+  const std::size_t n = std::min(count, buffered());
+  offset_ += n;
   if (offset_ == buffer_.size()) {
     buffer_.clear();
     offset_ = 0;
   }
-  return m;
+  return n;
 }
 
 ReadStatus readMessage(int fd, std::uint64_t maxPayload, Message& out, int timeoutMs) {

@@ -125,6 +125,14 @@ class Decoder {
   void feed(std::string_view bytes);
   // The next whole message, if one is complete.
   std::optional<Message> next();
+  // The header of the next message once its 16 bytes are here, checked as
+  // next() checks it; take it with consume(kHeaderSize) to read its payload
+  // in pieces with take().
+  std::optional<Header> peekHeader();
+  // Copy up to `count` buffered bytes to `out` and consume them; the number copied.
+  std::size_t take(char* out, std::size_t count);
+  // Drop up to `count` buffered bytes; the number dropped.
+  std::size_t consume(std::size_t count);
   State state() const { return state_; }
   // Header of the message that exceeded the limit (valid in state tooLarge).
   const Header& rejectedHeader() const { return rejected_; }
