@@ -251,8 +251,8 @@ ReadStatus statusOf(Fill fill, bool begun) {
 
 ReadStatus Reader::fill(std::size_t count, int timeoutMs, bool begun) {
   if (end_ - pos_ >= count) return ReadStatus::ok;
-  if (pos_ > 0) {  // keep the unread tail at the front
-    buffer_.erase(0, pos_);
+  if (pos_ > 0) {  // move the unread tail, if any, to the front
+    std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
     end_ -= pos_;
     pos_ = 0;
   }
