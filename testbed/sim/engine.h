@@ -103,6 +103,8 @@ class Context {
   // for the current settings, then the same sweep again until they change.
   void replyTrace(TraceKind kind, std::vector<float> (*measure)(Context&));
   const std::optional<std::string>& replyText() const { return reply_; }
+  // The reply, moved out (a block may be megabytes).
+  std::string takeReply() { return std::move(reply_).value_or(std::string()); }
   bool replyIndefinite() const { return indefinite_; }
 
   // The active channel, its active measurement, a measurement of it.

@@ -370,8 +370,12 @@ void Instrument::Impl::execute(SessionStatus& status, std::string_view message) 
       statusPushError(status, -440);
       continue;
     }
-    if (anyResponse) response.push_back(';');
-    response += *c.replyText();
+    if (anyResponse) {
+      response.push_back(';');
+      response += c.takeReply();
+    } else {
+      response = c.takeReply();
+    }
     anyResponse = true;
     indefinite = c.replyIndefinite();
   }
