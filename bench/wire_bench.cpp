@@ -388,7 +388,7 @@ BENCHMARK(BM_BlockRead)->Arg(1 << 20)->Arg(10 << 20)->UseRealTime()->Unit(benchm
 // a fixed time; "x2", "x4", "x8": the median total rate against one session.
 void BM_Sessions(benchmark::State& state) {
   constexpr std::array<unsigned, 4> kCounts = {1, 2, 4, 8};
-  constexpr auto kPhase = std::chrono::milliseconds(100);
+  constexpr auto kPhase = std::chrono::milliseconds(40);
   std::vector<std::unique_ptr<DriverSession>> sessions;
   for (unsigned i = 0; i < kCounts.back(); ++i) {
     sessions.push_back(std::make_unique<DriverSession>(state, Sim::plain().hislip()));
@@ -425,7 +425,7 @@ void BM_Sessions(benchmark::State& state) {
   state.counters["x4"] = median(rates[2]) / one;
   state.counters["x8"] = median(rates[3]) / one;
 }
-BENCHMARK(BM_Sessions)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sessions)->Iterations(15)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // ---- a 20-setting sequence, each checked, or checked once at the end ------------
 
