@@ -89,17 +89,27 @@ ViStatus HislipTransport::flush(Channel& channel, const net::Deadline& deadline)
   return lose("send failed", kNoFatalError);
 }
 
-// The whole message is built in one buffer and goes out in one send call.
-// Once here it is queued: on a time-out the rest goes out before the next message.
+// Header and payload go out together in one send call, the payload from
+// where it lies. Once here the message is queued: on a time-out the rest is
+// kept and goes out before the next message.
 ViStatus HislipTransport::send(Channel& channel, Type type, std::uint8_t control, std::uint32_t parameter,
                                std::string_view payload, const net::Deadline& deadline) {
-  if (channel.unsent.empty()) {
-    channel.unsent = hs::messageEncode(type, control, parameter, payload);
-  } else {
+  const hs::Header header{static_cast<std::uint8_t>(type), control, parameter, payload.size()};
+  traceMessage(channel, true, header, payload);
+  if (!channel.unsent.empty()) {
     channel.unsent += hs::messageEncode(type, control, parameter, payload);
+    return flush(channel, deadline);
   }
-  traceMessage(channel, true, {static_cast<std::uint8_t>(type), control, parameter, payload.size()}, payload);
-  return flush(channel, deadline);
+  std::array<std::uint8_t, hs::kHeaderSize> head{};
+  hs::headerEncode(header, head);
+  const std::string_view headText(reinterpret_cast<const char*>(head.data()), head.size());
+  std::size_t sent = 0;
+  const net::IoResult result = net::sendGathered(channel.fd, headText, payload, deadline, sent);
+  if (result == net::IoResult::ok) return VI_SUCCESS;
+  channel.unsent.assign(headText.substr(std::min(sent, headText.size())));
+  channel.unsent.append(payload.substr(sent > headText.size() ? sent - headText.size() : 0));
+  if (result == net::IoResult::timeout) return VI_ERROR_TMO;
+  return lose("send failed", kNoFatalError);
 }
 
 ViStatus HislipTransport::fill(Channel& channel, const net::Deadline& deadline) {
