@@ -83,22 +83,6 @@ ViStatus connectTo(const std::string& host, std::uint16_t port, const Deadline& 
   return status;
 }
 
-IoResult sendAll(int fd, std::string_view& bytes, const Deadline& deadline) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (n > 0) {
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else if (n < 0 && wouldBlock(errno)) {
-      if (!waitFor(fd, POLLOUT, deadline)) return IoResult::timeout;
-    } else {
-      return IoResult::closed;
-    }
-  }
-  return IoResult::ok;
-}
-
 IoResult sendGathered(int fd, std::string_view head, std::string_view tail, const Deadline& deadline,
                       std::size_t& sent) {
   sent = 0;
@@ -124,6 +108,13 @@ IoResult sendGathered(int fd, std::string_view head, std::string_view tail, cons
     }
   }
   return IoResult::ok;
+}
+
+IoResult sendAll(int fd, std::string_view& bytes, const Deadline& deadline) {
+  std::size_t sent = 0;
+  const IoResult result = sendGathered(fd, bytes, {}, deadline, sent);
+  bytes.remove_prefix(sent);
+  return result;
 }
 
 void sendNow(int fd, std::string_view bytes) {
