@@ -55,6 +55,11 @@ class HislipSession {
   void asyncBind() { asyncBound_ = true; }
   bool asyncBound() const { return asyncBound_; }
   bool clearing() const { return clearing_; }
+  // Whether the synchronous channel has taken the client's message `messageId`
+  // (or nothing is to come: none sent yet, or a clear under way).
+  bool taken(std::uint32_t messageId) const {
+    return messageId == lastReceived_ || messageId == hislip::kNoMessageSent || clearing_;
+  }
   std::uint64_t generation() const { return generation_; }
 
   // A message from the synchronous channel; a program message ended by it may leave a response.

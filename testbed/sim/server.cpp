@@ -35,6 +35,8 @@ constexpr std::size_t kMaxRawMessage = 64u << 20;
 constexpr std::uint64_t kMaxSkip = 64u << 20;
 constexpr std::uint16_t kServerVendor = ('O' << 8) | 'V';
 constexpr auto kPollSlice = std::chrono::milliseconds(20);
+// How long a status query waits for the message it names to reach the instrument.
+constexpr auto kStatusWait = std::chrono::milliseconds(500);
 
 // ---- faults -------------------------------------------------------------------------
 
@@ -286,6 +288,7 @@ struct HislipLink final : HislipSink {
     std::scoped_lock lock(syncSend, asyncSend);
     if (closed) return;
     closed = true;
+    synced.notify_all();
     ::shutdown(syncFd, SHUT_RDWR);
     int fd = asyncFd.load();
     if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
@@ -295,6 +298,7 @@ struct HislipLink final : HislipSink {
   int syncFd;
   std::atomic<int> asyncFd{-1};
   std::mutex mutex;  // guards session
+  std::condition_variable synced;  // the synchronous channel took a message
   std::unique_ptr<HislipSession> session;
   std::mutex syncSend, asyncSend;
   std::atomic<bool> closed{false};
@@ -514,6 +518,7 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
       std::lock_guard lock(link->mutex);
       pending = link->session->syncMessage(m);
     }
+    link->synced.notify_all();
     if (!pending) continue;
     std::chrono::milliseconds delay{0};
     if (!faults.response(pending->response, delay)) continue;  // stalled
@@ -529,8 +534,11 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
         pending.reset();
         break;
       }
-      std::lock_guard lock(link->mutex);
-      (void)link->session->syncMessage(next);  // a clear handshake or a complaint; no response
+      {
+        std::lock_guard lock(link->mutex);
+        (void)link->session->syncMessage(next);  // a clear handshake or a complaint; no response
+      }
+      link->synced.notify_all();
       delay = std::chrono::milliseconds(0);
     }
     if (!pending) continue;
@@ -589,7 +597,14 @@ void Server::Impl::hislipAsync(const std::shared_ptr<HislipLink>& link, int fd) 
                                             static_cast<std::uint32_t>(holders)));
       continue;
     }
-    std::lock_guard lock(link->mutex);
+    std::unique_lock lock(link->mutex);
+    // A status query answers for every message the client sent before it:
+    // the one it names is waited for (briefly) on the synchronous channel.
+    if (m.type() == Type::AsyncStatusQuery) {
+      link->synced.wait_for(lock, kStatusWait, [&] {
+        return stopping || link->closed || link->session->taken(m.header.parameter);
+      });
+    }
     link->session->asyncMessage(m);
   }
 }
