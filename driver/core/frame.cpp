@@ -32,26 +32,24 @@ constexpr ViInt32 kEsrUnread = INT32_MIN;
 ViStatus readEsr(ViSession vi, ViInt32& esr) {
   esr = kEsrUnread;
   ViStatus status = viQueryf(vi, "*ESR?", "%ld", &esr);
-  if (status >= VI_SUCCESS && esr == kEsrUnread) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
+  KAVREL_RETURN_IF_ERROR(status);
+  if (esr == kEsrUnread) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   return status;
 }
 
-// The two "*ESR?" queries and the test of their error bits.
-ViStatus queryStatus(ViSession vi, kavrel::StatusRule rule) {
+}  // namespace
+
+// The two "*ESR?" queries and the test of their error bits, whatever the switch.
+ViStatus kavrel::queryStatus(ViSession vi, StatusRule rule) {
   ViInt32 first = 0, second = 0;
-  ViStatus status = readEsr(vi, first);
-  if (status < VI_SUCCESS) return status;
-  status = readEsr(vi, second);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(readEsr(vi, first));
+  ViStatus status = readEsr(vi, second);
+  KAVREL_RETURN_IF_ERROR(status);
   // Reading the register clears it, so an error of the command just sent
   // shows in the first answer; the second holds only what came in between.
   ViInt32 seen = rule == kavrel::StatusRule::bothAnswers ? (first | second) : second;
   return (seen & kEsrErrorBits) ? VI_ERROR_INSTR_SPECIFIC : status;
 }
-
-}  // namespace
-
-namespace kavrel {
 
 namespace {
 // Records whose session skips the check. While there are none, the check
@@ -60,36 +58,20 @@ namespace {
 std::atomic<int> g_skippingRecords{0};
 }  // namespace
 
-ViStatus checkStatus(ViSession vi, StatusRule rule) {
+ViStatus kavrel_checkStatus(ViSession vi, kavrel::StatusRule rule) {
   // A session without a record (never set up) is always checked.
   const InstrumentData* data = nullptr;
-  if (rule == StatusRule::bothAnswers && g_skippingRecords.load(std::memory_order_relaxed) > 0 &&
-      fetchData(vi, data) >= VI_SUCCESS && data->skipStatusCheck) {
+  if (rule == kavrel::StatusRule::bothAnswers && g_skippingRecords.load(std::memory_order_relaxed) > 0 &&
+      kavrel::fetchData(vi, data) >= VI_SUCCESS && data->skipStatusCheck) {
     return VI_SUCCESS;
   }
-  return queryStatus(vi, rule);
+  return kavrel::queryStatus(vi, rule);
 }
 
-void setSkipStatusCheck(InstrumentData& record, bool skip) {
+void kavrel::setSkipStatusCheck(InstrumentData& record, bool skip) {
   if (record.skipStatusCheck != skip) g_skippingRecords.fetch_add(skip ? 1 : -1, std::memory_order_relaxed);
   record.skipStatusCheck = skip;
 }
-
-}  // namespace kavrel
-
-ViStatus kavrel_checkStatus(ViSession vi) { return kavrel::checkStatus(vi, kavrel::StatusRule::bothAnswers); }
-
-KAVREL_API ViStatus kavrel_skipStatusCheck(ViSession vi, ViBoolean skip) {
-  using namespace kavrel;
-  if (ViStatus status = Checks().flag(skip, VI_ERROR_PARAMETER2)) return status;
-  const InstrumentData* data = nullptr;
-  if (ViStatus status = fetchData(vi, data); status < VI_SUCCESS) return status;
-  // The record is the session's own; its users read their limits through const.
-  setSkipStatusCheck(*const_cast<InstrumentData*>(data), skip == VI_TRUE);
-  return VI_SUCCESS;
-}
-
-KAVREL_API ViStatus kavrel_checkInstrStatus(ViSession vi) { return queryStatus(vi, kavrel::StatusRule::bothAnswers); }
 
 ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement) {
   using namespace kavrel;
@@ -100,8 +82,7 @@ namespace kavrel {
 
 ViStatus fetchData(ViSession vi, const InstrumentData*& out) {
   ViAddr record = nullptr;
-  ViStatus status = viGetAttribute(vi, VI_ATTR_USER_DATA, &record);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_USER_DATA, &record));
   if (record == nullptr) return VI_ERROR_INV_OBJECT;
   out = static_cast<const InstrumentData*>(record);
   return VI_SUCCESS;
@@ -112,14 +93,12 @@ ViStatus writeLine(ViSession vi, std::string_view text) {
 }
 
 ViStatus send(ViSession vi, std::string_view text) {
-  ViStatus status = writeLine(vi, text);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, text));
   return kavrel_checkStatus(vi);
 }
 
 ViStatus sendMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, std::string_view text) {
-  ViStatus status = kavrel_SetActiveMeas(vi, channel, measurement);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, measurement));
   return send(vi, text);
 }
 
@@ -132,15 +111,14 @@ ViStatus readReply(ViSession vi, Reply& reply, ViUInt32 maxBytes) {
 }
 
 ViStatus query(ViSession vi, std::string_view text, Reply& reply, ViUInt32 maxBytes) {
-  ViStatus status = writeLine(vi, text);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, text));
   return readReply(vi, reply, maxBytes);
 }
 
 ViStatus queryInteger(ViSession vi, std::string_view text, ViInt32& out) {
   Reply reply;
   ViStatus status = query(vi, text, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   ViInt32 value = 0;
   if (!reply.scan().integer(value)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   out = value;
@@ -150,7 +128,7 @@ ViStatus queryInteger(ViSession vi, std::string_view text, ViInt32& out) {
 ViStatus queryReal(ViSession vi, std::string_view text, ViReal64& out) {
   Reply reply;
   ViStatus status = query(vi, text, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   ViReal64 value = 0;
   if (!reply.scan().real(value)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   out = value;
@@ -161,13 +139,14 @@ ViStatus queryBeginsWith(ViSession vi, std::string_view text, std::string_view p
                          ViUInt32 maxBytes) {
   Reply reply;
   ViStatus status = query(vi, text, reply, maxBytes);
-  if (status >= VI_SUCCESS) begins = reply.scan().literal(prefix);
+  KAVREL_RETURN_IF_ERROR(status);
+  begins = reply.scan().literal(prefix);
   return status;
 }
 
 ViStatus checkStoreNumber(ViSession vi, std::string_view maxQuery, ViInt32 number, ViStatus code, ViInt32 lowest) {
   ViInt32 highest = 0;
-  if (ViStatus status = queryInteger(vi, maxQuery, highest); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, maxQuery, highest));
   return Checks().integer(number, lowest, highest, code);
 }
 
