@@ -72,6 +72,37 @@ KAVREL_API ViStatus kavrel_reset(ViSession vi);
 /* Read the option word (selector 16) or one bit of it (selector n, modulo 32). */
 KAVREL_API ViStatus kavrel_instrOptions(ViSession vi, ViInt32 selector, ViPInt32 options);
 
+/* ---- Status checks --------------------------------------------------------- */
+/**
+ * @brief Skip or restore the status check that ends every setting and query call.
+ *
+ * By default each call confirms its command by reading the instrument's event
+ * status register ("*ESR?", twice), so a refused command returns
+ * VI_ERROR_INSTR_SPECIFIC at once. With the check skipped a setting call costs
+ * one write and returns as soon as its line is sent; refusals collect in the
+ * register until kavrel_checkInstrStatus reads it. The setting belongs to the
+ * session, survives kavrel_reset and is off when kavrel_init opens a session.
+ * @param vi the session from kavrel_init.
+ * @param skip VI_TRUE skips the check, VI_FALSE (the default) restores it.
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 when skip is neither VI_TRUE nor
+ *   VI_FALSE; VI_ERROR_INV_OBJECT for a session kavrel_init did not set up;
+ *   nothing is sent to the instrument.
+ */
+KAVREL_API ViStatus kavrel_skipStatusCheck(ViSession vi, ViBoolean skip);
+/**
+ * @brief Check the instrument's status once, at the end of a sequence of calls.
+ *
+ * Reads the event status register ("*ESR?", twice) whether or not the session
+ * skips the per-call check; the register collects every error since it was
+ * last read, so one check covers a whole sequence sent with the check skipped.
+ * @param vi the session.
+ * @return VI_SUCCESS; VI_ERROR_INSTR_SPECIFIC when the instrument refused a
+ *   command (kavrel_error_query then reads its error queue);
+ *   VI_ERROR_INSTR_INTERPRETING_RESPONSE when a reply is not a number; or the
+ *   failing VISA status.
+ */
+KAVREL_API ViStatus kavrel_checkInstrStatus(ViSession vi);
+
 /* ---- Error reporting and direct I/O --------------------------------------- */
 /* Describe a status code: VISA's text first, else the driver's own. */
 KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViChar message[]);

@@ -10,6 +10,14 @@ namespace {
 
 using namespace kavrel;
 
+// Free a session's record (null is nothing), its status-check switch set back first.
+void freeRecord(ViAddr record) {
+  if (record == nullptr) return;
+  auto* data = static_cast<InstrumentData*>(record);
+  setSkipStatusCheck(*data, false);
+  delete data;
+}
+
 constexpr std::string_view kIdentify = "*IDN?";
 constexpr std::string_view kIdentityPrefix = "OVR,410";
 constexpr std::string_view kSessionStatusSetup = "*CLS;*ESE 1;*SRE 32";
@@ -57,7 +65,7 @@ ViStatus readOptions(ViSession vi, ViInt32 selector, ViPInt32 options, StatusRul
 ViStatus kavrel_initCleanUp(ViSession rm, ViPSession vi, ViStatus status) {
   ViAddr record = nullptr;
   if (viGetAttribute(*vi, VI_ATTR_USER_DATA, &record) >= VI_SUCCESS && record != nullptr)
-    delete static_cast<InstrumentData*>(record);
+    freeRecord(record);
   viClose(*vi);
   viClose(rm);
   *vi = VI_NULL;
@@ -140,9 +148,25 @@ KAVREL_API ViStatus kavrel_close(ViSession vi) {
   KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_RM_SESSION, &rm));
   ViAddr record = nullptr;
   KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_USER_DATA, &record));
-  delete static_cast<InstrumentData*>(record);
+  freeRecord(record);
   ViStatus status = viClose(vi);
   guard.closed(vi);
   viClose(rm);
   return status;
+}
+
+KAVREL_API ViStatus kavrel_skipStatusCheck(ViSession vi, ViBoolean skip) {
+  using namespace kavrel;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(skip, VI_ERROR_PARAMETER2));
+  const InstrumentData* data = nullptr;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
+  // The record is the session's own; its users read their limits through const.
+  setSkipStatusCheck(*const_cast<InstrumentData*>(data), skip == VI_TRUE);
+  return VI_SUCCESS;
+}
+
+KAVREL_API ViStatus kavrel_checkInstrStatus(ViSession vi) {
+  const kavrel::SessionGuard guard(vi);
+  return kavrel::queryStatus(vi, kavrel::StatusRule::bothAnswers);
 }

@@ -184,8 +184,8 @@ void HislipSession::responseSend(HislipPending pending) {
     std::size_t n = bytes.size() - offset;
     if (n > chunk) n = static_cast<std::size_t>(chunk);
     bool last = offset + n == bytes.size();
-    sink_.sendSync(hislip::messageEncode(last ? Type::DataEnd : Type::Data, 0, pending.messageId,
-                                         std::string_view(bytes).substr(offset, n)));
+    sink_.sendSyncMessage(last ? Type::DataEnd : Type::Data, 0, pending.messageId,
+                          std::string_view(bytes).substr(offset, n));
     offset += n;
   } while (offset < bytes.size());
   rmtExpected_ = true;

@@ -8,6 +8,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <span>
 #include <thread>
 
 #include <fcntl.h>
@@ -34,6 +35,8 @@ constexpr std::size_t kMaxRawMessage = 64u << 20;
 constexpr std::uint64_t kMaxSkip = 64u << 20;
 constexpr std::uint16_t kServerVendor = ('O' << 8) | 'V';
 constexpr auto kPollSlice = std::chrono::milliseconds(20);
+// How long a status query waits for the message it names to reach the instrument.
+constexpr auto kStatusWait = std::chrono::milliseconds(500);
 
 // ---- faults -------------------------------------------------------------------------
 
@@ -232,14 +235,16 @@ struct Server::Impl {
   // One message from a channel. A poorly formed header ends the connection
   // with FatalError; an oversized message is skipped with Error when it can be.
   enum class Intake { message, skipped, stop };
-  static Intake readChannel(HislipLink& link, int fd, bool async, hislip::Message& m);
+  static Intake readChannel(HislipLink& link, hislip::Reader& reader, bool async, hislip::Message& m);
   void hislipSync(const std::shared_ptr<HislipLink>& link);
   void hislipAsync(const std::shared_ptr<HislipLink>& link, int fd);
   void rawConnection(int fd);
   // Send data bytes under the drop-after-bytes fault; false when the connection must end.
   bool dataSend(int fd, std::string_view bytes);
+  // A header and its payload likewise, in one call where no fault cuts them.
+  bool dataSend(int fd, std::span<const std::uint8_t> header, std::string_view payload);
   // Wait a response's delay in slices; true when the time passed without new input.
-  bool delayWait(int fd, std::chrono::milliseconds delay);
+  bool delayWait(const hislip::Reader& reader, int fd, std::chrono::milliseconds delay);
 };
 
 struct HislipLink final : HislipSink {
@@ -251,6 +256,18 @@ struct HislipLink final : HislipSink {
       std::lock_guard lock(syncSend);
       if (closed) return;
       failed = !server.dataSend(syncFd, bytes);
+    }
+    if (failed) closeSockets();
+  }
+  void sendSyncMessage(hislip::Type type, std::uint8_t control, std::uint32_t parameter,
+                       std::string_view payload) override {
+    std::array<std::uint8_t, hislip::kHeaderSize> header{};
+    hislip::headerEncode({static_cast<std::uint8_t>(type), control, parameter, payload.size()}, header);
+    bool failed = false;
+    {
+      std::lock_guard lock(syncSend);
+      if (closed) return;
+      failed = !server.dataSend(syncFd, header, payload);
     }
     if (failed) closeSockets();
   }
@@ -271,6 +288,7 @@ struct HislipLink final : HislipSink {
     std::scoped_lock lock(syncSend, asyncSend);
     if (closed) return;
     closed = true;
+    synced.notify_all();
     ::shutdown(syncFd, SHUT_RDWR);
     int fd = asyncFd.load();
     if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
@@ -280,6 +298,7 @@ struct HislipLink final : HislipSink {
   int syncFd;
   std::atomic<int> asyncFd{-1};
   std::mutex mutex;  // guards session
+  std::condition_variable synced;  // the synchronous channel took a message
   std::unique_ptr<HislipSession> session;
   std::mutex syncSend, asyncSend;
   std::atomic<bool> closed{false};
@@ -331,7 +350,19 @@ bool Server::Impl::dataSend(int fd, std::string_view bytes) {
   return ok;
 }
 
-bool Server::Impl::delayWait(int fd, std::chrono::milliseconds delay) {
+bool Server::Impl::dataSend(int fd, std::span<const std::uint8_t> header, std::string_view payload) {
+  auto [allowed, closeAfter] = faults.sendBudget(header.size() + payload.size());
+  if (!closeAfter) return hislip::sendAllGathered(fd, header, payload);
+  // The fault cuts the message: send the bytes before the cut, then close.
+  std::string whole(reinterpret_cast<const char*>(header.data()), header.size());
+  whole.append(payload);
+  hislip::sendAll(fd, std::string_view(whole).substr(0, allowed));
+  ::shutdown(fd, SHUT_RDWR);
+  return false;
+}
+
+bool Server::Impl::delayWait(const hislip::Reader& reader, int fd, std::chrono::milliseconds delay) {
+  if (reader.pending()) return false;  // input came with the message just read
   auto deadline = Clock::now() + delay;
   while (Clock::now() < deadline && !stopping) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -467,6 +498,7 @@ void Server::Impl::hislipConnection(int fd) {
 
 void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
   int fd = link->syncFd;
+  hislip::Reader reader(fd);
   std::uint16_t id = link->session->id();
   std::optional<hislip::Message> carried;
   hislip::Message m;
@@ -475,7 +507,7 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
       m = std::move(*carried);
       carried.reset();
     } else {
-      Intake intake = readChannel(*link, fd, false, m);
+      Intake intake = readChannel(*link, reader, false, m);
       if (intake == Intake::stop) return;
       if (intake == Intake::skipped) continue;
     }
@@ -486,14 +518,15 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
       std::lock_guard lock(link->mutex);
       pending = link->session->syncMessage(m);
     }
+    link->synced.notify_all();
     if (!pending) continue;
     std::chrono::milliseconds delay{0};
     if (!faults.response(pending->response, delay)) continue;  // stalled
-    while (delay.count() > 0 && !delayWait(fd, delay)) {
+    while (delay.count() > 0 && !delayWait(reader, fd, delay)) {
       if (stopping) return;
       // Input arrived while the response was held back.
       hislip::Message next;
-      if (hislip::readMessage(fd, HislipSession::kMaxPayloadIn, next) != hislip::ReadStatus::ok) return;
+      if (reader.read(HislipSession::kMaxPayloadIn, next) != hislip::ReadStatus::ok) return;
       if (isData(next)) {
         std::lock_guard lock(link->mutex);
         link->session->interrupt(next.header.parameter);
@@ -501,8 +534,11 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
         pending.reset();
         break;
       }
-      std::lock_guard lock(link->mutex);
-      (void)link->session->syncMessage(next);  // a clear handshake or a complaint; no response
+      {
+        std::lock_guard lock(link->mutex);
+        (void)link->session->syncMessage(next);  // a clear handshake or a complaint; no response
+      }
+      link->synced.notify_all();
       delay = std::chrono::milliseconds(0);
     }
     if (!pending) continue;
@@ -511,15 +547,16 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
   }
 }
 
-Server::Impl::Intake Server::Impl::readChannel(HislipLink& link, int fd, bool async, hislip::Message& m) {
-  auto status = hislip::readMessage(fd, HislipSession::kMaxPayloadIn, m);
+Server::Impl::Intake Server::Impl::readChannel(HislipLink& link, hislip::Reader& reader, bool async,
+                                               hislip::Message& m) {
+  auto status = reader.read(HislipSession::kMaxPayloadIn, m);
   if (status == hislip::ReadStatus::badPrologue) {
     std::lock_guard lock(link.mutex);
     link.session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Poorly formed message header");
     return Intake::stop;
   }
   if (status == hislip::ReadStatus::tooLarge) {
-    bool skipped = m.header.length <= kMaxSkip && hislip::skipBytes(fd, m.header.length);
+    bool skipped = m.header.length <= kMaxSkip && reader.skip(m.header.length);
     std::lock_guard lock(link.mutex);
     if (!skipped) {
       link.session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Message too large");
@@ -533,9 +570,10 @@ Server::Impl::Intake Server::Impl::readChannel(HislipLink& link, int fd, bool as
 
 void Server::Impl::hislipAsync(const std::shared_ptr<HislipLink>& link, int fd) {
   int id = link->session->id();
+  hislip::Reader reader(fd);
   hislip::Message m;
   while (!stopping && !link->closed) {
-    Intake intake = readChannel(*link, fd, true, m);
+    Intake intake = readChannel(*link, reader, true, m);
     if (intake == Intake::stop) return;
     if (intake == Intake::skipped) continue;
     // Locks are kept across sessions, outside the session's own state.
@@ -559,7 +597,14 @@ void Server::Impl::hislipAsync(const std::shared_ptr<HislipLink>& link, int fd) 
                                             static_cast<std::uint32_t>(holders)));
       continue;
     }
-    std::lock_guard lock(link->mutex);
+    std::unique_lock lock(link->mutex);
+    // A status query answers for every message the client sent before it:
+    // the one it names is waited for (briefly) on the synchronous channel.
+    if (m.type() == Type::AsyncStatusQuery) {
+      link->synced.wait_for(lock, kStatusWait, [&] {
+        return stopping || link->closed || link->session->taken(m.header.parameter);
+      });
+    }
     link->session->asyncMessage(m);
   }
 }

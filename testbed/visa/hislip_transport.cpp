@@ -89,20 +89,66 @@ ViStatus HislipTransport::flush(Channel& channel, const net::Deadline& deadline)
   return lose("send failed", kNoFatalError);
 }
 
-// The whole message is built in one buffer and goes out in one send call.
-// Once here it is queued: on a time-out the rest goes out before the next message.
+// Header and payload go out together in one send call, the payload from
+// where it lies. Once here the message is queued: on a time-out the rest is
+// kept and goes out before the next message.
 ViStatus HislipTransport::send(Channel& channel, Type type, std::uint8_t control, std::uint32_t parameter,
                                std::string_view payload, const net::Deadline& deadline) {
-  if (channel.unsent.empty()) {
-    channel.unsent = hs::messageEncode(type, control, parameter, payload);
-  } else {
+  const hs::Header header{static_cast<std::uint8_t>(type), control, parameter, payload.size()};
+  traceMessage(channel, true, header, payload);
+  if (!channel.unsent.empty()) {
     channel.unsent += hs::messageEncode(type, control, parameter, payload);
+    return flush(channel, deadline);
   }
-  traceMessage(channel, true, {static_cast<std::uint8_t>(type), control, parameter, payload.size()}, payload);
-  return flush(channel, deadline);
+  std::array<std::uint8_t, hs::kHeaderSize> head{};
+  hs::headerEncode(header, head);
+  const std::string_view headText(reinterpret_cast<const char*>(head.data()), head.size());
+  std::size_t sent = 0;
+  const net::IoResult result = net::sendGathered(channel.fd, headText, payload, deadline, sent);
+  if (result == net::IoResult::ok) return VI_SUCCESS;
+  channel.unsent.assign(headText.substr(std::min(sent, headText.size())));
+  channel.unsent.append(payload.substr(sent > headText.size() ? sent - headText.size() : 0));
+  if (result == net::IoResult::timeout) return VI_ERROR_TMO;
+  return lose("send failed", kNoFatalError);
+}
+
+ViStatus HislipTransport::fill(Channel& channel, const net::Deadline& deadline) {
+  switch (channel.in.state()) {
+    case hs::Decoder::State::ok: break;
+    case hs::Decoder::State::badPrologue:
+      return lose("poorly formed message header", static_cast<int>(hs::FatalCode::PoorlyFormedHeader));
+    case hs::Decoder::State::tooLarge:
+      return lose("message above the maximum message size", static_cast<int>(hs::FatalCode::Unidentified));
+  }
+  std::size_t received = 0;
+  switch (net::receiveSome(channel.fd, chunk_.data(), chunk_.size(), deadline, received)) {
+    case net::IoResult::ok: channel.in.feed(std::string_view(chunk_.data(), received)); return VI_SUCCESS;
+    case net::IoResult::timeout: return VI_ERROR_TMO;
+    case net::IoResult::closed: break;
+  }
+  return lose("closed by the server", kNoFatalError);
+}
+
+ViStatus HislipTransport::discardStale(const net::Deadline& deadline) {
+  while (staleLeft_ > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(staleLeft_, chunk_.size()));
+    std::size_t dropped = sync_.in.consume(want);
+    if (dropped == 0) {
+      switch (net::receiveSome(sync_.fd, chunk_.data(), want, deadline, dropped)) {
+        case net::IoResult::ok: break;
+        case net::IoResult::timeout: return VI_ERROR_TMO;
+        case net::IoResult::closed: return lose("closed by the server", kNoFatalError);
+      }
+    }
+    staleLeft_ -= dropped;
+  }
+  return VI_SUCCESS;
 }
 
 ViStatus HislipTransport::receive(Channel& channel, const net::Deadline& deadline, hs::Message& out) {
+  if (&channel == &sync_) {
+    if (ViStatus status = discardStale(deadline); status < VI_SUCCESS) return status;
+  }
   for (;;) {
     if (std::optional<hs::Message> message = channel.in.next()) {
       traceMessage(channel, false, message->header, message->payload);
@@ -110,19 +156,7 @@ ViStatus HislipTransport::receive(Channel& channel, const net::Deadline& deadlin
       if (out.type() == Type::FatalError) return lose("fatal error from the server", kNoFatalError);
       return VI_SUCCESS;
     }
-    switch (channel.in.state()) {
-      case hs::Decoder::State::ok: break;
-      case hs::Decoder::State::badPrologue:
-        return lose("poorly formed message header", static_cast<int>(hs::FatalCode::PoorlyFormedHeader));
-      case hs::Decoder::State::tooLarge:
-        return lose("message above the maximum message size", static_cast<int>(hs::FatalCode::Unidentified));
-    }
-    std::size_t received = 0;
-    switch (net::receiveSome(channel.fd, chunk_.data(), chunk_.size(), deadline, received)) {
-      case net::IoResult::ok: channel.in.feed(std::string_view(chunk_.data(), received)); break;
-      case net::IoResult::timeout: return VI_ERROR_TMO;
-      case net::IoResult::closed: return lose("closed by the server", kNoFatalError);
-    }
+    if (ViStatus status = fill(channel, deadline); status < VI_SUCCESS) return status;
   }
 }
 
@@ -160,6 +194,9 @@ void HislipTransport::dropReply() {
   reply_.clear();
   replyPos_ = 0;
   replyEnd_ = false;
+  if (streaming_) staleLeft_ += streamLeft_;
+  streaming_ = false;
+  streamLeft_ = 0;
 }
 
 // ---- open -----------------------------------------------------------------
@@ -220,14 +257,19 @@ ViStatus HislipTransport::write(std::string_view bytes, bool end, ViUInt32 timeo
   return VI_SUCCESS;
 }
 
+bool HislipTransport::current(const hs::Header& header) const {
+  const std::uint32_t id = header.parameter;
+  const bool isEnd = header.type == static_cast<std::uint8_t>(Type::DataEnd);
+  return id == lastSentId_ || (!isEnd && id == hs::kNoMessageId);
+}
+
 // A message on the synchronous channel while a reply is awaited.
 ViStatus HislipTransport::takeSync(const hs::Message& message) {
-  const std::uint32_t id = message.header.parameter;
   switch (message.type()) {
     case Type::Data:
     case Type::DataEnd: {
       const bool isEnd = message.type() == Type::DataEnd;
-      if (id != lastSentId_ && (isEnd || id != hs::kNoMessageId)) {
+      if (!current(message.header)) {
         dropReply();  // the answer to an older message: it and what came with it are stale
         if (trace::enabled()) trace::line(vi_, "stale reply dropped");
         return VI_SUCCESS;
@@ -244,6 +286,49 @@ ViStatus HislipTransport::takeSync(const hs::Message& message) {
   }
 }
 
+ViStatus HislipTransport::startStream(const net::Deadline& deadline, bool& started) {
+  started = false;
+  if (trace::enabled()) return VI_SUCCESS;  // traced replies are taken whole, to show their bytes
+  if (ViStatus status = discardStale(deadline); status < VI_SUCCESS) return status;
+  std::optional<hs::Header> header;
+  while (!(header = sync_.in.peekHeader())) {
+    if (ViStatus status = fill(sync_, deadline); status < VI_SUCCESS) return status;
+  }
+  const auto type = static_cast<Type>(header->type);
+  if ((type != Type::Data && type != Type::DataEnd) || !current(*header)) return VI_SUCCESS;
+  sync_.in.consume(hs::kHeaderSize);
+  streaming_ = true;
+  streamLeft_ = header->length;
+  streamEnd_ = type == Type::DataEnd;
+  started = true;
+  return VI_SUCCESS;
+}
+
+// Payload bytes go from the decoder, then from the socket, straight into the reader's buffer.
+ViStatus HislipTransport::deliverStream(ViByte* buf, std::size_t capacity, const net::Deadline& deadline,
+                                        std::size_t& received, bool& end) {
+  while (received < capacity && streamLeft_ > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity - received, streamLeft_));
+    char* to = reinterpret_cast<char*>(buf + received);
+    std::size_t got = sync_.in.take(to, want);
+    if (got == 0) {
+      switch (net::receiveSome(sync_.fd, to, want, deadline, got)) {
+        case net::IoResult::ok: break;
+        case net::IoResult::timeout: return received > 0 ? VI_SUCCESS : VI_ERROR_TMO;
+        case net::IoResult::closed: return lose("closed by the server", kNoFatalError);
+      }
+    }
+    received += got;
+    streamLeft_ -= got;
+  }
+  if (streamLeft_ == 0) {
+    streaming_ = false;
+    end = streamEnd_;
+    rmtDelivered_ = rmtDelivered_ || end;
+  }
+  return VI_SUCCESS;
+}
+
 ViStatus HislipTransport::read(ViByte* buf, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& received,
                                bool& end) {
   received = 0;
@@ -252,6 +337,14 @@ ViStatus HislipTransport::read(ViByte* buf, std::size_t capacity, ViUInt32 timeo
   const net::Deadline deadline(timeoutMs);
   if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
   while (replyPos_ == reply_.size() && !replyEnd_) {
+    if (streaming_) {
+      if (ViStatus status = deliverStream(buf, capacity, deadline, received, end); status < VI_SUCCESS) return status;
+      if (received > 0 || end || streaming_) return VI_SUCCESS;
+      continue;  // an empty Data message: on to the next
+    }
+    bool started = false;
+    if (ViStatus status = startStream(deadline, started); status < VI_SUCCESS) return status;
+    if (started) continue;
     hs::Message message;
     if (ViStatus status = receive(sync_, deadline, message); status < VI_SUCCESS) return status;
     if (ViStatus status = takeSync(message); status < VI_SUCCESS) return status;

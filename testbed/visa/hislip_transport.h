@@ -56,6 +56,18 @@ class HislipTransport final : public NetworkTransport {
                   kavrel::hislip::Message& out);
   ViStatus awaitAsync(kavrel::hislip::Type wanted, const net::Deadline& deadline, kavrel::hislip::Message& out);
   ViStatus takeSync(const kavrel::hislip::Message& message);
+  // Whether a Data or DataEnd message with this ID answers the latest message sent.
+  bool current(const kavrel::hislip::Header& header) const;
+  // Start delivering the next synchronous message's payload straight to the
+  // reader when it is a current reply: `started` says so. Anything else stays
+  // for receive().
+  ViStatus startStream(const net::Deadline& deadline, bool& started);
+  ViStatus deliverStream(ViByte* buf, std::size_t capacity, const net::Deadline& deadline, std::size_t& received,
+                         bool& end);
+  // Drop what is left of a reply payload no longer wanted.
+  ViStatus discardStale(const net::Deadline& deadline);
+  // More bytes from a channel's socket into its decoder.
+  ViStatus fill(Channel& channel, const net::Deadline& deadline);
   ViStatus finishClear(const net::Deadline& deadline);
   // Close both channels for good, after a FatalError with `fatalCode` unless it is negative.
   ViStatus lose(std::string_view why, int fatalCode);
@@ -78,9 +90,18 @@ class HislipTransport final : public NetworkTransport {
   bool rmtDelivered_ = false;  // a whole reply went to the application; told once
 
   // Reply bytes accepted and not yet read; replyEnd_: the last one carries END.
+  // Taken whole this way only while tracing; otherwise payloads stream below.
   std::string reply_;
   std::size_t replyPos_ = 0;
   bool replyEnd_ = false;
+
+  // The reply message whose payload goes straight to the reader: bytes still
+  // to come, and whether it is a DataEnd. A reply that went stale before it
+  // was read leaves its rest to drop.
+  bool streaming_ = false;
+  std::uint64_t streamLeft_ = 0;
+  bool streamEnd_ = false;
+  std::uint64_t staleLeft_ = 0;
 
   ClearStage clearStage_ = ClearStage::none;
   // Asynchronous answers still owed to requests that timed out, by message type.

@@ -614,6 +614,30 @@ TEST_F(HislipClientTest, NewQueryDropsTheUnreadRestOfTheLastReply) {
   expectRead(vi, 100, "b\n", VI_SUCCESS);
 }
 
+// A reply payload comes straight into the reader's buffer as it arrives: a
+// time-out inside it returns what came, and a new query drops the rest even
+// when that rest is still on its way.
+TEST_F(HislipClientTest, ReplyPayloadStillArrivingIsReadInPartsOrDropped) {
+  const std::string first = hs::messageEncode(Type::DataEnd, 0, kFirstId, "0123456789\n");
+  HislipServer server([&](HislipServer& s, const Received& r) {
+    if (r.message.type() != Type::DataEnd) return false;
+    if (r.message.payload == "A?\n") s.send(kSync, std::string_view(first).substr(0, hs::kHeaderSize + 4));
+    if (r.message.payload == "B?\n") {
+      s.send(kSync, std::string_view(first).substr(hs::kHeaderSize + 4));
+      s.sendMessage(kSync, Type::DataEnd, 0, r.message.header.parameter, "b\n");
+    }
+    return true;
+  });
+  ViSession vi = 0;
+  ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 100), VI_SUCCESS);
+  ASSERT_EQ(write(vi, "A?\n"), VI_SUCCESS);
+  expectRead(vi, 2, "01", VI_SUCCESS_MAX_CNT);
+  expectRead(vi, 100, "23", VI_ERROR_TMO);
+  ASSERT_EQ(write(vi, "B?\n"), VI_SUCCESS);
+  expectRead(vi, 100, "b\n", VI_SUCCESS);
+}
+
 // ---- trace ------------------------------------------------------------------
 
 TEST_F(HislipClientTest, TraceFileHasEveryMessageAndOperation) {

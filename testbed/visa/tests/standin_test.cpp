@@ -2,9 +2,11 @@
 // formatted I/O against the scripted instrument, fault injection, texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -104,6 +106,32 @@ TEST_F(StandinTest, ReadStopsAtTermCharOnlyWhenEnabled) {
   ASSERT_EQ(viSetAttribute(vi_, VI_ATTR_TERMCHAR_EN, VI_FALSE), VI_SUCCESS);
   EXPECT_EQ(viRead(vi_, buf, sizeof buf, VI_NULL), VI_SUCCESS);
   EXPECT_EQ(buf[0], '3');
+}
+
+// Every read size: pieces end at a line feed, at the count, or at END, and
+// together give the message back byte for byte.
+TEST_F(StandinTest, TermCharReadsInEverySizeGiveTheMessageBack) {
+  const std::string message = "1,2\n\n34\n5";
+  ASSERT_EQ(viSetAttribute(vi_, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+  for (ViUInt32 count = 1; count <= message.size() + 1; ++count) {
+    SCOPED_TRACE(count);
+    queueReply(message);
+    std::string joined;
+    ViStatus status = VI_SUCCESS_MAX_CNT;
+    while (status != VI_SUCCESS && joined.size() <= message.size()) {
+      std::vector<ViByte> buf(count);
+      ViUInt32 received = 0;
+      status = viRead(vi_, buf.data(), count, &received);
+      const std::string piece(buf.begin(), buf.begin() + received);
+      joined += piece;
+      const ViStatus expected = joined.size() == message.size() ? VI_SUCCESS
+                                : piece.back() == '\n'        ? VI_SUCCESS_TERM_CHAR
+                                                               : VI_SUCCESS_MAX_CNT;
+      ASSERT_EQ(status, expected) << piece;
+      ASSERT_TRUE(received == count || piece.back() == '\n' || status == VI_SUCCESS) << piece;
+    }
+    EXPECT_EQ(joined, message);
+  }
 }
 
 TEST_F(StandinTest, WriteIsOneMessageEndedByEnd) {
@@ -299,6 +327,34 @@ TEST_F(StandinTest, ScanTraceBlockOfBigEndianFloats) {
   ViInt32 n = 0;
   EXPECT_EQ(viScanf(vi_, "%ld", &n), VI_SUCCESS);
   EXPECT_EQ(n, 5);
+}
+
+// A trace block read through formatted-read buffers of every small size and
+// the driver's 4000 bytes: values split across two reads from the device
+// decode like the rest, and nothing beyond the capacity is written.
+TEST_F(StandinTest, TraceBlockDecodesAcrossReadBufferBoundaries) {
+  flushOnAccess();
+  std::vector<float> sent(1600);
+  std::string block = "#0";
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    sent[i] = static_cast<float>(i) * -0.5F + 3.25F;
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &sent[i], 4);
+    for (int shift = 24; shift >= 0; shift -= 8) block.push_back(static_cast<char>(bits >> shift));
+  }
+  for (ViUInt32 size : {1U, 3U, 5U, 7U, 64U, 4000U, 4001U}) {
+    for (ViInt32 capacity : {1600, 801}) {
+      SCOPED_TRACE(testing::Message() << size << " " << capacity);
+      ASSERT_EQ(viSetBuf(vi_, VI_READ_BUF, size), VI_SUCCESS);
+      queueReply(block + "\xC1");  // a partial value at the end is dropped
+      std::vector<float> values(1601, 99.0F);
+      ViInt32 count = capacity;
+      ASSERT_EQ(viScanf(vi_, "#0%#zy", &count, values.data()), VI_SUCCESS);
+      ASSERT_EQ(count, capacity);
+      EXPECT_TRUE(std::equal(values.begin(), values.begin() + capacity, sent.begin()));
+      EXPECT_EQ(values[static_cast<std::size_t>(capacity)], 99.0F);
+    }
+  }
 }
 
 TEST_F(StandinTest, ScanRawArraysAndBlocks) {
