@@ -68,7 +68,7 @@ struct Setup {
 };
 
 // 0 to go on, else the exit code (help shown or bad usage).
-int parseCommon(const Command& command, std::span<char* const> argv, Setup& setup, char** programArgv) {
+int parseCommon(const Command& command, std::span<char* const> argv, Setup& setup) {
   std::vector<OptionSpec> all = command.options;
   all.insert(all.end(), std::begin(kCommonOptions), std::end(kCommonOptions));
   std::string error;
@@ -103,7 +103,7 @@ int parseCommon(const Command& command, std::span<char* const> argv, Setup& setu
   }
   if (setup.resource.empty() || setup.args.has("visa-standin")) {
     std::string why;
-    useStandinVisa(programArgv, why);
+    useStandinVisa(why);
     if (!why.empty()) return usageError(command, why);
   }
   return 0;
@@ -290,9 +290,9 @@ std::string settingsLine(const Connection& connection, const std::string& identi
 
 }  // namespace
 
-int runSweep(std::span<char* const> argv, char** programArgv) {
+int runSweep(std::span<char* const> argv) {
   Setup setup;
-  if (int code = parseCommon(kSweep, argv, setup, programArgv)) return code < 0 ? 0 : code;
+  if (int code = parseCommon(kSweep, argv, setup)) return code < 0 ? 0 : code;
   Sweep sweep;
   std::string error;
   if (!parseSweep(setup, sweep, error)) return usageError(kSweep, error);
@@ -353,9 +353,9 @@ int runSweep(std::span<char* const> argv, char** programArgv) {
   return writeOutputs(setup, csvText({"frequency_hz", "power_dbm"}, {frequency, trace}), plot);
 }
 
-int runReflection(std::span<char* const> argv, char** programArgv) {
+int runReflection(std::span<char* const> argv) {
   Setup setup;
-  if (int code = parseCommon(kReflection, argv, setup, programArgv)) return code < 0 ? 0 : code;
+  if (int code = parseCommon(kReflection, argv, setup)) return code < 0 ? 0 : code;
   Sweep sweep;
   std::string error;
   if (!parseSweep(setup, sweep, error)) return usageError(kReflection, error);
@@ -419,9 +419,9 @@ int runReflection(std::span<char* const> argv, char** programArgv) {
                       plot);
 }
 
-int runFaultLocation(std::span<char* const> argv, char** programArgv) {
+int runFaultLocation(std::span<char* const> argv) {
   Setup setup;
-  if (int code = parseCommon(kFaultLocation, argv, setup, programArgv)) return code < 0 ? 0 : code;
+  if (int code = parseCommon(kFaultLocation, argv, setup)) return code < 0 ? 0 : code;
   double range = 100, centre = 4e9, velocity = 0.66;
   long points = 501;
   std::string error;
@@ -475,9 +475,9 @@ int runFaultLocation(std::span<char* const> argv, char** programArgv) {
   return writeOutputs(setup, csvText({"distance_m", "return_loss_db"}, {distance, trace}), plot);
 }
 
-int runInfo(std::span<char* const> argv, char** programArgv) {
+int runInfo(std::span<char* const> argv) {
   Setup setup;
-  if (int code = parseCommon(kInfo, argv, setup, programArgv)) return code < 0 ? 0 : code;
+  if (int code = parseCommon(kInfo, argv, setup)) return code < 0 ? 0 : code;
   if (!setup.args.positional.empty()) return usageError(kInfo, "unexpected argument " + setup.args.positional.front());
   Connection connection;
   Failure failure;
@@ -493,7 +493,10 @@ int runInfo(std::span<char* const> argv, char** programArgv) {
       .run("self-test", [&](ViSession s) { return kavrel_self_test(s, &selfTest, message); });
   if (steps.failure()) return failed(*steps.failure());
   const double minLevel = (options & 0x20) ? -90.0 : (options & 0x200) ? -110.0 : -70.0;
+  std::string visa;
+  visaLibrary(vi, visa);
   std::printf("resource: %s%s\n", connection.resource().c_str(), connection.simulated() ? " (simulated)" : "");
+  std::printf("VISA: %s\n", visa.c_str());
   std::printf("identity: %s\n", identity.c_str());
   std::printf("firmware: %s\n", firmware);
   std::printf("driver: %s\n", driver);
@@ -505,9 +508,9 @@ int runInfo(std::span<char* const> argv, char** programArgv) {
   return 0;
 }
 
-int runErrors(std::span<char* const> argv, char** programArgv) {
+int runErrors(std::span<char* const> argv) {
   Setup setup;
-  if (int code = parseCommon(kErrors, argv, setup, programArgv)) return code < 0 ? 0 : code;
+  if (int code = parseCommon(kErrors, argv, setup)) return code < 0 ? 0 : code;
   if (!setup.args.positional.empty()) return usageError(kErrors, "unexpected argument " + setup.args.positional.front());
   Connection connection;
   Failure failure;
@@ -527,9 +530,9 @@ int runErrors(std::span<char* const> argv, char** programArgv) {
   return 0;
 }
 
-int runStore(std::span<char* const> argv, char** programArgv) {
+int runStore(std::span<char* const> argv) {
   Setup setup;
-  if (int code = parseCommon(kStore, argv, setup, programArgv)) return code < 0 ? 0 : code;
+  if (int code = parseCommon(kStore, argv, setup)) return code < 0 ? 0 : code;
   const auto& words = setup.args.positional;
   if (words.size() != 4) return usageError(kStore, "expected save|load KIND NUMBER FILE");
   const std::string& action = words[0];

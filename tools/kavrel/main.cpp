@@ -39,12 +39,12 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (command == "sweep") return runSweep(rest, argv);
-  if (command == "reflection") return runReflection(rest, argv);
-  if (command == "fault-location") return runFaultLocation(rest, argv);
-  if (command == "info") return runInfo(rest, argv);
-  if (command == "errors") return runErrors(rest, argv);
-  if (command == "store") return runStore(rest, argv);
+  if (command == "sweep") return runSweep(rest);
+  if (command == "reflection") return runReflection(rest);
+  if (command == "fault-location") return runFaultLocation(rest);
+  if (command == "info") return runInfo(rest);
+  if (command == "errors") return runErrors(rest);
+  if (command == "store") return runStore(rest);
   if (command == "sim") return runSim(rest);
   std::fprintf(stderr, "kavrel: unknown command '%.*s'\n%s", static_cast<int>(command.size()), command.data(), kUsage);
   return 2;

@@ -87,6 +87,11 @@ with tempfile.TemporaryDirectory() as tmp:
     code, stdout, stderr = run("info")
     check("info", code == 0 and "identity: OVR,4101" in stdout and "self-test" in stdout
           and "8.000 GHz" in stdout, stdout + stderr)
+    check("info names the VISA library", "libvisa.so.0 (Kavrel VISA stand-in, version 1.0.0, VISA 7.2.0)" in stdout,
+          stdout)
+    # A library that is no VISA is refused by name, with the first entry point it lacks.
+    code, stdout, stderr = run("info", "--resource", nowhere, env=dict(os.environ, KAVREL_VISA_LIBRARY="libm.so.6"))
+    check("refused VISA named", code == 1 and "libm.so.6: lacks viOpenDefaultRM" in stderr, stderr)
     code, stdout, stderr = run("errors")
     check("errors", code == 0 and "no errors" in stdout, stdout + stderr)
 
