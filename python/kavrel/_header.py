@@ -109,8 +109,11 @@ def _parse_doc(function, comments):
         # Doxygen: @brief, @param name, @return(s); other text is detail.
         parts = re.split(r"(?m)^\s*@(\w+)\s*", "\n" + text)
         details = [" ".join(parts[0].split())] if parts[0].strip() else []
-        for tag, content in zip(parts[1::2], parts[2::2]):
-            content = " ".join(content.split())
+        for tag, raw in zip(parts[1::2], parts[2::2]):
+            # A tag's text runs to the next tag; after a blank line it is detail.
+            paragraphs = [" ".join(p.split()) for p in re.split(r"\n\s*\n", raw.strip()) if p.strip()] or [""]
+            content = paragraphs[0]
+            details += paragraphs[1:]
             if tag == "brief":
                 function.brief = content
             elif tag == "param":
@@ -272,11 +275,11 @@ def _method(function):
         if prepare:
             body.append(prepare.format(**fields))
         call.append(passed.format(**fields))
-    # Input arrays: the count defaults to their length and may not exceed it.
+    # Input arrays: the count defaults to their length and may not exceed it. A count the
+    # arrays do not hold is refused as the driver refuses a bad count: at the first array.
     for name in counts:
-        count = next(p for p in inputs if p.name == name)
         lengths = ", ".join(f"{p.name}_" for p in arrays_in)
-        body.append(f"{name} = _count({name}, ({lengths}), {count.position})")
+        body.append(f"{name} = _count({name}, ({lengths}), {arrays_in[0].position})")
     returned = []
     filled = _filled_count(function)
     for p in outputs:
