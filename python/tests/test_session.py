@@ -80,12 +80,17 @@ def test_traces_are_arrays_of_the_points_measured(session, reader, setup, points
         assert trace.dtype == numpy.float64 and trace.shape == (points,) and numpy.isfinite(trace).all()
 
 
-def test_the_notebook_example(resource):
-    with kavrel.Session(resource) as s:
-        s.srcFreqSweep(True, 2e9, 6e9, -10.0)
-        s.srcSweepConfig(401, 0.0)
-        points, trace = s.appExample(1, 2e9, 6e9, -10.0, 401, True, 0.5, True)
-    assert points == 401 and trace.shape == (401,)
+def test_the_notebook_example():
+    with kavrel.simulator() as r, kavrel.Session(r) as s:
+        s.srcFreqSweep(True, 2e9, 6e9, -10.0); s.srcSweepConfig(401, 0.0); s.scalPower(False, False, 1)  # noqa: E702
+        points, trace = s.scalReadData()
+    assert points == 401 and trace.shape == (401,) and -15 < trace.max() < -5  # the filter's pass band
+    assert s.closed
+
+
+def test_one_call_sweep_fills_its_trace(session):
+    points, trace = session.appExample(1, 2e9, 6e9, -10.0, 101, True, 0.5, True)
+    assert points == 101 and trace.shape == (101,)
 
 
 # Refusals: the driver's own (its text), and the package's for values C cannot hold.
