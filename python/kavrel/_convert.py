@@ -4,6 +4,7 @@ of range: ParameterError with the argument's position in the C call."""
 import ctypes
 import operator
 import os
+import re
 from typing import Sequence, Union
 
 import numpy
@@ -24,7 +25,7 @@ def refuse(position, detail):
 
 def _int(value, low, high, position):
     try:
-        number = operator.index(value)
+        number = int(value) if isinstance(value, numpy.bool_) else operator.index(value)
     except TypeError:
         raise refuse(position, f"{value!r} is not a whole number") from None
     if not low <= number <= high:
@@ -56,10 +57,10 @@ def _array(value, dtype, position):
     """A contiguous one-dimensional array of the C type; integers must be whole and in range."""
     try:
         source = numpy.asarray(value)
-        if source.dtype.kind in "iub" or source.size == 0 or numpy.dtype(dtype).kind == "f":
-            converted = numpy.ascontiguousarray(source, dtype=dtype)
-        else:
-            raise ValueError("values are not whole numbers")
+        accepted = "biufO" if numpy.dtype(dtype).kind == "f" else "biu"
+        if source.dtype.kind not in accepted and source.size:
+            raise ValueError("values are not whole numbers" if accepted == "biu" else "values are not real numbers")
+        converted = numpy.ascontiguousarray(source, dtype=dtype)
     except (TypeError, ValueError) as error:
         raise refuse(position, str(error)) from None
     if converted.ndim != 1:
@@ -75,6 +76,12 @@ def _count(value, arrays, position):
     if count > shortest:
         raise refuse(position, f"{count} values asked for, only {shortest} given")
     return count
+
+
+def _argument_error(error):
+    """A value ctypes cannot pass ("argument 3: TypeError: wrong type") as a refused argument."""
+    match = re.match(r"argument (\d+): (.*)", str(error))
+    return refuse(int(match.group(1)), match.group(2)) if match else TypeError(str(error))
 
 
 def _pointer(array, ctype):

@@ -69,7 +69,7 @@ class Function:
 
 
 _DECL = re.compile(r"KAVREL_API\s+ViStatus\s+(kavrel_\w+)\s*\(([^)]*)\)\s*;", re.S)
-_COMMENT = re.compile(r"/\*.*?\*/", re.S)
+_TAG = re.compile(r"(?m)^\s*[@\\](\w+)(?:\[[^\]]*\])?\s*")
 
 
 def _comments_before(text, start):
@@ -93,7 +93,7 @@ def _comments_before(text, start):
 
 
 def _clean(comment):
-    body = comment[3:] if comment.startswith("/**") else comment[2:]
+    body = comment[3:] if comment.startswith(("/**", "/*!")) else comment[2:]
     body = body[:-2]
     lines = [re.sub(r"^\s*\*?\s?", "", line).rstrip() for line in body.splitlines()]
     return "\n".join(lines).strip()
@@ -103,11 +103,11 @@ def _parse_doc(function, comments):
     plain = []
     for comment in comments:
         text = _clean(comment)
-        if "@" not in text:
+        if not _TAG.search(text):
             plain.append(" ".join(text.split()))
             continue
-        # Doxygen: @brief, @param name, @return(s); other text is detail.
-        parts = re.split(r"(?m)^\s*@(\w+)\s*", "\n" + text)
+        # Doxygen: @brief, @param[dir] name, @return(s), @retval (or \brief ...); other text is detail.
+        parts = _TAG.split("\n" + text)
         details = [" ".join(parts[0].split())] if parts[0].strip() else []
         for tag, raw in zip(parts[1::2], parts[2::2]):
             # A tag's text runs to the next tag; after a blank line it is detail.
@@ -118,7 +118,7 @@ def _parse_doc(function, comments):
                 function.brief = content
             elif tag == "param":
                 pname, _, rest = content.partition(" ")
-                function.docs[pname.strip("[]")] = rest
+                function.docs[pname] = rest
             elif tag in ("return", "returns", "retval"):
                 function.returns = (function.returns + " " + content).strip()
             else:
@@ -296,7 +296,10 @@ def _method(function):
     lines += ["        " + line for line in body]
     lines += ["        with self._lock:",
               "            vi = self._open_vi()",
-              f"            status = _lib.{function.name}({', '.join(call)})",
+              "            try:",
+              f"                status = _lib.{function.name}({', '.join(call)})",
+              "            except ctypes.ArgumentError as error:",
+              "                raise _argument_error(error) from None",
               "        if status:",
               f"            _status(status, {function.name!r}, vi)"]
     if returned:
@@ -345,7 +348,7 @@ def generate(functions):
         "",
         "import numpy",
         "",
-        "from kavrel._convert import ArrayLike, PathLike, _array, _count, _int, _path, _pointer, _text",
+        "from kavrel._convert import ArrayLike, PathLike, _argument_error, _array, _count, _int, _path, _pointer, _text",
         "",
         "_lib = None",
         "_status = None",

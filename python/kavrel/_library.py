@@ -1,6 +1,5 @@
 """Finding and loading libkavrel, and where the simulator's pieces are."""
 import ctypes
-import ctypes.util
 import os
 import shutil
 
@@ -32,7 +31,7 @@ def candidates():
         found.append(("next to the package", built))
     if os.environ.get("KAVREL_LIBRARY"):
         found.append(("KAVREL_LIBRARY", os.environ["KAVREL_LIBRARY"]))
-    found.append(("system loader", ctypes.util.find_library("kavrel") or SONAME))
+    found.append(("system loader", SONAME))
     return found
 
 

@@ -49,6 +49,8 @@ COMMENTS = [
     ("/* Files of at most 128 characters. */\n/* Set the thing. */\n", "Files of at most 128 characters. Set the thing.",
      "", {}, ""),
     ("/* ---- Source ---- */\n/** @brief Set the thing. */\n", "Set the thing.", "", {}, ""),
+    ("/*! \\brief Set the thing.\n    \\param[in] value The value.\n    \\retval VI_SUCCESS Done. */\n", "Set the thing.",
+     "", {"value": "The value."}, "VI_SUCCESS Done."),
 ]
 
 

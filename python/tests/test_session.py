@@ -109,6 +109,10 @@ REFUSED = [
     ("srcCreateLinList", ([1e9], [2e9], [11], 3), 2, "ERROR: Parameter 2 out of range: 3 values asked for, only 1"),
     ("reflConfKit", (1, "kit µ"), 3, "ERROR: Parameter 3 out of range: 'kit µ' is not plain ASCII text"),
     ("reflConfKit", (1, None), 3, "ERROR: Parameter 3 out of range"),
+    ("srcContWave", ("1e9", -10.0), 2, "ERROR: Parameter 2 out of range: TypeError"),
+    ("srcCreateLinList", (["1e9"], [2e9], [11]), 2, "ERROR: Parameter 2 out of range: values are not real numbers"),
+    ("srcCreateLinList", ([1e9 + 1j], [2e9], [11]), 2, "ERROR: Parameter 2 out of range: values are not real"),
+    ("srcCreateLinList", ([[1e9]], [[2e9]], [[11]]), 2, "ERROR: Parameter 2 out of range: expected a flat sequence"),
 ]
 
 
@@ -129,6 +133,8 @@ SENT = [
     ("srcCreateLinList", ([1e9, 3e9], [2e9, 4e9], [101, 51], 1),
      b":SOUR:LLIS:RES;SEGM 1000000000.000000, 2000000000.000000, 101"),
     ("srcRFOutput", (True,), b":SOUR:RF ON"),
+    ("srcRFOutput", (numpy.bool_(True),), b":SOUR:RF ON"),
+    ("srcContWave", (numpy.float32(1e9), numpy.int64(-10)), b":SOUR:MODE CW;:SOUR:FREQ 1000000000.000000;POW:LEV -10.00"),
 ]
 
 
