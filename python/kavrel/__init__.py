@@ -19,7 +19,8 @@ from kavrel import _api, _convert, _library
 from kavrel._errors import Error, InstrumentError, ParameterError, TimeoutError, Warning, error_for
 from kavrel._simulator import simulator
 
-__all__ = ["Session", "simulator", "info", "Error", "ParameterError", "TimeoutError", "InstrumentError", "Warning"]
+# TimeoutError and Warning stay out of "import *": they would hide the built-ins of the same names.
+__all__ = ["Session", "simulator", "info", "Error", "ParameterError", "InstrumentError"]
 __version__ = "1.0.0"
 
 _lib, _library_path = _library.load()
@@ -108,8 +109,15 @@ class Session(_api.Methods):
     def __enter__(self):
         return self
 
-    def __exit__(self, *exc):
-        self.close()
+    def __exit__(self, exc_type, exc, traceback):
+        if exc_type is None:
+            self.close()
+            return
+        # The exception that ends the block is the one to report, not a failing close after it.
+        try:
+            self.close()
+        except Error:
+            pass
 
     def __repr__(self):
         state = "closed" if self._vi is None else f"vi={self._vi}"

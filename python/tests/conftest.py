@@ -24,7 +24,7 @@ def resource():
 
 @pytest.fixture
 def session(resource):
-    with kavrel.Session(resource) as s:
+    with kavrel.Session(resource, reset=True) as s:  # each test from a reset instrument
         yield s
 
 
