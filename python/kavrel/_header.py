@@ -69,6 +69,7 @@ class Function:
 
 
 _DECL = re.compile(r"KAVREL_API\s+ViStatus\s+(kavrel_\w+)\s*\(([^)]*)\)\s*;", re.S)
+_COMMENT = re.compile(r"/\*.*?\*/|//[^\n]*", re.S)
 _TAG = re.compile(r"(?m)^\s*[@\\](\w+)(?:\[[^\]]*\])?\s*")
 
 
@@ -145,7 +146,7 @@ def parse(text):
     """Every exported function of the header, in header order."""
     functions = []
     for match in _DECL.finditer(text):
-        name, args = match.group(1), match.group(2)
+        name, args = match.group(1), _COMMENT.sub(" ", match.group(2))  # "/**< ... */" after a parameter
         params = [_parse_param(a, i + 1) for i, a in enumerate(args.split(",")) if a.strip() and a.strip() != "void"]
         function = Function(name=name, params=params)
         _parse_doc(function, _comments_before(text, match.start()))
