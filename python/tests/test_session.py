@@ -210,7 +210,9 @@ def test_no_session_stays_open(resource):
     s.close()  # closing twice does nothing
 
 
-def test_info_names_the_libraries(resource):
+def test_info_names_the_libraries(session):
+    assert session.visa_identity() == ("Kavrel VISA stand-in", 0x00100000, 0x00700200)
+    assert session.visa_library().endswith("libvisa.so.0")
     found = kavrel.info()
     assert found["library"] == kavrel._library_path and found["library_version"] == "1.0.0"
     assert found["visa"].endswith("libvisa.so.0") and found["visa_manufacturer"] == "Kavrel VISA stand-in"
