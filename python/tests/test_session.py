@@ -1,6 +1,9 @@
 """The package against the simulated instrument and the stand-in's scripted
 instrument: every family, errors and warnings, arrays, threads, sessions."""
 import gc
+import os
+import subprocess
+import sys
 import threading
 import warnings
 
@@ -217,6 +220,15 @@ def test_info_names_the_libraries(session):
     assert found["library"] == kavrel._library_path and found["library_version"] == "1.0.0"
     assert found["visa"].endswith("libvisa.so.0") and found["visa_manufacturer"] == "Kavrel VISA stand-in"
     assert (found["visa_version"], found["visa_specification"]) == ("1.0.0", "7.2.0")
+
+
+def test_the_package_describes_itself_from_the_shell(tmp_path):
+    # A VISA that lacks entry points is named with the first one missing, and the exit status says so.
+    run = subprocess.run([sys.executable, "-m", "kavrel"], capture_output=True, text=True, timeout=60,
+                         env=dict(os.environ, KAVREL_VISA_LIBRARY="libm.so.6"))
+    assert run.returncode == 1 and "libm.so.6: lacks viOpenDefaultRM" in run.stdout, run.stdout + run.stderr
+    run = subprocess.run([sys.executable, "-m", "kavrel"], capture_output=True, text=True, timeout=60)
+    assert run.returncode == 0 and "(Kavrel VISA stand-in, version 1.0.0, VISA 7.2.0)" in run.stdout, run.stdout
 
 
 def test_simulator_refuses_a_model_it_does_not_simulate():
