@@ -1,6 +1,5 @@
 #include "tools/kavrel/connection.h"
 
-
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
