@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "driver/core/limits.h"
 #include "tools/kavrel/analysis.h"
 #include "tools/kavrel/output.h"
 
@@ -183,8 +184,7 @@ int Session::identify(const Setup& setup) {
   std::from_chars(model.data(), model.data() + model.size(), identity_.model);
   std::from_chars(optionText.data(), optionText.data() + optionText.size(), identity_.options);
   identity_.maxFrequency = modelMaxFrequency(identity_.text);
-  // The lowest source level follows the attenuator options, the first match deciding.
-  identity_.minLevel = (identity_.options & 0x20) ? -90.0 : (identity_.options & 0x200) ? -110.0 : -70.0;
+  identity_.minLevel = minLevelFor(static_cast<ViInt32>(identity_.options));
   return kDone;
 }
 
