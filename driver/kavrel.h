@@ -51,6 +51,12 @@
 #ifndef VI_ERROR_ALLOC
 #define VI_ERROR_ALLOC (_VI_ERROR + 0x3FFF003CL)
 #endif
+#ifndef VI_ERROR_SYSTEM_ERROR
+#define VI_ERROR_SYSTEM_ERROR (_VI_ERROR + 0x3FFF0000L)
+#endif
+#ifndef VI_ERROR_LIBRARY_NFOUND
+#define VI_ERROR_LIBRARY_NFOUND (_VI_ERROR + 0x3FFF009EL)
+#endif
 
 #if defined(__GNUC__)
 #define KAVREL_API __attribute__((visibility("default")))
@@ -428,6 +434,37 @@ KAVREL_API ViStatus kavrel_reflTranCal(ViSession vi, ViBoolean direction, ViInt3
 KAVREL_API ViStatus kavrel_reflTranCalKit(ViSession vi, ViBoolean direction, ViInt32 kitNumber, ViString fileName);
 /* Source calibration: read the "PPST" (0) or "FST" (1) table or user table n (2) into the file, or load user table n (3). */
 KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 tableNumber, ViString fileName);
+
+/* ---- The VISA library ------------------------------------------------------ */
+/**
+ * @brief The VISA library the driver uses, or why it can use none.
+ *
+ * Loads VISA if it is not loaded yet: the library named by the environment
+ * variable KAVREL_VISA_LIBRARY (a file name or a path) first, then the
+ * built-in list of vendors' libraries.
+ * @param vi Not used; VI_NULL will do.
+ * @param bufferSize Size of description in bytes, 1 or more; a longer text is cut to fit.
+ * @param description Receives the path of the VISA library in use or, when none can be
+ *        used, each library tried and what was wrong with it: "not found", or the first
+ *        entry point it lacks ("lacks viMemFree"), separated by "; ".
+ * @return VI_SUCCESS when VISA is usable, VI_ERROR_LIBRARY_NFOUND when no library was
+ *         found, VI_ERROR_SYSTEM_ERROR when the library found lacks an entry point;
+ *         VI_ERROR_PARAMETER2 or VI_ERROR_PARAMETER3 for a bad size or buffer.
+ */
+KAVREL_API ViStatus kavrel_visa_library(ViSession vi, ViInt32 bufferSize, ViChar description[]);
+/**
+ * @brief What the VISA library in use says of itself.
+ * @param vi An open session, or VI_NULL to ask a resource manager opened for this call.
+ * @param manufacturer Receives the library's manufacturer (VI_ATTR_RSRC_MANF_NAME), 256 characters.
+ * @param implementationVersion Receives the library's own version (VI_ATTR_RSRC_IMPL_VERSION:
+ *        bits 31-20 major, 19-8 minor, 7-0 sub-minor); may be VI_NULL.
+ * @param specificationVersion Receives the VISA specification version it implements
+ *        (VI_ATTR_RSRC_SPEC_VERSION, the same form); may be VI_NULL.
+ * @return VI_SUCCESS, VI_ERROR_PARAMETER2 without a manufacturer buffer, or VISA's status;
+ *         the outputs change only on success.
+ */
+KAVREL_API ViStatus kavrel_visa_identity(ViSession vi, ViChar manufacturer[], ViPVersion implementationVersion,
+                                         ViPVersion specificationVersion);
 
 #ifdef __cplusplus
 }

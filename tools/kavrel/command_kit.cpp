@@ -110,7 +110,7 @@ void printHelp(const Command& command) {
               optionHelp(command.options).c_str());
 }
 
-int parseSetup(const Command& command, std::span<char* const> argv, Setup& setup, char** programArgv) {
+int parseSetup(const Command& command, std::span<char* const> argv, Setup& setup, char** /*programArgv*/) {
   setup.command = &command;
   std::string error;
   auto args = parseArgs(argv, command.options, error);
@@ -156,7 +156,7 @@ int parseSetup(const Command& command, std::span<char* const> argv, Setup& setup
   }
   if (setup.resource.empty() || setup.args.has("visa-standin")) {
     std::string why;
-    useStandinVisa(programArgv, why);
+    useStandinVisa(why);
     if (!why.empty()) return usageError(command, why);
   }
   return 0;

@@ -23,11 +23,14 @@ struct Failure {
 };
 std::string describe(const Failure& failure);
 
-// Make sure the driver's VISA binding will find the project's stand-in:
-// if it would not, run this program again with the stand-in's directory on
-// LD_LIBRARY_PATH (the loader reads it only at start). Returns only when no
-// restart is needed; `why` names a problem that prevents it.
-void useStandinVisa(char** argv, std::string& why);
+// Point the driver's VISA binding at the project's stand-in through
+// KAVREL_VISA_LIBRARY, before the first VISA call; `why` names a problem
+// that prevents it.
+void useStandinVisa(std::string& why);
+
+// The VISA library in use, as "path (manufacturer, version V, VISA S)", or
+// why none can be used; false in that case.
+bool visaLibrary(ViSession vi, std::string& text);
 
 // Highest source frequency of the model named in an identification
 // ("OVR,4103,..." gives 26.5 GHz); 0 for a model this program does not know.

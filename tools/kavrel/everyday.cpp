@@ -152,6 +152,9 @@ int runInfo(std::span<char* const> argv, char** programArgv) {
   Report report(setup);
   report.add("resource", session.resource() + (identity.simulated ? " (simulated)" : ""), "resource", session.resource());
   report.addJson("simulated", identity.simulated);
+  std::string visa;
+  visaLibrary(session.link().vi(), visa);
+  report.add("VISA", visa, "visa", visa);
   report.add("identity", identity.text, "identity", identity.text);
   report.add("firmware", firmware, "firmware", firmware);
   report.add("driver", driver, "driver", driver);

@@ -137,7 +137,9 @@ void echoDriverExchanges() {
 
 bool visaReady(std::string& why) {
   if (visa()) return true;
-  why = "no VISA library could be loaded";
+  ViChar reason[4096] = "";
+  kavrel_visa_library(VI_NULL, sizeof reason, reason);
+  why = std::string("no VISA library can be used (") + reason + ")";
   return false;
 }
 

@@ -241,6 +241,14 @@ with tempfile.TemporaryDirectory() as tmp:
     check("interactive shell keeps its history", shown.returncode == 0 and re.search(r"^OVR,4101,100001,1\.00\r?$", shown.stdout, re.M)
           and os.path.exists(history) and "*IDN?" in read(history), shown.stdout + shown.stderr)
 
+    code, stdout, stderr = run("info")
+    check("info names the VISA library", code == 0 and
+          "libvisa.so.0 (Kavrel VISA stand-in, version 1.0.0, VISA 7.2.0)" in stdout, stdout + stderr)
+    # A library that is no VISA is refused by name, with the first entry point it lacks.
+    code, stdout, stderr = run("info", "--resource", "TCPIP::127.0.0.1::hislip0,1::INSTR",
+                               env=dict(os.environ, KAVREL_VISA_LIBRARY="libm.so.6"))
+    check("refused VISA named", code == 1 and "libm.so.6: lacks viOpenDefaultRM" in stderr, stderr)
+
     code, stdout, _ = run("list", "--visa-standin", "--json")
     found = json.loads(stdout) if code == 0 else {}
     check("list", found.get("pattern") == "?*::INSTR" and all("::" in r for r in found.get("resources", [""])), stdout)
