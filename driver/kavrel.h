@@ -1,9 +1,39 @@
-/* kavrel: remote-control driver for the 4100-family microwave test sets.
+/**
+ * @file kavrel.h
+ * @brief kavrel: remote-control driver for the 4100-family microwave test sets.
  *
  * Every function takes the VISA session first and returns a ViStatus:
  * negative is an error, positive a warning, zero success.
  * Usable from C99 and C++; may be included before or after a vendor's
- * visa.h / visatype.h (same include guards, identical typedefs). */
+ * visa.h / visatype.h (same include guards, identical typedefs).
+ *
+ * A function checks its arguments in order and returns the parameter error of
+ * the first one out of range before anything is sent (VI_ERROR_PARAMETER2 for
+ * the second argument, and so on; VI_ERROR_INSTR_PARAMETER9 to 11 beyond the
+ * eighth). Frequencies run from 10 MHz to the model's maximum (4100: 20 GHz,
+ * 4101: 8 GHz, 4102: 2 GHz, 4103: 26.5 GHz, 4104: 26 GHz); source levels from
+ * the lowest the options allow (-90 dBm with option bit 0x20, else -110 dBm
+ * with bit 0x200, else -70 dBm) to 20 dBm. Each entry gives the command
+ * templates a function sends: numbers as `<name:%f>` in C's notation, one of
+ * several words as `<A|B>`, free text as `<name>`.
+ *
+ * Status codes of the driver's own:
+ * | Code | Meaning |
+ * |---|---|
+ * | VI_ERROR_PARAMETER1 .. VI_ERROR_PARAMETER8, VI_ERROR_INSTR_PARAMETER9 .. VI_ERROR_INSTR_PARAMETER11 | that argument is out of range; nothing was sent |
+ * | VI_ERROR_FAIL_ID_QUERY | the instrument did not identify as a 4100-family set |
+ * | VI_ERROR_INSTR_INTERPRETING_RESPONSE | a reply could not be read; outputs are untouched |
+ * | VI_ERROR_INSTR_START_GT_STOP | a start value is above its stop value |
+ * | VI_ERROR_INSTR_CENTER_SPAN_RANGE | centre and span reach outside the allowed range |
+ * | VI_ERROR_INSTR_SAME_CHANNELS | the two inputs of a ratio are the same |
+ * | VI_ERROR_INSTR_MIN_GT_MAX | a minimum is above its maximum |
+ * | VI_ERROR_INSTR_SPECIFIC | the instrument flagged an error in its event status register |
+ * | VI_ERROR_INSTR_FILE_OPEN, VI_ERROR_INSTR_FILE_WRITE | a host file could not be opened or written |
+ * | VI_WARN_INSTR_SEARCH_NFOUND | a marker search found nothing |
+ *
+ * Any other negative code is VISA's, passed on unchanged; kavrel_error_message()
+ * describes every code.
+ */
 #ifndef KAVREL_H
 #define KAVREL_H
 
@@ -63,65 +93,347 @@ extern "C" {
 #endif
 
 /* ---- Session lifecycle ---------------------------------------------------- */
-/* Open a session, optionally check the identification, then reset or set up. */
+/**
+ * @brief Open a session to an instrument, optionally check its identification, then reset it or set it up.
+ *
+ * Opens VISA's default resource manager and the resource, sets a 10 s time-out and 4000-byte
+ * buffers, and reads the model ("*IDN?") and the option word ("*OPT?") into the session's
+ * record, which sets the frequency and level limits of every later call.
+ * With resetDevice VI_TRUE, `*RST` follows the identification check.
+ *
+ * @param[in] resourceName ViRsrc: VISA resource name, e.g. `TCPIP::192.168.1.20::hislip0::INSTR` or `GPIB0::7::INSTR`; not VI_NULL.
+ * @param[in] idQuery ViBoolean: VI_TRUE first checks that "*IDN?" answers with a 4100-family identification.
+ * @param[in] resetDevice ViBoolean: VI_TRUE sends "*RST" before the setup; VI_FALSE only runs the setup.
+ * @param[out] vi ViPSession: the new session; VI_NULL after any failure past the open.
+ * @scpi `*IDN?`
+ * @reply `OVR,4101,100001,1.00`
+ * @scpi `*IDN?`
+ * @reply `OVR,4101,100001,1.00`
+ * @scpi `*OPT?`
+ * @reply `0`
+ * @scpi `*ESR?`
+ * @scpi `*ESR?`
+ * @scpi `*CLS;*ESE 1;*SRE 32`
+ * @return VI_SUCCESS or a warning; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 for a flag that is neither VI_FALSE nor VI_TRUE and VI_ERROR_PARAMETER1, VI_ERROR_PARAMETER4 for VI_NULL, before VISA is called; VI_ERROR_FAIL_ID_QUERY when the identification does not match; VI_ERROR_INSTR_INTERPRETING_RESPONSE for an unknown model or an option word that is not a number; VI_ERROR_INSTR_SPECIFIC when the setup's status check finds an error; a VISA error (VI_ERROR_LIBRARY_NFOUND without VISA). Every failure after the open closes what was opened.
+ * @sample `ViSession vi; kavrel_init("GPIB0::7::INSTR", VI_TRUE, VI_FALSE, &vi);`
+ */
 KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean resetDevice, ViPSession vi);
-/* Free the session record and close the session and its resource manager. */
+/**
+ * @brief Close the session and its resource manager and free the session's record.
+ *
+ * After the call the session handle is invalid.
+ *
+ * @return The status of closing the instrument session; a failure to read the session's attributes returns that status and closes nothing.
+ * @sample `kavrel_close(vi);`
+ */
 KAVREL_API ViStatus kavrel_close(ViSession vi);
-/* Reset the instrument ("*RST") and run the default setup again. */
+/**
+ * @brief Reset the instrument ("*RST") and run the default setup again.
+ *
+ * The setup reads the model and option word anew, so the limits follow a changed instrument.
+ *
+ * @vi
+ * @scpi `*RST`
+ * @scpi `*IDN?`
+ * @reply `OVR,4101,100001,1.00`
+ * @scpi `*OPT?`
+ * @reply `0`
+ * @scpi `*ESR?`
+ * @scpi `*ESR?`
+ * @scpi `*CLS;*ESE 1;*SRE 32`
+ * @return VI_SUCCESS; VI_ERROR_INSTR_INTERPRETING_RESPONSE for an unknown model or an option word that is not a number; VI_ERROR_INSTR_SPECIFIC when the setup's status check finds an error; a VISA error.
+ * @sample `kavrel_reset(vi);`
+ */
 KAVREL_API ViStatus kavrel_reset(ViSession vi);
-/* Read the option word (selector 16) or one bit of it (selector n, modulo 32). */
+/**
+ * @brief Read the instrument's option word, or one bit of it.
+ * @vi
+ * @param[in] selector ViInt32: 16 returns the whole word; any other n returns bit (n modulo 32) of it.
+ * @param[out] options ViPInt32: the word, or the masked bit: 0 or the bit's value 2^n (not 1); not VI_NULL.
+ * @scpi `*OPT?`
+ * @reply `544`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER3 for a VI_NULL output, before any I/O; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number (no status check then); VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViInt32 options; kavrel_instrOptions(vi, 16, &options);`
+ */
 KAVREL_API ViStatus kavrel_instrOptions(ViSession vi, ViInt32 selector, ViPInt32 options);
 
 /* ---- Error reporting and direct I/O --------------------------------------- */
-/* Describe a status code: VISA's text first, else the driver's own. */
+/**
+ * @brief Describe a status code in words: VISA's text first, else the driver's own.
+ *
+ * No instrument I/O; works without VISA and with any session value.
+ *
+ * @param[in] vi ViSession: a session, or VI_NULL.
+ * @param[in] statusCode ViStatus: any status code.
+ * @param[out] message ViChar[256]: the text, at most 255 characters and the terminator; not VI_NULL.
+ * @return VI_SUCCESS; VI_WARN_UNKNOWN_STATUS for a code neither VISA nor the driver knows (the text is then "Unknown Error 0x" and 8 hexadecimal digits); VI_ERROR_PARAMETER3 for a VI_NULL message.
+ * @sample `ViChar text[256]; kavrel_error_message(vi, VI_ERROR_INSTR_START_GT_STOP, text);`
+ */
 KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViChar message[]);
-/* Read one entry of the instrument's error queue (number and unquoted text, at most 255 characters). */
+/**
+ * @brief Read one entry of the instrument's error queue.
+ * @vi
+ * @param[out] errorCode ViPInt32: the instrument's error number (0: no error); not VI_NULL.
+ * @param[out] errorMessage ViChar[256]: the error's text without its quotes, at most 255 characters; not VI_NULL.
+ * @scpi `:SYST:ERR?`
+ * @reply `-113,"Undefined header"`
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 for a VI_NULL output, before any I/O; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply does not begin with a number (outputs untouched); a VISA error. No status check.
+ * @sample `ViInt32 code; ViChar text[256]; kavrel_error_query(vi, &code, text);`
+ */
 KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar errorMessage[]);
-/* Driver revision and the instrument's firmware revision. */
+/**
+ * @brief The driver's revision and the instrument's firmware revision.
+ * @vi
+ * @param[out] driverRev ViChar[256]: the driver revision text; not VI_NULL.
+ * @param[out] instrRev ViChar[256]: the fourth field of the "*IDN?" reply, up to its line feed; not VI_NULL.
+ * @scpi `*IDN?`
+ * @reply `OVR,4101,100001,2.07`
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 for a VI_NULL output, before any I/O; VI_ERROR_INSTR_INTERPRETING_RESPONSE for a reply without four fields; a VISA error. No status check.
+ * @sample `ViChar driver[256], firmware[256]; kavrel_revision_query(vi, driver, firmware);`
+ */
 KAVREL_API ViStatus kavrel_revision_query(ViSession vi, ViChar driverRev[], ViChar instrRev[]);
-/* Run the instrument's self-test; the message (may be VI_NULL) is set empty. */
+/**
+ * @brief Run the instrument's self-test.
+ * @vi
+ * @param[out] testResult ViPInt16: the instrument's result, 0 for passed; not VI_NULL.
+ * @param[out] testMessage ViChar[256]: set empty; may be VI_NULL.
+ * @scpi `*TST?`
+ * @reply `0`
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 for a VI_NULL result, before any I/O; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number (outputs untouched); a VISA error. No status check.
+ * @sample `ViInt16 result; ViChar text[256]; kavrel_self_test(vi, &result, text);`
+ */
 KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar testMessage[]);
-/* Send text to the instrument unchanged. */
+/**
+ * @brief Send text to the instrument unchanged, as one message.
+ * @vi
+ * @param[in] writeBuffer ViString: the text, sent as it stands (no terminator is added); not VI_NULL.
+ * @scpi `<writeBuffer>`
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 for VI_NULL; a VISA error. No status check.
+ * @sample `kavrel_writeInstrData(vi, ":SOUR:RF ON");`
+ */
 KAVREL_API ViStatus kavrel_writeInstrData(ViSession vi, ViString writeBuffer);
-/* Read raw bytes from the instrument (not terminated); count may be VI_NULL. */
+/**
+ * @brief Read raw bytes from the instrument: one reply up to its end, or the given number of bytes.
+ * @vi
+ * @param[in] numberBytesToRead ViInt32: the most bytes to read, 0 to 2147483647.
+ * @param[out] readBuffer ViChar[]: receives the bytes, not terminated; holds numberBytesToRead bytes; may be VI_NULL only when that is 0.
+ * @param[out] numBytesRead ViPInt32: bytes read; may be VI_NULL.
+ * @reply `-12.34`
+ * @return VI_SUCCESS; VI_SUCCESS_MAX_CNT when more bytes follow; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before any I/O; a VISA error.
+ * @sample `ViChar data[64]; ViInt32 count; kavrel_readInstrData(vi, 64, data, &count);`
+ */
 KAVREL_API ViStatus kavrel_readInstrData(ViSession vi, ViInt32 numberBytesToRead, ViChar readBuffer[], ViPInt32 numBytesRead);
 
 /* ---- Source: modes and sweeps --------------------------------------------- */
-/* CW at a frequency (Hz) and level (dBm). */
+/**
+ * @brief Continuous wave at one frequency and level.
+ * @vi
+ * @param[in] frequency ViReal64, Hz: 10 MHz to @fmax.
+ * @param[in] level ViReal64, dBm: @lmin to 20.
+ * @scpi `:SOUR:MODE CW;:SOUR:FREQ <frequency:%f>;POW:LEV <level:%.2f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcContWave(vi, 1e9, -10.0);`
+ */
 KAVREL_API ViStatus kavrel_srcContWave(ViSession vi, ViReal64 frequency, ViReal64 level);
-/* Frequency sweep: VI_TRUE start/stop, VI_FALSE centre/span (Hz), at a level (dBm). */
+/**
+ * @brief Frequency sweep given as start and stop or as centre and span, at one level.
+ * @vi
+ * @param[in] representation ViBoolean: VI_TRUE start/stop, VI_FALSE centre/span; checked first.
+ * @param[in] startOrCenter ViReal64, Hz: start or centre, 10 MHz to @fmax.
+ * @param[in] stopOrSpan ViReal64, Hz: stop or span, 10 MHz to the model's maximum. Start must not exceed stop; centre +- span/2 must stay within 10 MHz and the maximum.
+ * @param[in] level ViReal64, dBm: @lmin to 20.
+ * @scpi `:SOUR:MODE FREQ;:SOUR:FREQ:<STAR|CENT> <startOrCenter:%f>;<STOP|SPAN> <stopOrSpan:%f>;:SOUR:POW:LEV <level:%.2f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5, VI_ERROR_INSTR_START_GT_STOP, VI_ERROR_INSTR_CENTER_SPAN_RANGE before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcFreqSweep(vi, VI_TRUE, 2e9, 6e9, 0.0);`
+ */
 KAVREL_API ViStatus kavrel_srcFreqSweep(ViSession vi, ViBoolean representation, ViReal64 startOrCenter, ViReal64 stopOrSpan, ViReal64 level);
-/* Power sweep between two levels (dBm) at one frequency (Hz). */
+/**
+ * @brief Power sweep between two levels at one frequency.
+ * @vi
+ * @param[in] startLevel ViReal64, dBm: @lmin to 20.
+ * @param[in] stopLevel ViReal64, dBm: the same range, not below startLevel.
+ * @param[in] frequency ViReal64, Hz: 10 MHz to @fmax.
+ * @scpi `:SOUR:MODE POW;:SOUR:POW:STAR <startLevel:%.2f>;STOP <stopLevel:%.2f>;:SOUR:FREQ <frequency:%f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3, VI_ERROR_INSTR_START_GT_STOP, VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcPowSweep(vi, -20.0, 5.0, 3e9);`
+ */
 KAVREL_API ViStatus kavrel_srcPowSweep(ViSession vi, ViReal64 startLevel, ViReal64 stopLevel, ViReal64 frequency);
-/* DC voltage sweep (V, -15..15). */
+/**
+ * @brief DC voltage sweep.
+ * @vi
+ * @param[in] startVoltage ViReal64, V: -15 to 15.
+ * @param[in] stopVoltage ViReal64, V: -15 to 15, not below startVoltage.
+ * @scpi `:SOUR:MODE VOLT;:SOUR:VIO:VOLT:STAR <startVoltage:%.3f>;STOP <stopVoltage:%.3f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3, VI_ERROR_INSTR_START_GT_STOP before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcVoltSweep(vi, -5.0, 5.0);`
+ */
 KAVREL_API ViStatus kavrel_srcVoltSweep(ViSession vi, ViReal64 startVoltage, ViReal64 stopVoltage);
-/* DC current sweep (A, -0.15..0.15). */
+/**
+ * @brief DC current sweep.
+ * @vi
+ * @param[in] startCurrent ViReal64, A: -0.15 to 0.15.
+ * @param[in] stopCurrent ViReal64, A: -0.15 to 0.15, not below startCurrent.
+ * @scpi `:SOUR:MODE CURR;:SOUR:VIO:CURR:STAR <startCurrent:%.3f>;STOP <stopCurrent:%.3f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3, VI_ERROR_INSTR_START_GT_STOP before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcCurrSweep(vi, 0.0, 0.1);`
+ */
 KAVREL_API ViStatus kavrel_srcCurrSweep(ViSession vi, ViReal64 startCurrent, ViReal64 stopCurrent);
-/* List frequency sweep through the loaded segments, at a level (dBm). */
+/**
+ * @brief List frequency sweep through the loaded segments (kavrel_srcCreateLinList()), at one level.
+ * @vi
+ * @param[in] level ViReal64, dBm: @lmin to 20.
+ * @scpi `:SOUR:MODE LIST;:SOUR:POW:LEV <level:%.2f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcLinListFreqSweep(vi, 0.0);`
+ */
 KAVREL_API ViStatus kavrel_srcLinListFreqSweep(ViSession vi, ViReal64 level);
-/* Replace the list-sweep segments: start and stop (Hz) and points of 1..12 segments; a bad count is VI_ERROR_PARAMETER2. */
+/**
+ * @brief Replace the list-sweep segments.
+ *
+ * The segment values are the instrument's to judge; the whole list goes out as one line.
+ *
+ * @vi
+ * @param[in] segmentStart ViReal64[], Hz: each segment's start; segmentCount values.
+ * @param[in] segmentStop ViReal64[], Hz: each segment's stop.
+ * @param[in] segmentPoints ViInt32[]: each segment's number of points.
+ * @param[in] segmentCount ViInt32: 1 to 12 segments; checked first and reported as VI_ERROR_PARAMETER2.
+ * @scpi `:SOUR:LLIS:RES;SEGM <start:%f>, <stop:%f>, <points:%d><;SEGM ... for each further segment>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 for a bad count or a VI_NULL start array, VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4 for a VI_NULL array, before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViReal64 start[] = {1e9, 3e9}, stop[] = {2e9, 4e9}; ViInt32 points[] = {101, 51}; kavrel_srcCreateLinList(vi, start, stop, points, 2);`
+ */
 KAVREL_API ViStatus kavrel_srcCreateLinList(ViSession vi, ViReal64 segmentStart[], ViReal64 segmentStop[], ViInt32 segmentPoints[], ViInt32 segmentCount);
-/* Waveguide sweep: start, stop and cut-off (0..start) frequencies (Hz), level (dBm). */
+/**
+ * @brief Waveguide sweep between two frequencies with the guide's cut-off frequency, at one level.
+ * @vi
+ * @param[in] startFrequency ViReal64, Hz: 10 MHz to @fmax.
+ * @param[in] stopFrequency ViReal64, Hz: the same range, not below startFrequency.
+ * @param[in] cutoffFrequency ViReal64, Hz: 0 to startFrequency.
+ * @param[in] level ViReal64, dBm: @lmin to 20.
+ * @scpi `:SOUR:MODE WAV;:SOUR:FREQ:STAR <startFrequency:%f>;STOP <stopFrequency:%f>;:REFL:WGC <cutoffFrequency:%f>;:SOUR:POW:LEV <level:%.2f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3, VI_ERROR_INSTR_START_GT_STOP, VI_ERROR_PARAMETER4, VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcWaveGuideSweep(vi, 2e9, 4e9, 1.5e9, -3.0);`
+ */
 KAVREL_API ViStatus kavrel_srcWaveGuideSweep(ViSession vi, ViReal64 startFrequency, ViReal64 stopFrequency, ViReal64 cutoffFrequency, ViReal64 level);
-/* Low-pass sweep up to a stop frequency (Hz), at a level (dBm). */
+/**
+ * @brief Low-pass sweep up to a stop frequency, at one level.
+ * @vi
+ * @param[in] stopFrequency ViReal64, Hz: 10 MHz to @fmax.
+ * @param[in] level ViReal64, dBm: @lmin to 20.
+ * @scpi `:SOUR:MODE LOWP;:SOUR:FREQ:STOP <stopFrequency:%f>;:SOUR:POW:LEV <level:%.2f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcLowPassSweep(vi, 6e9, 0.0);`
+ */
 KAVREL_API ViStatus kavrel_srcLowPassSweep(ViSession vi, ViReal64 stopFrequency, ViReal64 level);
 
 /* ---- Source: configuration and outputs ------------------------------------ */
-/* Sweep points (2..800) and time (0.04..500 s; within 1e-6 of zero: automatic). */
+/**
+ * @brief Sweep points and sweep time.
+ * @vi
+ * @param[in] numberOfPoints ViInt32: 2 to 800.
+ * @param[in] sweepTime ViReal64, s: 0.04 to 500; strictly within 1e-6 of zero selects the automatic sweep time.
+ * @scpi `:SOUR:SWE:POIN <numberOfPoints:%d>`
+ * @scpi `:SOUR:SWE:AUTO OFF;TIME <sweepTime:%.2f>`
+ * With the automatic time the second line is `:SOUR:SWE:AUTO ON`. One status check covers both lines.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcSweepConfig(vi, 401, 0.5);`
+ */
 KAVREL_API ViStatus kavrel_srcSweepConfig(ViSession vi, ViInt32 numberOfPoints, ViReal64 sweepTime);
-/* Levelling (INT, POS, NEG, PMET) and frequency standard (INT, EX1, EX10). */
+/**
+ * @brief Levelling and frequency standard.
+ * @vi
+ * @param[in] levelling ViInt32: 0 "INT", 1 "POS", 2 "NEG", 3 "PMET".
+ * @param[in] frequencyStandard ViInt32: 0 "INT", 1 "EX1", 2 "EX10".
+ * @scpi `:SOUR:LEV <INT|POS|NEG|PMET>;:SOUR:FREQ:STAN <INT|EX1|EX10>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcLevFreqStd(vi, 0, 2);`
+ */
 KAVREL_API ViStatus kavrel_srcLevFreqStd(ViSession vi, ViInt32 levelling, ViInt32 frequencyStandard);
-/* RF blanking off or on. */
+/**
+ * @brief RF blanking off or on.
+ * @vi
+ * @param[in] blanking ViBoolean: VI_TRUE on.
+ * @scpi `:SOUR:BLAN <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcRFBlanking(vi, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_srcRFBlanking(ViSession vi, ViBoolean blanking);
-/* Internal (0) or external (1) source, or the plain source mode (2). */
+/**
+ * @brief Internal or external source, or the plain source mode.
+ *
+ * Asks the instrument's mode first and changes the mode only when needed: selections 0 and 1 leave
+ * the plain source mode (":SYST:MODE MTS;") if the reply holds "SOUR"; selection 2 sends ":SYST:MODE SOUR;"
+ * unless the instrument is in that mode already (then the message is empty).
+ *
+ * @vi
+ * @param[in] selection ViInt32: 0 internal ("INT"), 1 external ("EXT"), 2 the plain source mode.
+ * @scpi `:SYST:MODE?`
+ * @reply `MTS`
+ * @scpi `<:SYST:MODE MTS;|>:SOUR:SEL <INT|EXT>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcSelect(vi, 1);`
+ */
 KAVREL_API ViStatus kavrel_srcSelect(ViSession vi, ViInt32 selection);
-/* DC output mode 0..5; the value is a constant voltage (mode 2) or current (mode 3). */
+/**
+ * @brief DC output mode, with its constant voltage or current.
+ * @vi
+ * @param[in] outputMode ViInt32: 0 1.0 V/GHz ("VGHZ", "VPGS 1.0"), 1 0.5 V/GHz, 2 constant voltage ("CVOL"), 3 constant current ("CCUR"), 4 voltage ramp ("VRAM"), 5 "CREC".
+ * @param[in] value ViReal64: mode 2 a voltage, V, -15 to 15; mode 3 a current, A, -0.15 to 0.15; other modes ignore it.
+ * @scpi `:SOUR:VIO:MODE CVOL;:SOUR:VIO:VOLT:CONS <value:%.3f>`
+ * The other modes send `:SOUR:VIO:MODE VGHZ;:SOUR:VIO:VPGS <1.0|0.5>`, `:SOUR:VIO:MODE CCUR;:SOUR:VIO:CURR:CONS <value:%.3f>`, `:SOUR:VIO:MODE <VRAM|CREC>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcVIOutput(vi, 2, 5.0);`
+ */
 KAVREL_API ViStatus kavrel_srcVIOutput(ViSession vi, ViInt32 outputMode, ViReal64 value);
-/* CW filter (OFF, ON, AUTO) and source bandwidth (LOW, HIGH, AUTO). */
+/**
+ * @brief CW filter and source bandwidth.
+ * @vi
+ * @param[in] cwFilter ViInt32: 0 "OFF", 1 "ON", 2 "AUTO".
+ * @param[in] sourceBandwidth ViInt32: 0 "LOW", 1 "HIGH", 2 "AUTO".
+ * @scpi `:SOUR:CWF <OFF|ON|AUTO>;:SOUR:SBAN <LOW|HIGH|AUTO>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcFilterAndBW(vi, 2, 2);`
+ */
 KAVREL_API ViStatus kavrel_srcFilterAndBW(ViSession vi, ViInt32 cwFilter, ViInt32 sourceBandwidth);
-/* RF output off or on. */
+/**
+ * @brief RF output off or on.
+ * @vi
+ * @param[in] rfOutput ViBoolean: VI_TRUE on.
+ * @scpi `:SOUR:RF <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_srcRFOutput(vi, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_srcRFOutput(ViSession vi, ViBoolean rfOutput);
-/* Select source calibration 0..the highest the instrument reports. */
+/**
+ * @brief Select a source calibration.
+ *
+ * Asks the instrument for its highest calibration number first.
+ *
+ * @vi
+ * @param[in] calibrationNumber ViInt32: 0 to the number the instrument reports.
+ * @scpi `:SOUR:CAL:MAX?`
+ * @reply `4`
+ * @scpi `:SOUR:CAL:SEL <calibrationNumber:%d>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 for a number out of range (after the query, before the command); VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_sourCal(vi, 2);`
+ */
 KAVREL_API ViStatus kavrel_sourCal(ViSession vi, ViInt32 calibrationNumber);
 
 /* ---- Channels and active measurement -------------------------------------- */

@@ -1,0 +1,64 @@
+// The reference cannot drift from the code: each exported function runs with
+// the sample arguments of its header comment against the scripted instrument,
+// and every message it writes must match the documented command template.
+#include <regex>
+#include <string>
+
+#include "tests/reference_table.h"
+#include "tests/support/driver_fixture.h"
+
+namespace kavrel::test {
+namespace {
+
+class Reference : public DriverTest, public ::testing::WithParamInterface<const reference_entry*> {};
+
+TEST_P(Reference, SampleSendsTheDocumentedCommands) {
+  const reference_entry& entry = *GetParam();
+  SCOPED_TRACE(entry.sample);
+  const std::string name = entry.function;
+  if (name == "kavrel_init") {
+    // Opens its own session on an instrument that has nothing queued yet.
+    standin_reset();
+    mark();
+  } else {
+    open();
+  }
+  for (size_t i = 0; i < entry.reply_count; ++i) standin_reply(entry.replies[i].data, entry.replies[i].size);
+  EXPECT_EQ(VI_SUCCESS, entry.call(&vi_));
+  if (name == "kavrel_close") vi_ = VI_NULL;
+
+  Writes sent = writes();
+  if (entry.status_check) {
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(Writes({"*ESR?", "*ESR?"}), Writes(sent.end() - 2, sent.end()));
+    sent.resize(sent.size() - 2);
+  }
+  ASSERT_EQ(entry.send_count, sent.size()) << "documented messages against sent ones";
+  for (size_t i = 0; i < sent.size(); ++i)
+    EXPECT_TRUE(std::regex_match(sent[i], std::regex(entry.sends[i].regex)))
+        << "sent:     " << sent[i] << "\ntemplate: " << entry.sends[i].text;
+}
+
+std::string entryName(const ::testing::TestParamInfo<const reference_entry*>& info) {
+  return std::string(info.param->function).substr(sizeof "kavrel_" - 1);
+}
+
+std::vector<const reference_entry*> entries() {
+  std::vector<const reference_entry*> all;
+  for (size_t i = 0; i < reference_entry_count; ++i) all.push_back(&reference_entries[i]);
+  return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(Header, Reference, ::testing::ValuesIn(entries()), entryName);
+
+// Functions added with a plain comment are listed, not failed, until their
+// reference entry gets an example.
+TEST(ReferenceCoverage, EveryExportedFunctionHasAnExample) {
+  if (reference_missing_count == 0) return;
+  std::string names;
+  for (size_t i = 0; i < reference_missing_count; ++i) names += std::string(" ") + reference_missing[i];
+  GTEST_SKIP() << "no example in the reference:" << names;
+}
+
+}  // namespace
+}  // namespace kavrel::test
