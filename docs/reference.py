@@ -163,26 +163,35 @@ NUMBER = {
 }
 
 
+def number(form):
+    if form in NUMBER:
+        return NUMBER[form]
+    m = re.fullmatch(r"%\.([0-9])f", form)
+    return r"-?[0-9]+\.[0-9]{%s}" % m.group(1) if m else None
+
+
+def literal(text):
+    return re.sub(r"([\\^$.|?*+()\[\]{}])", r"\\\1", text)
+
+
 def regex(template):
+    """The template as a regular expression: each <name:form> placeholder by
+    its form (a number form, or alternatives split by |), <name> any text."""
     out = []
     for piece in re.split(r"(<[^<>]*>)", template):
-        if piece.startswith("<") and piece.endswith(">"):
-            inner = piece[1:-1]
-            name, _, form = inner.partition(":")
-            if not form and "|" in name:
-                form = name
-            if form in NUMBER:
-                out.append("(" + NUMBER[form] + ")")
-            elif re.fullmatch(r"%\.[0-9]f", form):
-                out.append(r"(-?[0-9]+\.[0-9]{%s})" % form[2])
-            elif "|" in form:
-                out.append("(" + "|".join(re.escape(w) for w in form.split("|")) + ")")
-            elif form:
-                raise SystemExit("unknown placeholder form %r in %r" % (form, template))
-            else:
-                out.append("(.*?)")
-        else:
-            out.append(re.sub(r"([\\^$.|?*+()\[\]{}])", r"\\\1", piece))
+        if not (piece.startswith("<") and piece.endswith(">")):
+            out.append(literal(piece))
+            continue
+        inner = piece[1:-1]
+        named = re.fullmatch(r"(\w+):(.+)", inner)
+        form = named.group(2) if named else (inner if "|" in inner else "")
+        if not form:
+            out.append("(.*?)")
+            continue
+        alternatives = [number(a) or literal(a) for a in form.split("|")]
+        if len(alternatives) == 1 and number(form) is None:
+            raise SystemExit("unknown placeholder form %r in %r" % (form, template))
+        out.append("(" + "|".join(alternatives) + ")")
     return "".join(out)
 
 

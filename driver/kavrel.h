@@ -437,95 +437,569 @@ KAVREL_API ViStatus kavrel_srcRFOutput(ViSession vi, ViBoolean rfOutput);
 KAVREL_API ViStatus kavrel_sourCal(ViSession vi, ViInt32 calibrationNumber);
 
 /* ---- Channels and active measurement -------------------------------------- */
-/* Set a channel's measurement mode: 0 scalar, 1 power-meter readout, 2 fault location, 3 reflection. */
+/**
+ * @brief Set a channel's measurement mode.
+ * @param vi Session from kavrel_init().
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2.
+ * @param[in] mode ViInt32: 0 scalar ("SCAL"), 1 power-meter readout ("READ"), 2 fault location ("FLOC"), 3 reflection ("REFL").
+ * @scpi `:CHAN:ACT <1|2>;MODE <SCAL|READ|FLOC|REFL>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_chanMode(vi, VI_FALSE, 0);`
+ */
 KAVREL_API ViStatus kavrel_chanMode(ViSession vi, ViBoolean channel, ViInt32 mode);
-/* Couple the two channels (VI_TRUE) or not. */
+/**
+ * @brief Couple the two channels or not.
+ * @vi
+ * @param[in] coupling ViBoolean: VI_TRUE coupled.
+ * @scpi `:CHAN:COUP <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_chanCoupling(vi, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_chanCoupling(ViSession vi, ViBoolean coupling);
-/* Show both channels (VI_TRUE) or one. */
+/**
+ * @brief Show both channels or one.
+ * @vi
+ * @param[in] dualDisplay ViBoolean: VI_TRUE both channels, VI_FALSE one.
+ * @scpi `:CHAN:NCH <1|2>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_dualChanDisp(vi, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_dualChanDisp(ViSession vi, ViBoolean dualDisplay);
-/* Measurements shown in a channel: 0 one with 1 active, 1 one with 2 active, 2 both with 1 active. */
+/**
+ * @brief The measurements shown in a channel and the active one.
+ * @param vi Session from kavrel_init().
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2.
+ * @param[in] selection ViInt32: 0 one measurement with 1 active, 1 one with 2 active, 2 both with 1 active.
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:NME <1|2>;ACT <1|2>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_meas12OnOff(vi, VI_TRUE, 2);`
+ */
 KAVREL_API ViStatus kavrel_meas12OnOff(ViSession vi, ViBoolean channel, ViInt32 selection);
-/* Make a channel and measurement active; returns the write status, no status check. */
+/**
+ * @brief Make a channel and measurement active.
+ *
+ * Returns the write's status: no status check follows.
+ *
+ * @vi
+ * @chan
+ * @meas
+ * @selects
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; a VISA error.
+ * @sample `kavrel_dispSetActMeas(vi, VI_FALSE, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_dispSetActMeas(ViSession vi, ViBoolean channel, ViBoolean measurement);
 
 /* ---- Display ranges and limit lines --------------------------------------- */
-/* Displayed range of the active channel as start/stop (VI_TRUE) or centre/span; limits follow the channel's mode. */
+/**
+ * @brief Displayed x-axis range of the active channel, as start and stop or centre and span.
+ *
+ * Asks the channel's mode first; the limits follow it: scalar 10 MHz to @fmax; fault location 0 to 100;
+ * any other mode any finite value. Start must not exceed stop; centre +- span/2 must stay within the limits.
+ *
+ * @vi
+ * @param[in] startStop ViBoolean: VI_TRUE start/stop, VI_FALSE centre/span; checked first.
+ * @param[in] startOrCenter ViReal64: start or centre, in the axis unit of the mode (Hz for scalar).
+ * @param[in] stopOrSpan ViReal64: stop or span.
+ * @scpi `:CHAN:MODE?`
+ * @reply `SCAL`
+ * @scpi `:MEAS:DISP:<START|CENT> <startOrCenter:%f>;<STOP|SPAN> <stopOrSpan:%f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, then after the mode query VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3, VI_ERROR_INSTR_START_GT_STOP, VI_ERROR_INSTR_CENTER_SPAN_RANGE before the command; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_measDispRange(vi, VI_TRUE, 2e9, 4e9);`
+ */
 KAVREL_API ViStatus kavrel_measDispRange(ViSession vi, ViBoolean startStop, ViReal64 startOrCenter, ViReal64 stopOrSpan);
-/* Switch limit checking on with limit line 1..4, or off. */
+/**
+ * @brief Switch limit checking on with one of the limit lines, or off.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] limitCheck ViBoolean: VI_TRUE on.
+ * @param[in] limitLine ViInt32: 1 to 4; checked also when off.
+ * @selects
+ * @scpi `:MEAS:LIM:SEL <limitLine:%d>;STAT ON`
+ * Off sends `:MEAS:LIM:STAT OFF`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_measLimCheck(vi, VI_FALSE, VI_FALSE, VI_TRUE, 2);`
+ */
 KAVREL_API ViStatus kavrel_measLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck, ViInt32 limitLine);
-/* Replace the limit specification by 1..12 segments; types 0 "FLAT", 1 "SLOP", 2 "POIN"; fields are sent in the order 1..7. */
+/**
+ * @brief Replace the limit specification by 1 to 12 segments.
+ *
+ * Each segment goes out with its fields in the order 1 to 7: field1, field2, the type, field4, field5, field6, field7.
+ *
+ * @vi
+ * @param[in] field1 const ViReal64[]: field 1 of each segment; segmentCount finite values.
+ * @param[in] segmentType const ViInt32[]: each segment's type: 0 "FLAT", 1 "SLOP", 2 "POIN".
+ * @param[in] field5 const ViReal64[]: field 5 of each segment, finite.
+ * @param[in] field4 const ViReal64[]: field 4 of each segment, finite.
+ * @param[in] field2 const ViReal64[]: field 2 of each segment, finite.
+ * @param[in] field6 const ViReal64[]: field 6 of each segment, finite.
+ * @param[in] field7 const ViReal64[]: field 7 of each segment, finite.
+ * @param[in] segmentCount ViInt32: 1 to 12; checked first and reported as VI_ERROR_PARAMETER2.
+ * @scpi `:MEAS:LIM:RES;SEGM <field1:%f>, <field2:%f>, <FLAT|SLOP|POIN>, <field4:%f>, <field5:%f>, <field6:%f>, <field7:%f><;SEGM ... for each further segment>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 for a bad count, then VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER8 for an array that is VI_NULL or holds a value that is not finite (or an unknown type), before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViReal64 f1[] = {1e9}, f5[] = {-3.0}, f4[] = {-10.0}, f2[] = {2e9}, f6[] = {0.0}, f7[] = {0.0}; ViInt32 type[] = {0}; kavrel_measCreateLimSpec(vi, f1, type, f5, f4, f2, f6, f7, 1);`
+ */
 KAVREL_API ViStatus kavrel_measCreateLimSpec(ViSession vi, const ViReal64 field1[], const ViInt32 segmentType[], const ViReal64 field5[], const ViReal64 field4[], const ViReal64 field2[], const ViReal64 field6[], const ViReal64 field7[], ViInt32 segmentCount);
-/* Display frequency mode of a channel: 0 user offset and scale, 1 user power offset, 2 and 3 the fixed modes 5831 and 5832. */
+/**
+ * @brief Display frequency mode of a channel: a user offset and scale, a user power offset, or a fixed mode.
+ * @param vi Session from kavrel_init().
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2.
+ * @param[in] frequencyMode ViInt32: 0 user frequency offset and scale, 1 user power offset, 2 mode 5831, 3 mode 5832.
+ * @param[in] frequencyOffset ViReal64, Hz: -200 GHz to 200 GHz (mode 0; checked in every mode).
+ * @param[in] frequencyScale ViReal64: 0.01 to 30 (mode 0; checked in every mode).
+ * @param[in] powerOffset ViReal64, dB: -99.99 to 99.99 (mode 1; checked in every mode).
+ * @scpi `:CHAN:ACT <1|2>;:SYST:DISP:FMOD USER;FOFF <frequencyOffset:%f>;FSC <frequencyScale:%f>`
+ * Mode 1 sends `:CHAN:ACT <1|2>;:SYST:DISP:FMOD USER;POFF <powerOffset:%f>`, modes 2 and 3 `:CHAN:ACT <1|2>;:SYST:DISP:FMOD <5831|5832>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER6 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_dispDomScaleOffset(vi, VI_FALSE, 0, 1e9, 2.0, 0.0);`
+ */
 KAVREL_API ViStatus kavrel_dispDomScaleOffset(ViSession vi, ViBoolean channel, ViInt32 frequencyMode, ViReal64 frequencyOffset, ViReal64 frequencyScale, ViReal64 powerOffset);
 
 /* ---- Markers --------------------------------------------------------------- */
-/* Switch the active marker off, or on as marker 1..8. */
+/**
+ * @brief Switch the active marker off, or on as one of the eight markers.
+ * @vi
+ * @param[in] markerNumber ViInt32: 1 to 8; checked also when off.
+ * @param[in] state ViBoolean: VI_TRUE on.
+ * @scpi `:MARK:ACT ON;ACT:ASS <markerNumber:%d>`
+ * Off sends `:MARK:ACT OFF`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_markSetActive(vi, 3, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_markSetActive(ViSession vi, ViInt32 markerNumber, ViBoolean state);
-/* Switch marker 1..8 off, or on at a position (a finite number). */
+/**
+ * @brief Switch a marker off, or on at a position.
+ * @vi
+ * @param[in] markerNumber ViInt32: 1 to 8.
+ * @param[in] position ViReal64: x position in the axis unit (Hz for a frequency axis); any finite number, checked also when off.
+ * @param[in] state ViBoolean: VI_TRUE on.
+ * @scpi `:MARK <markerNumber:%d>,ON;:MARK:POS <markerNumber:%d>,<position:%f>`
+ * Off sends `:MARK <markerNumber:%d>,OFF`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_markConfig(vi, 1, 3e9, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_markConfig(ViSession vi, ViInt32 markerNumber, ViReal64 position, ViBoolean state);
-/* Switch the delta marker off, or on at a position; an invalid state gives VI_ERROR_PARAMETER2. */
+/**
+ * @brief Switch the delta marker off, or on at a position.
+ * @vi
+ * @param[in] position ViReal64: x position, any finite number; checked also when off.
+ * @param[in] state ViBoolean: VI_TRUE on; an invalid value is also reported as VI_ERROR_PARAMETER2.
+ * @scpi `:MARK:DELT:STAT ON;POS <position:%f>`
+ * Off sends `:MARK:DELT:STAT OFF`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_markDelta(vi, 2.5e9, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_markDelta(ViSession vi, ViReal64 position, ViBoolean state);
-/* Marker tracking: 0 off, 1 minimum, 2 maximum, 3 peak-to-peak, 4 bandwidth. */
+/**
+ * @brief Marker tracking function.
+ * @vi
+ * @param[in] trackingFunction ViInt32: 0 off, 1 minimum, 2 maximum, 3 peak-to-peak, 4 bandwidth.
+ * @scpi `:MARK:TRAC <OFF|MIN|MAX|PKPK|BAND>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_markTracking(vi, 2);`
+ */
 KAVREL_API ViStatus kavrel_markTracking(ViSession vi, ViInt32 trackingFunction);
-/* Marker slope: 0 off, 1 dB/octave, 2 dB/decade. */
+/**
+ * @brief Marker slope function.
+ * @vi
+ * @param[in] slopeFunction ViInt32: 0 off, 1 dB per octave ("DBO"), 2 dB per decade ("DBD").
+ * @scpi `:MARK:SLOP <OFF|DBO|DBD>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_markSlope(vi, 1);`
+ */
 KAVREL_API ViStatus kavrel_markSlope(ViSession vi, ViInt32 slopeFunction);
-/* Bandwidth function: target level -99.99..99.99 dB, CFDF switch, reference 0 active marker / 1 maximum. */
+/**
+ * @brief Bandwidth function: target level, CFDF display and reference.
+ * @vi
+ * @param[in] targetLevel ViReal64, dB: -99.99 to 99.99.
+ * @param[in] cfdf ViBoolean: VI_TRUE shows centre frequency and delta frequency.
+ * @param[in] reference ViBoolean: VI_FALSE from the active marker ("ACT"), VI_TRUE from the maximum ("MAXM").
+ * @scpi `:MARK:BAND:TARG <targetLevel:%f>;CFDF <OFF|ON>;FROM <ACT|MAXM>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_markBandwidth(vi, -3.0, VI_TRUE, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_markBandwidth(ViSession vi, ViReal64 targetLevel, ViBoolean cfdf, ViBoolean reference);
-/* Peak-to-peak limit 0..99.99 dB and its state. */
+/**
+ * @brief Peak-to-peak limit and its state.
+ * @vi
+ * @param[in] pkPkLimit ViReal64, dB: 0 to 99.99.
+ * @param[in] limitState ViBoolean: VI_TRUE on.
+ * @scpi `:MARK:PKPK:LIM:VAL <pkPkLimit:%f>;STAT <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_markPkPk(vi, 1.5, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_markPkPk(ViSession vi, ViReal64 pkPkLimit, ViBoolean limitState);
-/* Couple the markers of the two channels. */
+/**
+ * @brief Couple the markers of the two channels or not.
+ * @vi
+ * @param[in] coupling ViBoolean: VI_TRUE coupled.
+ * @scpi `:MARK:COUP <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_markCoup(vi, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_markCoup(ViSession vi, ViBoolean coupling);
-/* Target value of the directional searches (a finite number). */
+/**
+ * @brief Target value of the directional searches (kavrel_markSearchFunction() 4 and 5).
+ * @vi
+ * @param[in] searchTarget ViReal64: in the display unit; any finite number.
+ * @scpi `:MARK:SEAR:TARG <searchTarget:%f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_markSearchValue(vi, -6.0);`
+ */
 KAVREL_API ViStatus kavrel_markSearchValue(ViSession vi, ViReal64 searchTarget);
-/* Search: 0 maximum, 1 minimum, 2 left peak, 3 right peak, 4/5 target to the left/right
- * (VI_WARN_INSTR_SEARCH_NFOUND when the target is not found). */
+/**
+ * @brief Move the active marker by a search.
+ *
+ * Searches 4 and 5 are queries: the instrument answers 1 when it found the target.
+ *
+ * @vi
+ * @param[in] searchFunction ViInt32: 0 maximum, 1 minimum, 2 left peak ("LPE"), 3 right peak ("RPE"), 4 the target to the left, 5 the target to the right.
+ * @scpi `:MARK:SEAR:DIR <LEFT|RIGH>;RES?`
+ * @reply `1`
+ * Searches 0 to 3 send `:MARK:<MAX|MIN|LPE|RPE>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_WARN_INSTR_SEARCH_NFOUND when a directional search answers other than 1 (no status check then); VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the answer is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_markSearchFunction(vi, 5);`
+ */
 KAVREL_API ViStatus kavrel_markSearchFunction(ViSession vi, ViInt32 searchFunction);
-/* Peak-to-peak result: found flag and value (each may be VI_NULL); VI_WARN_INSTR_SEARCH_NFOUND when not found. */
+/**
+ * @brief Peak-to-peak result: whether it was found, and its value.
+ * @vi
+ * @param[out] found ViPInt32: 1 found, else not found; may be VI_NULL.
+ * @param[out] pkPkValue ViPReal64, dB: the peak-to-peak value; may be VI_NULL.
+ * @scpi `:MARK:PKPK?`
+ * @reply `1,2.35`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_WARN_INSTR_SEARCH_NFOUND when the flag is not 1 (no status check then); VI_ERROR_INSTR_INTERPRETING_RESPONSE for a reply that is not a number, a comma and a number (outputs untouched); VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViInt32 found; ViReal64 value; kavrel_markSearchPkPk(vi, &found, &value);`
+ */
 KAVREL_API ViStatus kavrel_markSearchPkPk(ViSession vi, ViPInt32 found, ViPReal64 pkPkValue);
-/* Bandwidth result: its three values (each may be VI_NULL). */
+/**
+ * @brief Bandwidth result: its three values.
+ * @vi
+ * @param[out] value1 ViPReal64: the first value (with CFDF the centre frequency, Hz); may be VI_NULL.
+ * @param[out] value2 ViPReal64: the second value; may be VI_NULL.
+ * @param[out] value3 ViPReal64: the third value; may be VI_NULL.
+ * @scpi `:MARK:BAND?`
+ * @reply `3000000000.0,150000000.0,20.0`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_INSTR_INTERPRETING_RESPONSE unless the reply holds three comma-separated numbers (outputs untouched); VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViReal64 a, b, c; kavrel_markSearchBandwidth(vi, &a, &b, &c);`
+ */
 KAVREL_API ViStatus kavrel_markSearchBandwidth(ViSession vi, ViPReal64 value1, ViPReal64 value2, ViPReal64 value3);
-/* Active marker position and its one or two readings (a single reading leaves the second 0.0; each may be VI_NULL). */
+/**
+ * @brief The active marker's position and its one or two readings.
+ *
+ * The position query is sent only when position is not VI_NULL, the readings query only when a reading is asked for.
+ *
+ * @vi
+ * @param[out] position ViPReal64: x position; may be VI_NULL.
+ * @param[out] reading1 ViPReal64: the first reading; may be VI_NULL.
+ * @param[out] reading2 ViPReal64: the second reading, 0.0 when the measurement shows one; may be VI_NULL.
+ * @scpi `:MARK:ACT:POS?`
+ * @reply `3000000000.0`
+ * @scpi `:MARK:ACT:DATA?`
+ * @reply `-3.25,1.02`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_INSTR_INTERPRETING_RESPONSE for a reply that holds no number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViReal64 x, r1, r2; kavrel_readActMarker(vi, &x, &r1, &r2);`
+ */
 KAVREL_API ViStatus kavrel_readActMarker(ViSession vi, ViPReal64 position, ViPReal64 reading1, ViPReal64 reading2);
 
 /* ---- Application programs -------------------------------------------------- */
-/* Load the instrument's application program by name (write status only, no status check). */
+/**
+ * @brief Load one of the instrument's application programs by name.
+ *
+ * Returns the write's status: no status check follows.
+ *
+ * @vi
+ * @param[in] applicationName ViString: the program's name, sent between double quotes; not VI_NULL.
+ * @scpi `:SYST:APPL:LOAD "<applicationName>"`
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 for VI_NULL; a VISA error.
+ * @sample `kavrel_appLoad(vi, "SWR");`
+ */
 KAVREL_API ViStatus kavrel_appLoad(ViSession vi, ViString applicationName);
-/* Run the loaded application, run number 1..2 (write status only). */
+/**
+ * @brief Run the loaded application program.
+ *
+ * Returns the write's status: no status check follows.
+ *
+ * @vi
+ * @param[in] runNumber ViInt32: 1 or 2.
+ * @scpi `:SYST:APPL:RUN <runNumber:%d>`
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; a VISA error.
+ * @sample `kavrel_appRun(vi, 1);`
+ */
 KAVREL_API ViStatus kavrel_appRun(ViSession vi, ViInt32 runNumber);
-/* Set application parameter 1..6 to a value it accepts (write status only). */
+/**
+ * @brief Set a parameter of the loaded application program.
+ *
+ * Returns the write's status: no status check follows.
+ *
+ * @vi
+ * @param[in] parameterNumber ViInt32: 1 to 6.
+ * @param[in] value ViReal64: parameter 1 and 4 -99.99 to 99.99; 2 0 to 1; 3 -20 to 99.99; 5 and 6 exactly 0 or 1.
+ * @scpi `:SYST:APPL:PAR <parameterNumber:%d>, <value:%f>`
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; a VISA error.
+ * @sample `kavrel_appParam(vi, 3, 12.5);`
+ */
 KAVREL_API ViStatus kavrel_appParam(ViSession vi, ViInt32 parameterNumber, ViReal64 value);
-/* Read application parameter 1..6 or 8; value may be VI_NULL (read status only). */
+/**
+ * @brief Read a parameter of the loaded application program.
+ *
+ * Returns the read's status: no status check follows.
+ *
+ * @vi
+ * @param[in] parameterNumber ViInt32: 1 to 6, or 8 (read only).
+ * @param[out] value ViPReal64: the parameter's value; may be VI_NULL.
+ * @scpi `:SYST:APPL:PAR? <parameterNumber:%d>`
+ * @reply `12.5`
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number (value untouched); a VISA error.
+ * @sample `ViReal64 value; kavrel_appParamQuery(vi, 8, &value);`
+ */
 KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, ViPReal64 value);
-/* Swept scalar power on channel 1 in one call: set up, wait for the sweep, read the trace
- * (traceValues holds at least sweepPoints values; numberOfPoints may be VI_NULL). */
+/**
+ * @brief Swept scalar power on channel 1 in one call: set up, wait for the sweep, read the trace.
+ *
+ * Runs kavrel_dualChanDisp(), kavrel_dispSetActMeas(), kavrel_chanMode() (scalar), kavrel_scalPower(),
+ * kavrel_srcFreqSweep() (start/stop), kavrel_srcSweepConfig(), kavrel_srcRFOutput() and
+ * kavrel_scalScaling() (continuous auto-scale), each with its own status check, then waits for the
+ * sweep time (or nothing with automatic timing) plus 2 s and reads the trace with kavrel_scalReadData().
+ * The first failing step's status is returned.
+ *
+ * @vi
+ * @param[in] input ViInt32: detector input 0 to 3 ("A" to "D").
+ * @param[in] startFrequency ViReal64, Hz: 10 MHz to @fmax.
+ * @param[in] stopFrequency ViReal64, Hz: 10 MHz to the model's maximum, not below startFrequency.
+ * @param[in] level ViReal64, dBm: @lmin to 20.
+ * @param[in] sweepPoints ViInt32: 2 to 800.
+ * @param[in] autoSweepTime ViBoolean: VI_TRUE automatic sweep time.
+ * @param[in] sweepTime ViReal64, s: 0.04 to 500; checked also with automatic timing.
+ * @param[in] rfOutput ViBoolean: VI_TRUE RF output on.
+ * @param[out] numberOfPoints ViPInt32: the sweep's points; may be VI_NULL.
+ * @param[out] traceValues ViReal64[]: the trace, at least sweepPoints values; not VI_NULL.
+ * @scpi `:CHAN:NCH 1`
+ * @scpi `*ESR?`
+ * @scpi `*ESR?`
+ * @selects
+ * @scpi `:CHAN:ACT 1;MODE SCAL`
+ * @scpi `*ESR?`
+ * @scpi `*ESR?`
+ * @selects
+ * @scpi `:SCAL:MEAS:POW <A|B|C|D>`
+ * @scpi `*ESR?`
+ * @scpi `*ESR?`
+ * @scpi `:SOUR:MODE FREQ;:SOUR:FREQ:STAR <startFrequency:%f>;STOP <stopFrequency:%f>;:SOUR:POW:LEV <level:%.2f>`
+ * @scpi `*ESR?`
+ * @scpi `*ESR?`
+ * @scpi `:SOUR:SWE:POIN <sweepPoints:%d>`
+ * @scpi `:SOUR:SWE:AUTO ON`
+ * @scpi `*ESR?`
+ * @scpi `*ESR?`
+ * @scpi `:SOUR:RF <OFF|ON>`
+ * @scpi `*ESR?`
+ * @scpi `*ESR?`
+ * @selects
+ * @scpi `:SCAL:SCAL:AUTO CONT`
+ * @scpi `*ESR?`
+ * @scpi `*ESR?`
+ * @scpi `:SOUR:SWE:POIN?`
+ * @reply `3`
+ * @scpi `:SCAL:DATA:BIN?`
+ * @replyblock `-1.5 -2.25 -3.0`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER8, VI_ERROR_INSTR_PARAMETER9, VI_ERROR_INSTR_PARAMETER11 before anything is sent; otherwise the status of the first step that fails.
+ * @sample `ViInt32 points; ViReal64 trace[800]; kavrel_appExample(vi, 1, 2e9, 6e9, 0.0, 3, VI_TRUE, 0.04, VI_TRUE, &points, trace);`
+ */
 KAVREL_API ViStatus kavrel_appExample(ViSession vi, ViInt32 input, ViReal64 startFrequency, ViReal64 stopFrequency,
                                       ViReal64 level, ViInt32 sweepPoints, ViBoolean autoSweepTime, ViReal64 sweepTime,
                                       ViBoolean rfOutput, ViPInt32 numberOfPoints, ViReal64 traceValues[]);
 
 /* ---- Scalar measurement setup ---------------------------------------------- */
-/* Measure the power at input 0..3 ("A".."D"). */
+/**
+ * @brief Scalar measurement of the power at one detector input.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] input ViInt32: 0 to 3, input "A" to "D".
+ * @selects
+ * @scpi `:SCAL:MEAS:POW <A|B|C|D>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalPower(vi, VI_FALSE, VI_FALSE, 1);`
+ */
 KAVREL_API ViStatus kavrel_scalPower(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input);
-/* Measure the ratio of two different inputs 0..3. */
+/**
+ * @brief Scalar measurement of the ratio of two different inputs.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] numerator ViInt32: 0 to 3, input "A" to "D".
+ * @param[in] denominator ViInt32: 0 to 3, not the numerator.
+ * @selects
+ * @scpi `:SCAL:MEAS:RAT <A|B|C|D>,<A|B|C|D>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5, VI_ERROR_INSTR_SAME_CHANNELS before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalRatio(vi, VI_FALSE, VI_TRUE, 1, 0);`
+ */
 KAVREL_API ViStatus kavrel_scalRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator, ViInt32 denominator);
-/* Measure the frequency with the counter. */
+/**
+ * @brief Scalar measurement of the frequency with the counter.
+ * @vi
+ * @chan
+ * @meas
+ * @selects
+ * @scpi `:SCAL:MEAS:FREQ`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalCounter(vi, VI_TRUE, VI_FALSE);`
+ */
 KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolean measurement);
-/* Averaging: mode 0 off, 1 on with 1..1000 averages, 2 restart. */
+/**
+ * @brief Scalar averaging off, on with a number of averages, or restarted.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] mode ViInt32: 0 off, 1 on, 2 restart.
+ * @param[in] averages ViInt32: 1 to 1000; checked in every mode.
+ * @selects
+ * @scpi `:SCAL:AVER ON;:SCAL:AVER:NUMB <averages:%d>`
+ * Mode 0 sends `:SCAL:AVER OFF`, mode 2 `:SCAL:AVER:REST`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalAveraging(vi, VI_FALSE, VI_FALSE, 1, 16);`
+ */
 KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 mode, ViInt32 averages);
-/* Smoothing on or off, aperture 0.01..20.0. */
+/**
+ * @brief Scalar smoothing on with an aperture, or off.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] smoothing ViBoolean: VI_TRUE on.
+ * @param[in] aperture ViReal64, percent of the sweep: 0.01 to 20; checked also when off.
+ * @selects
+ * @scpi `:MEAS:SMO ON;SMO:APER <aperture:%.2f>`
+ * Off sends `:MEAS:SMO OFF`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalSmooth(vi, VI_FALSE, VI_FALSE, VI_TRUE, 2.5);`
+ */
 KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing, ViReal64 aperture);
-/* Scaling: modes 0..2 auto-scale off, once, continuous; 3 manual with values checked against the reported format. */
+/**
+ * @brief Scalar y-axis: auto-scale off, once or continuous, or a manual scale.
+ *
+ * The manual scale asks the active measurement's format first (before the selection); its limits follow the format:
+ * "LOG" 0.01 to 20 dB per division and reference -200 to 200 dB; "WATT" 1e-11 to 200 and 1e-11 to 1000;
+ * "VSWR" 0.01 to 10 and 1 to 100; "VOLT" 1e-8 to 20 and -100 to 100. A manual value goes out with two
+ * decimals where they carry it to within half a percent, else in exponent form.
+ *
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] scaleMode ViInt32: 0 auto-scale off, 1 once, 2 continuous, 3 manual.
+ * @param[in] valuePerDivision ViReal64: per division, by the format (manual only).
+ * @param[in] referencePosition ViInt32: 0 to 10 divisions; checked in every mode.
+ * @param[in] referenceLevel ViReal64: the reference level, by the format (manual only).
+ * @scpi `:SCAL:FORM?`
+ * @reply `LOG`
+ * @selects
+ * @scpi `:SCAL:SCAL:DIV <valuePerDivision:%.2f|%.9e>;POS <referencePosition:%d>;RLEV <referenceLevel:%.2f|%.9e>`
+ * Modes 0 to 2 ask nothing and send `:SCAL:SCAL:AUTO <OFF|ONCE|CONT>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4, then (manual, after the format query) VI_ERROR_PARAMETER5, VI_ERROR_PARAMETER7, then VI_ERROR_PARAMETER6, before the selection; VI_ERROR_INSTR_INTERPRETING_RESPONSE for an unknown format; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalScaling(vi, VI_FALSE, VI_FALSE, 3, 10.0, 5, -20.0);`
+ */
 KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode, ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel);
-/* Display format: 0 "LOG", 1 "WATT", 2 "VSWR", 3 "VOLT". */
+/**
+ * @brief Scalar display format.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] format ViInt32: 0 "LOG", 1 "WATT", 2 "VSWR", 3 "VOLT".
+ * @selects
+ * @scpi `:SCAL:FORM <LOG|WATT|VSWR|VOLT>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalFormat(vi, VI_FALSE, VI_FALSE, 0);`
+ */
 KAVREL_API ViStatus kavrel_scalFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format);
 
 /* ---- Scalar memory and path calibration ------------------------------------ */
-/* Run path calibration step 0..9 with calibration index 1..4. */
+/**
+ * @brief Run a step of the scalar path calibration.
+ * @vi
+ * @param[in] step ViInt32: 0 "THR", 1 "OPEN", 2 "OPEN:SEIL", 3 "OPEN:MERG", 4 "OPEN:MERG:SEIL", 5 "SHOR", 6 "SHOR:SEIL", 7 "SHOR:MERG", 8 "SHOR:MERG:SEIL", 9 "SEL".
+ * @param[in] calIndex ViInt32: the path calibration 1 to 4.
+ * @scpi `:SCAL:PCAL:<THR|OPEN|OPEN:SEIL|OPEN:MERG|OPEN:MERG:SEIL|SHOR|SHOR:SEIL|SHOR:MERG|SHOR:MERG:SEIL|SEL> <calIndex:%d>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalCal(vi, 0, 1);`
+ */
 KAVREL_API ViStatus kavrel_scalCal(ViSession vi, ViInt32 step, ViInt32 calIndex);
-/* Switch the path calibration on or off. */
+/**
+ * @brief Switch the scalar path calibration on or off.
+ * @vi
+ * @param[in] pathCal ViBoolean: VI_TRUE on.
+ * @scpi `:SCAL:PCAL <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalCalState(vi, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal);
-/* Switch the memory operation with trace memory 1..the instrument's maximum on or off. */
+/**
+ * @brief Switch the memory operation with a trace memory on or off.
+ *
+ * Asks the instrument for its highest memory number first.
+ *
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] memoryOp ViBoolean: VI_TRUE on.
+ * @param[in] memory ViInt32: 1 to the number the instrument reports.
+ * @scpi `:SCAL:MEM:MAX?`
+ * @reply `4`
+ * @selects
+ * @scpi `:SCAL:MOP:SEL <memory:%d>;STAT <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent, VI_ERROR_PARAMETER5 after the query; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalMemOp(vi, VI_FALSE, VI_FALSE, VI_TRUE, 2);`
+ */
 KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean memoryOp, ViInt32 memory);
-/* Memory action on trace memory 1..maximum: 0 save the trace ("SAV"), 1 "MEAS:MEM", 2 "MEAS:MEM:SETT". */
+/**
+ * @brief Save the trace to a memory, or show a memory.
+ *
+ * Asks the instrument for its highest memory number first.
+ *
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] action ViInt32: 0 save the trace ("SAV"), 1 show the memory ("MEAS:MEM"), 2 show it with its settings ("MEAS:MEM:SETT").
+ * @param[in] memory ViInt32: 1 to the number the instrument reports.
+ * @scpi `:SCAL:MEM:MAX?`
+ * @reply `4`
+ * @selects
+ * @scpi `:SCAL:<SAV|MEAS:MEM|MEAS:MEM:SETT> <memory:%d>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent, VI_ERROR_PARAMETER5 after the query; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalMem(vi, VI_FALSE, VI_FALSE, 0, 1);`
+ */
 KAVREL_API ViStatus kavrel_scalMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 action, ViInt32 memory);
 
 /* ---- Inputs and detectors -------------------------------------------------- */
@@ -601,13 +1075,63 @@ KAVREL_API ViStatus kavrel_flocFormat(ViSession vi, ViBoolean channel, ViBoolean
 KAVREL_API ViStatus kavrel_flocCalibration(ViSession vi, ViBoolean action);
 
 /* ---- Trace data and readings ----------------------------------------------- */
-/* Number of sweep points and the scalar trace (at most 800 values); either may be VI_NULL. */
+/**
+ * @brief The number of sweep points and the scalar trace.
+ *
+ * Asks the points first; the block is asked for only when traceValues is given and the points are above 0.
+ *
+ * @vi
+ * @param[out] numberOfPoints ViPInt32: the sweep points; may be VI_NULL.
+ * @param[out] traceValues ViReal64[]: the trace values received, at most the points and at most 800; may be VI_NULL.
+ * @scpi `:SOUR:SWE:POIN?`
+ * @reply `3`
+ * @scpi `:SCAL:DATA:BIN?`
+ * @replyblock `-1.5 -2.25 -3.0`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the points reply is not a number or the block does not begin with "#0"; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViInt32 points; ViReal64 trace[800]; kavrel_scalReadData(vi, &points, trace);`
+ */
 KAVREL_API ViStatus kavrel_scalReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]);
-/* Number of fault-location points and the trace (at most 1024 values); either may be VI_NULL. */
+/**
+ * @brief The number of fault-location points and the fault-location trace.
+ *
+ * Asks the points first; the block is asked for only when traceValues is given and the points are above 0.
+ *
+ * @vi
+ * @param[out] numberOfPoints ViPInt32: the fault-location points; may be VI_NULL.
+ * @param[out] traceValues ViReal64[]: the trace values received, at most the points and at most 1024; may be VI_NULL.
+ * @scpi `:FLOC:POIN?`
+ * @reply `2`
+ * @scpi `:FLOC:DATA:BIN?`
+ * @replyblock `1.25 1.5`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the points reply is not a number or the block does not begin with "#0"; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViInt32 points; ViReal64 trace[1024]; kavrel_flocReadData(vi, &points, trace);`
+ */
 KAVREL_API ViStatus kavrel_flocReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]);
-/* One power-meter reading: current (0), held minimum (1) or held maximum (2). */
+/**
+ * @brief One power-meter reading: the current value or the held minimum or maximum.
+ * @vi
+ * @param[in] readingKind ViInt32: 0 current, 1 held minimum, 2 held maximum.
+ * @param[out] reading ViPReal64: the reading in the readout's unit; not VI_NULL.
+ * @scpi `:ROUT<?|:PEAK:MIN?|:PEAK:MAX?>`
+ * @reply `-12.5`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViReal64 reading; kavrel_routData(vi, 0, &reading);`
+ */
 KAVREL_API ViStatus kavrel_routData(ViSession vi, ViInt32 readingKind, ViPReal64 reading);
-/* Highest store number of a kind: sensor correction, calibration data, kit, scalar memory, source calibration, settings (0..5). */
+/**
+ * @brief The highest store number of a kind of store.
+ * @vi
+ * @param[in] storeKind ViInt32: 0 sensor correction ("INP:CFAC:STOR"), 1 reflection calibration ("REFL:CAL:DATA"), 2 calibration kit ("REFL:CAL:KIT"), 3 scalar memory ("SCAL:MEM"), 4 source calibration ("SOUR:CAL"), 5 settings ("SYST:SETT").
+ * @param[out] count ViPInt32: the highest number; not VI_NULL.
+ * @scpi `:<INP:CFAC:STOR|REFL:CAL:DATA|REFL:CAL:KIT|SCAL:MEM|SOUR:CAL|SYST:SETT>:MAX?`
+ * @reply `8`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViInt32 kits; kavrel_readMax(vi, 2, &kits);`
+ */
 KAVREL_API ViStatus kavrel_readMax(ViSession vi, ViInt32 storeKind, ViPInt32 count);
 
 /* ---- Reflection measurement setup ------------------------------------------ */
