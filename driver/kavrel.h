@@ -1003,51 +1003,291 @@ KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean 
 KAVREL_API ViStatus kavrel_scalMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 action, ViInt32 memory);
 
 /* ---- Inputs and detectors -------------------------------------------------- */
-/* Use the detectors for the power meter (VI_FALSE, "PMET") or scalar analysis (VI_TRUE, "SCAL"). */
+/**
+ * @brief Use the detectors for the power meter or for scalar analysis.
+ * @vi
+ * @param[in] detectorConfig ViBoolean: VI_FALSE power meter ("PMET"), VI_TRUE scalar analysis ("SCAL").
+ * @scpi `:INP:DCON <PMET|SCAL>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpDConfig(vi, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_inpDConfig(ViSession vi, ViBoolean detectorConfig);
-/* Level offset of an input (0..3 = A..D), -99.99 to 99.99. */
+/**
+ * @brief Level offset of a detector input.
+ * @vi
+ * @param[in] input ViInt32: 0 to 3, input "A" to "D".
+ * @param[in] offset ViReal64, dB: -99.99 to 99.99.
+ * @scpi `:INP:OFFS <A|B|C|D>,<offset:%f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpOffset(vi, 0, 10.5);`
+ */
 KAVREL_API ViStatus kavrel_inpOffset(ViSession vi, ViInt32 input, ViReal64 offset);
-/* Detector correction of an input: detector number 1..16, or 0 for automatic. */
+/**
+ * @brief Detector correction of an input: one detector's data, or automatic.
+ * @vi
+ * @param[in] input ViInt32: 0 to 3, input "A" to "D".
+ * @param[in] detectorNumber ViInt32: 1 to 16, or 0 for automatic.
+ * @scpi `:INP:SCAL:DET <A|B|C|D>,<detectorNumber:%d>`
+ * Automatic sends `:INP:SCAL:AUTO <A|B|C|D>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpDetCorr(vi, 1, 7);`
+ */
 KAVREL_API ViStatus kavrel_inpDetCorr(ViSession vi, ViInt32 input, ViInt32 detectorNumber);
-/* Detector temperature correction of an input on or off. */
+/**
+ * @brief Detector temperature correction of an input on or off.
+ * @vi
+ * @param[in] input ViInt32: 0 to 3, input "A" to "D".
+ * @param[in] tempCorr ViBoolean: VI_TRUE on.
+ * @scpi `:INP:SCAL:TCOR <A|B|C|D>,<OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpTempCorr(vi, 2, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_inpTempCorr(ViSession vi, ViInt32 input, ViBoolean tempCorr);
-/* Flatness correction of an input; frequency from nowhere (0), a fixed frequency in Hz (1), the counter (2) or the source (3). */
+/**
+ * @brief Flatness correction of an input, and where its frequency comes from.
+ * @vi
+ * @param[in] input ViInt32: 0 to 3, input "A" to "D".
+ * @param[in] flatCorr ViBoolean: VI_TRUE on.
+ * @param[in] frequencySource ViInt32: 0 none, 1 a fixed frequency ("FREQ"), 2 the counter ("COUN"), 3 the source ("SOUR").
+ * @param[in] frequency ViReal64, Hz: 0 to 999999 MHz; used and checked with source 1 only.
+ * @scpi `:INP:FCOR <A|B|C|D>,<OFF|ON>;:INP:FCOR:FREQ:FROM <A|B|C|D>,FREQ;:INP:FCOR:FREQ <A|B|C|D>,<frequency:%.9e>`
+ * Source 0 sends the first part only; sources 2 and 3 end after `FROM <A|B|C|D>,<COUN|SOUR>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpFlatCorr(vi, 0, VI_TRUE, 1, 5e9);`
+ */
 KAVREL_API ViStatus kavrel_inpFlatCorr(ViSession vi, ViInt32 input, ViBoolean flatCorr, ViInt32 frequencySource, ViReal64 frequency);
-/* Power-sensor correction: fixed factors (source 0) or a store (1..reported maximum) read at a fixed frequency (1), the counter's (2) or the source's (3). */
+/**
+ * @brief Power-sensor correction: fixed factors, or a correction store read at a frequency.
+ *
+ * With a frequency source the instrument is asked for its highest store number first.
+ *
+ * @vi
+ * @param[in] frequencySource ViInt32: 0 fixed factors; 1 a store at a fixed frequency ("FREQ"), 2 at the counter's ("COUN"), 3 at the source's ("SOUR").
+ * @param[in] calFactor ViReal64, percent: 0.01 to 200 (source 0 only).
+ * @param[in] lfacFactor ViReal64: 0.1 to 15 (source 0 only).
+ * @param[in] frequency ViReal64, Hz: 0 to 999999 MHz (source 1 only).
+ * @param[in] storeNumber ViInt32: 1 to the number the instrument reports (sources 1 to 3).
+ * @scpi `:INP:CFAC:STOR:MAX?`
+ * @reply `4`
+ * @scpi `:INP:CFAC:STOR:NUMB <storeNumber:%d>;:INP:CFAC:FREQ:FROM FREQ;:INP:CFAC:FREQ <frequency:%f>`
+ * Sources 2 and 3 end after `FROM <COUN|SOUR>`; source 0 asks nothing and sends `:INP:CFAC:VAL <calFactor:%f>;:INP:LFAC:VAL <lfacFactor:%f>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent, VI_ERROR_PARAMETER6 after the query; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpPwrSensorCorr(vi, 1, 100.0, 1.0, 3e9, 2);`
+ */
 KAVREL_API ViStatus kavrel_inpPwrSensorCorr(ViSession vi, ViInt32 frequencySource, ViReal64 calFactor, ViReal64 lfacFactor, ViReal64 frequency, ViInt32 storeNumber);
-/* AC detection on or off. */
+/**
+ * @brief AC detection on or off.
+ * @vi
+ * @param[in] acDetection ViBoolean: VI_TRUE on.
+ * @scpi `:INP:ACD <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpACdetect(vi, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_inpACdetect(ViSession vi, ViBoolean acDetection);
-/* Zeroing: automatic off (0), automatic on (1), the detectors (2), the sensor (3). */
+/**
+ * @brief Zeroing: automatic zeroing off or on, or zero the detectors or the sensor now.
+ * @vi
+ * @param[in] zeroing ViInt32: 0 automatic off, 1 automatic on, 2 the detectors ("DET"), 3 the sensor ("SENS").
+ * @scpi `:INP:ZERO:<AUTO OFF|AUTO ON|DET|SENS>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpDetZero(vi, 2);`
+ */
 KAVREL_API ViStatus kavrel_inpDetZero(ViSession vi, ViInt32 zeroing);
-/* Power reference output on or off. */
+/**
+ * @brief Power reference output on or off.
+ * @vi
+ * @param[in] powerReference ViBoolean: VI_TRUE on.
+ * @scpi `:INP:REF <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpPwrRef(vi, VI_FALSE);`
+ */
 KAVREL_API ViStatus kavrel_inpPwrRef(ViSession vi, ViBoolean powerReference);
-/* Input calibration; with VI_TRUE the detector calibration of the given input (0..3, checked either way). */
+/**
+ * @brief Input calibration, or the detector calibration of one input.
+ * @vi
+ * @param[in] detectorCal ViBoolean: VI_TRUE calibrates the detector of the given input.
+ * @param[in] input ViInt32: 0 to 3, input "A" to "D"; checked either way.
+ * @scpi `:INP:CAL:DET <A|B|C|D>`
+ * With VI_FALSE the command is `:INP:CAL`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpCalibration(vi, VI_TRUE, 3);`
+ */
 KAVREL_API ViStatus kavrel_inpCalibration(ViSession vi, ViBoolean detectorCal, ViInt32 input);
 
 /* ---- Power meter readout --------------------------------------------------- */
-/* Readout shows the power at one input (0..3 = A..D). */
+/**
+ * @brief Power-meter readout of the power at one input.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] input ViInt32: 0 to 3, input "A" to "D".
+ * @selects
+ * @scpi `:ROUT:MEAS:POW <A|B|C|D>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routPwrSglIn(vi, VI_FALSE, VI_FALSE, 0);`
+ */
 KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input);
-/* Readout shows the ratio of two inputs (the same input twice is allowed). */
+/**
+ * @brief Power-meter readout of the ratio of two inputs (the same input twice is allowed).
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] numerator ViInt32: 0 to 3, input "A" to "D".
+ * @param[in] denominator ViInt32: 0 to 3.
+ * @selects
+ * @scpi `:ROUT:MEAS:RAT <A|B|C|D>,<A|B|C|D>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routPwrRatio(vi, VI_FALSE, VI_FALSE, 1, 0);`
+ */
 KAVREL_API ViStatus kavrel_routPwrRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator, ViInt32 denominator);
-/* Readout shows the difference of two inputs. */
+/**
+ * @brief Power-meter readout of the difference of two inputs.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] firstInput ViInt32: 0 to 3, input "A" to "D".
+ * @param[in] secondInput ViInt32: 0 to 3.
+ * @selects
+ * @scpi `:ROUT:MEAS:DIFF <A|B|C|D>,<A|B|C|D>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routPwrDiff(vi, VI_FALSE, VI_FALSE, 0, 2);`
+ */
 KAVREL_API ViStatus kavrel_routPwrDiff(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 firstInput, ViInt32 secondInput);
-/* Readout shows the counter's frequency. */
+/**
+ * @brief Power-meter readout of the counter's frequency.
+ * @vi
+ * @chan
+ * @meas
+ * @selects
+ * @scpi `:ROUT:MEAS:FREQ`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routCounter(vi, VI_FALSE, VI_FALSE);`
+ */
 KAVREL_API ViStatus kavrel_routCounter(ViSession vi, ViBoolean channel, ViBoolean measurement);
-/* Relative mode: off (0), on (1), save the reference (2). */
+/**
+ * @brief Relative readout off or on, or save the present reading as the reference.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] relative ViInt32: 0 off, 1 on, 2 save the reference.
+ * @selects
+ * @scpi `:ROUT:REL:<STATE OFF|STATE ON|SAVE>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routRelMeas(vi, VI_FALSE, VI_FALSE, 2);`
+ */
 KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 relative);
-/* Averaging of an input: off, automatic, fixed high/medium/low resolution, fixed number (1..1000, checked in every mode), restart (0..6). */
+/**
+ * @brief Averaging of an input's readings.
+ * @vi
+ * @param[in] input ViInt32: 0 to 3, input "A" to "D".
+ * @param[in] mode ViInt32: 0 off, 1 automatic, 2 fixed high resolution, 3 medium, 4 low, 5 a fixed number of averages, 6 restart.
+ * @param[in] numberOfAverages ViInt32: 1 to 1000 (mode 5); checked in every mode.
+ * @scpi `:ROUT:AVER:AUTO <A|B|C|D>,OFF;:ROUT:AVER <A|B|C|D>,ON;:ROUT:AVER:NUMB <A|B|C|D>,<numberOfAverages:%d>`
+ * The other modes send, with X the input: 0 `:ROUT:AVER X,OFF`; 1 `:ROUT:AVER X,ON;:ROUT:AVER:AUTO X,ON`;
+ * 2 to 4 `:ROUT:AVER:AUTO X,OFF;:ROUT:AVER X,ON;:ROUT:RES:PMET X,<HIGH|MED|LOW>`; 6 `:ROUT:AVER:REST X`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routAveraging(vi, 1, 5, 64);`
+ */
 KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mode, ViInt32 numberOfAverages);
-/* Duty-cycle correction on (duty cycle 0.001 to 100.0) or off. */
+/**
+ * @brief Duty-cycle correction on with a duty cycle, or off.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] dutyCycleCorr ViBoolean: VI_TRUE on.
+ * @param[in] dutyCycle ViReal64, percent: 0.001 to 100 (checked when on).
+ * @selects
+ * @scpi `:ROUT:DCYC ON;DCYC:VAL <dutyCycle:%.3f>`
+ * Off sends `:ROUT:DCYC OFF`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routDutyCyclCorr(vi, VI_FALSE, VI_FALSE, VI_TRUE, 25.0);`
+ */
 KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean dutyCycleCorr, ViReal64 dutyCycle);
-/* Limit check on or off; limits by the active readout (counter 0 to 999999e6 Hz, else -999.999 to 999.999); a bad maximum gives PARAMETER5, a bad minimum PARAMETER6. */
+/**
+ * @brief Readout limit check on with a minimum and maximum, or off.
+ *
+ * When on, asks what the readout shows first: the counter ("FREQ...") takes limits 0 to 999999 MHz, any other readout -999.999 to 999.999.
+ *
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] limitCheck ViBoolean: VI_TRUE on.
+ * @param[in] minimum ViReal64: the lower limit, not above maximum (checked after maximum).
+ * @param[in] maximum ViReal64: the upper limit.
+ * @scpi `:ROUT:MEAS:DEF?`
+ * @reply `POW A`
+ * @selects
+ * @scpi `:ROUT:LIM ON;LIM:MAX <maximum:%f>;MIN <minimum:%f>`
+ * Off asks nothing and sends `:ROUT:LIM OFF`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; after the query VI_ERROR_PARAMETER5 for the maximum, VI_ERROR_PARAMETER6 for the minimum, VI_ERROR_INSTR_MIN_GT_MAX; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routLimCheck(vi, VI_FALSE, VI_FALSE, VI_TRUE, -20.0, 10.0);`
+ */
 KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck, ViReal64 minimum, ViReal64 maximum);
-/* Max/min hold: off (0), on (1), reset (2). */
+/**
+ * @brief Max/min hold off or on, or reset the held values.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] hold ViInt32: 0 off, 1 on, 2 reset.
+ * @selects
+ * @scpi `:ROUT:PEAK< OFF| ON|:RES>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routMaxMinHold(vi, VI_FALSE, VI_FALSE, 1);`
+ */
 KAVREL_API ViStatus kavrel_routMaxMinHold(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 hold);
-/* Readout format: LOG (0), WATT (1), PERC (2), VOLT (3). */
+/**
+ * @brief Readout format.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] format ViInt32: 0 "LOG", 1 "WATT", 2 "PERC", 3 "VOLT".
+ * @selects
+ * @scpi `:ROUT:FORM <LOG|WATT|PERC|VOLT>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routFormat(vi, VI_FALSE, VI_FALSE, 1);`
+ */
 KAVREL_API ViStatus kavrel_routFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format);
-/* Counter resolution, 1.0 to 100000000.0. */
+/**
+ * @brief Counter resolution of the readout.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] resolution ViReal64, Hz: 1 to 100000000.
+ * @selects
+ * @scpi `:ROUT:RES:COUN <resolution:%f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routCountRes(vi, VI_FALSE, VI_FALSE, 1000.0);`
+ */
 KAVREL_API ViStatus kavrel_routCountRes(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 resolution);
-/* Reset the max/min hold values of the instrument. */
+/**
+ * @brief Reset the instrument's held maximum and minimum values.
+ * @vi
+ * @scpi `:ROUT:PIR`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_routPeakReset(vi);`
+ */
 KAVREL_API ViStatus kavrel_routPeakReset(ViSession vi);
 
 /* ---- Fault location -------------------------------------------------------- */
