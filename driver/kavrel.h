@@ -1291,27 +1291,165 @@ KAVREL_API ViStatus kavrel_routCountRes(ViSession vi, ViBoolean channel, ViBoole
 KAVREL_API ViStatus kavrel_routPeakReset(ViSession vi);
 
 /* ---- Fault location -------------------------------------------------------- */
-/* Medium: coaxial (VI_TRUE, relative velocity 0.1 to 1.0) or waveguide (cut-off 10 MHz to the model's maximum); attenuation limit by the reported unit. */
+/**
+ * @brief Fault-location medium: coaxial with its relative velocity, or waveguide with its cut-off; and the cable attenuation.
+ *
+ * Selects measurement 1 of the channel and asks the distance unit before the attenuation is checked.
+ *
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2.
+ * @param[in] medium ViBoolean: VI_TRUE coaxial, VI_FALSE waveguide.
+ * @param[in] cutoffFrequency ViReal64, Hz: waveguide only, 10 MHz to @fmax.
+ * @param[in] relativeVelocity ViReal64: coaxial only, 0.1 to 1.0.
+ * @param[in] attenuation ViReal64, dB per unit length: 0 to 100 per metre when the unit is metres ("METR..."), else 0 to 30.48 per foot.
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:FLOC:UNIT?`
+ * @reply `METR`
+ * @scpi `:FLOC:MED COAX;RVEL <relativeVelocity:%.3f>;:FLOC:ATT <attenuation:%.3f>`
+ * Waveguide sends `:FLOC:MED WAV;WGC <cutoffFrequency:%f>;:FLOC:ATT <attenuation:%.3f>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3, then VI_ERROR_PARAMETER5 (coaxial) or VI_ERROR_PARAMETER4 (waveguide) before anything is sent; VI_ERROR_PARAMETER6 after the unit query; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocMedium(vi, VI_FALSE, VI_TRUE, 1e9, 0.66, 0.5);`
+ */
 KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean medium, ViReal64 cutoffFrequency, ViReal64 relativeVelocity, ViReal64 attenuation);
-/* Range entry on (distance 0 to 25000 and centre frequency) or off (start and stop frequency). */
+/**
+ * @brief Fault-location range: a distance around a centre frequency, or a start and stop frequency.
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2; measurement 1 is selected.
+ * @param[in] rangeEntry ViBoolean: VI_TRUE distance entry, VI_FALSE frequencies.
+ * @param[in] distanceRange ViReal64, in the distance unit: 0 to 25000 (distance entry).
+ * @param[in] centerFrequency ViReal64, Hz: 10 MHz to @fmax (distance entry).
+ * @param[in] startFrequency ViReal64, Hz: 10 MHz to the model's maximum (frequencies).
+ * @param[in] stopFrequency ViReal64, Hz: 10 MHz to the model's maximum (frequencies).
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:FLOC:RANG:ENTRY ON;:FLOC:RANG:VAL <distanceRange:%f>;:FLOC:FREQ:CENT <centerFrequency:%f>`
+ * Frequencies send `:FLOC:RANG:ENTRY OFF;:FLOC:FREQ:STAR <startFrequency:%f>;STOP <stopFrequency:%f>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 (distance entry) or VI_ERROR_PARAMETER6, VI_ERROR_PARAMETER7 (frequencies) before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocRange(vi, VI_FALSE, VI_TRUE, 50.0, 3e9, 1e9, 5e9);`
+ */
 KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean rangeEntry, ViReal64 distanceRange, ViReal64 centerFrequency, ViReal64 startFrequency, ViReal64 stopFrequency);
-/* Number of points, 51..1024. */
+/**
+ * @brief Number of fault-location points.
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2; measurement 1 is selected.
+ * @param[in] numberOfPoints ViInt32: 51 to 1024.
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:FLOC:POIN <numberOfPoints:%d>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocNumOfPoints(vi, VI_FALSE, 401);`
+ */
 KAVREL_API ViStatus kavrel_flocNumOfPoints(ViSession vi, ViBoolean channel, ViInt32 numberOfPoints);
-/* Distance unit: feet (VI_FALSE) or metres (VI_TRUE). */
+/**
+ * @brief Fault-location distance unit.
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2; measurement 1 is selected.
+ * @param[in] distanceUnit ViBoolean: VI_FALSE feet ("FEET"), VI_TRUE metres ("METR").
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:FLOC:UNIT <FEET|METR>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocDispUnit(vi, VI_FALSE, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_flocDispUnit(ViSession vi, ViBoolean channel, ViBoolean distanceUnit);
-/* Averaging off (0), on with a number 1..1000 (1), restart (2); returns the write status, no status check. */
+/**
+ * @brief Fault-location averaging off, on with a number of averages, or restarted.
+ *
+ * Returns the write's status: no status check follows.
+ *
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2; measurement 1 is selected.
+ * @param[in] mode ViInt32: 0 off, 1 on, 2 restart.
+ * @param[in] numberOfAverages ViInt32: 1 to 1000; checked in every mode.
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:FLOC:AVER ON;:FLOC:AVER:NUMB <numberOfAverages:%d>`
+ * Mode 0 sends `:FLOC:AVER OFF`, mode 2 `:FLOC:AVER:REST`.
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; a VISA error.
+ * @sample `kavrel_flocAveraging(vi, VI_FALSE, 1, 8);`
+ */
 KAVREL_API ViStatus kavrel_flocAveraging(ViSession vi, ViBoolean channel, ViInt32 mode, ViInt32 numberOfAverages);
-/* Window: low (0), medium (1), high (2). */
+/**
+ * @brief Fault-location window.
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2; measurement 1 is selected.
+ * @param[in] window ViInt32: 0 low, 1 medium, 2 high.
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:FLOC:WIND <LOW|MED|HIGH>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocWindowing(vi, VI_FALSE, 1);`
+ */
 KAVREL_API ViStatus kavrel_flocWindowing(ViSession vi, ViBoolean channel, ViInt32 window);
-/* Mask correction on or off. */
+/**
+ * @brief Fault-location mask correction on or off.
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2; measurement 1 is selected.
+ * @param[in] maskCorr ViBoolean: VI_TRUE on.
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:FLOC:MCOR <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocMaskCorr(vi, VI_FALSE, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_flocMaskCorr(ViSession vi, ViBoolean channel, ViBoolean maskCorr);
-/* Enhancement on or off. */
+/**
+ * @brief Fault-location enhancement on or off.
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2; measurement 1 is selected.
+ * @param[in] enhancement ViBoolean: VI_TRUE on.
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:FLOC:ENH <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocEnhMode(vi, VI_FALSE, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolean enhancement);
-/* Auto scale off/once/continuous (0..2) or manual (3) with limits by the reported format. */
+/**
+ * @brief Fault-location y-axis: auto-scale off, once or continuous, or a manual scale.
+ *
+ * The manual scale asks the format first (before the selection): "LOG..." takes 0.01 to 20 dB per division and a
+ * reference of -200 to 200 dB, VSWR 0.01 to 10 and 1 to 100.
+ *
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] scaleMode ViInt32: 0 auto-scale off, 1 once, 2 continuous, 3 manual.
+ * @param[in] valuePerDivision ViReal64: per division, by the format (manual only).
+ * @param[in] referencePosition ViInt32: 0 to 10 divisions; checked in every mode.
+ * @param[in] referenceLevel ViReal64: the reference level, by the format (manual only).
+ * @scpi `:FLOC:FORM?`
+ * @reply `LOG`
+ * @selects
+ * @scpi `:FLOC:SCAL:DIV <valuePerDivision:%.2f>;POS <referencePosition:%d>;RLEV <referenceLevel:%.2f>`
+ * Modes 0 to 2 ask nothing and send `:FLOC:SCAL:AUTO <OFF|ONCE|CONT>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4, then (manual, after the format query) VI_ERROR_PARAMETER5, VI_ERROR_PARAMETER7, then VI_ERROR_PARAMETER6, before the selection; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocScaling(vi, VI_FALSE, VI_FALSE, 3, 5.0, 8, 0.0);`
+ */
 KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode, ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel);
-/* Format: VSWR (VI_FALSE) or LOG (VI_TRUE). */
+/**
+ * @brief Fault-location format.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] format ViBoolean: VI_FALSE "VSWR", VI_TRUE "LOG".
+ * @selects
+ * @scpi `:FLOC:FORM <VSWR|LOG>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocFormat(vi, VI_FALSE, VI_FALSE, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_flocFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean format);
-/* Save (VI_FALSE) or restore (VI_TRUE) the fault-location calibration. */
+/**
+ * @brief Save or restore the fault-location calibration.
+ * @vi
+ * @param[in] action ViBoolean: VI_FALSE save ("SAVE"), VI_TRUE restore ("REST").
+ * @scpi `:FLOC:CAL:<SAVE|REST>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocCalibration(vi, VI_FALSE);`
+ */
 KAVREL_API ViStatus kavrel_flocCalibration(ViSession vi, ViBoolean action);
 
 /* ---- Trace data and readings ----------------------------------------------- */
