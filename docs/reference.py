@@ -9,7 +9,8 @@ Each exported function's comment uses a small set of commands, one a line
   @param[dir] name t   one parameter: type, unit, valid range
   @scpi `template`     one message the function writes, in order; <name:%f>,
                        <name:%.2f>, <name:%d>, <name:%.9e>, <name:%08X> are
-                       numbers, <A|B|C> one of the words, <name> free text
+                       numbers (%f+: six decimals or more, as the value
+                       needs), <A|B|C> one of the words, <name> free text
   @reply `text`        a reply the instrument gives the example, in order
   @replyblock `v ...`  a reply that is a "#0" block of float32 values
   @statuscheck         the call ends with the status check ("*ESR?" twice)
@@ -157,6 +158,7 @@ def code(text):
 NUMBER = {
     "%d": r"-?[0-9]+",
     "%f": r"-?[0-9]+\.[0-9]{6}",
+    "%f+": r"-?[0-9]+\.[0-9]{6,}",  # six decimals, or more where the value needs them
     "%e": r"-?[0-9]\.[0-9]{6}e[-+][0-9]{2,3}",
     "%.9e": r"-?[0-9]\.[0-9]{9}e[-+][0-9]{2,3}",
     "%08X": r"[0-9A-F]{8}",

@@ -14,8 +14,9 @@
  * 4101: 8 GHz, 4102: 2 GHz, 4103: 26.5 GHz, 4104: 26 GHz); source levels from
  * the lowest the options allow (-90 dBm with option bit 0x20, else -110 dBm
  * with bit 0x200, else -70 dBm) to 20 dBm. Each entry gives the command
- * templates a function sends: numbers as `<name:%f>` in C's notation, one of
- * several words as `<A|B>`, free text as `<name>`.
+ * templates a function sends: numbers as `<name:%f>` in C's notation (`%f+`:
+ * six decimals, or more where the value needs them), one of several words
+ * as `<A|B>`, free text as `<name>`.
  *
  * Status codes of the driver's own:
  * | Code | Meaning |
@@ -1513,45 +1514,271 @@ KAVREL_API ViStatus kavrel_routData(ViSession vi, ViInt32 readingKind, ViPReal64
 KAVREL_API ViStatus kavrel_readMax(ViSession vi, ViInt32 storeKind, ViPInt32 count);
 
 /* ---- Reflection measurement setup ------------------------------------------ */
-/* Measure S11 in the chosen channel and measurement. */
+/**
+ * @brief Reflection measurement of S11.
+ * @vi
+ * @chan
+ * @meas
+ * @selects
+ * @scpi `:REFL:MEAS:S11`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflS11(vi, VI_FALSE, VI_FALSE);`
+ */
 KAVREL_API ViStatus kavrel_reflS11(ViSession vi, ViBoolean channel, ViBoolean measurement);
-/* Measure the ratio to operand 1..4. */
+/**
+ * @brief Reflection measurement of the ratio to an operand (a trace memory).
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] operand ViInt32: 1 to 4.
+ * @selects
+ * @scpi `:REFL:MEAS:RAT <operand:%d>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflRatio(vi, VI_FALSE, VI_TRUE, 2);`
+ */
 KAVREL_API ViStatus kavrel_reflRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand);
-/* Measure the difference to operand 1..4. */
+/**
+ * @brief Reflection measurement of the difference to an operand (a trace memory).
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] operand ViInt32: 1 to 4.
+ * @selects
+ * @scpi `:REFL:MEAS:DIFF <operand:%d>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflDiffer(vi, VI_FALSE, VI_TRUE, 3);`
+ */
 KAVREL_API ViStatus kavrel_reflDiffer(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand);
-/* Detector switches LCOR and TCON. */
+/**
+ * @brief Reflection detector switches LCOR and TCON.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] lcor ViBoolean: VI_TRUE on.
+ * @param[in] tcon ViBoolean: VI_TRUE on.
+ * @selects
+ * @scpi `:REFL:DET:LCOR <OFF|ON>;TCON <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflDetector(vi, VI_FALSE, VI_FALSE, VI_TRUE, VI_FALSE);`
+ */
 KAVREL_API ViStatus kavrel_reflDetector(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean lcor, ViBoolean tcon);
-/* Averaging of the active measurement: 0 off, 1 on with 1..1000 averages (checked in every mode), 2 restart. */
+/**
+ * @brief Averaging of the active reflection measurement off, on with a number of averages, or restarted.
+ * @vi
+ * @param[in] mode ViInt32: 0 off, 1 on, 2 restart.
+ * @param[in] numberOfAverages ViInt32: 1 to 1000; checked in every mode.
+ * @scpi `:REFL:AVER ON;AVER:NUMB <numberOfAverages:%d>`
+ * Mode 0 sends `:REFL:AVER OFF`, mode 2 `:REFL:AVER:REST`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflAveraging(vi, 1, 32);`
+ */
 KAVREL_API ViStatus kavrel_reflAveraging(ViSession vi, ViInt32 mode, ViInt32 numberOfAverages);
-/* Smoothing on or off; aperture 0.01..20.0 (checked also when off). */
+/**
+ * @brief Reflection smoothing on with an aperture, or off.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] smoothing ViBoolean: VI_TRUE on.
+ * @param[in] aperture ViReal64, percent of the sweep: 0.01 to 20; checked also when off.
+ * @selects
+ * @scpi `:MEAS:SMO ON;SMO:APER <aperture:%.2f>`
+ * Off sends `:MEAS:SMO OFF`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflSmooth(vi, VI_FALSE, VI_FALSE, VI_TRUE, 1.0);`
+ */
 KAVREL_API ViStatus kavrel_reflSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing, ViReal64 aperture);
-/* Display format 0..11: LOG, LIN, PHAS, VSWR, RE, IM, IMP, PLIN, PLOG, REIM, SMIT, INVS. */
+/**
+ * @brief Reflection display format.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] displayFormat ViInt32: 0 "LOG", 1 "LIN", 2 "PHAS", 3 "VSWR", 4 "RE", 5 "IM", 6 "IMP", 7 "PLIN", 8 "PLOG", 9 "REIM", 10 "SMIT", 11 "INVS".
+ * @selects
+ * @scpi `:REFL:DISP:FORM <LOG|LIN|PHAS|VSWR|RE|IM|IMP|PLIN|PLOG|REIM|SMIT|INVS>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflFormat(vi, VI_FALSE, VI_FALSE, 10);`
+ */
 KAVREL_API ViStatus kavrel_reflFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 displayFormat);
-/* Electrical delay: unit VI_FALSE seconds (-1..1), VI_TRUE metres (-3e8..3e8). */
+/**
+ * @brief Electrical delay, as a time or a length.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] delayUnit ViBoolean: VI_FALSE seconds ("TIME"), VI_TRUE metres ("LENG").
+ * @param[in] delay ViReal64: -1 to 1 s, or -3e8 to 3e8 m.
+ * @selects
+ * @scpi `:REFL:DEL:<TIME|LENG> <delay:%f+>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflElDelay(vi, VI_FALSE, VI_FALSE, VI_FALSE, 1.5e-9);`
+ */
 KAVREL_API ViStatus kavrel_reflElDelay(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean delayUnit, ViReal64 delay);
-/* Phase offset, -360..360 degrees. */
+/**
+ * @brief Reflection phase offset.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] phaseOffset ViReal64, degrees: -360 to 360.
+ * @selects
+ * @scpi `:REFL:POFF <phaseOffset:%f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflPhaseOffset(vi, VI_FALSE, VI_FALSE, -90.0);`
+ */
 KAVREL_API ViStatus kavrel_reflPhaseOffset(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 phaseOffset);
-/* Medium of the device: impedance, then medium 0 (relative velocity), 1 (dielectric constant) or 2 (waveguide cut-off, 1e7..model maximum); all values checked. */
+/**
+ * @brief Characteristics of the device's medium: impedance, and relative velocity, dielectric constant or waveguide cut-off.
+ * @vi
+ * @param[in] impedance ViReal64, ohm: 1 to 10000.
+ * @param[in] medium ViInt32: 0 coaxial by relative velocity, 1 coaxial by dielectric constant, 2 waveguide.
+ * @param[in] relativeVelocity ViReal64: 0.1 to 1.0 (sent with medium 0; always checked).
+ * @param[in] dielectricConstant ViReal64: 1 to 1000 (sent with medium 1; always checked).
+ * @param[in] cutoffFrequency ViReal64, Hz: 10 MHz to @fmax (sent with medium 2; always checked).
+ * @scpi `:REFL:CIMP <impedance:%f>;MED COAX;RVEL <relativeVelocity:%f>`
+ * Medium 1 ends `MED COAX;DCON <dielectricConstant:%f>`, medium 2 `MED WAV;WGC <cutoffFrequency:%f>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER6 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflDevChar(vi, 50.0, 0, 0.66, 2.1, 1e9);`
+ */
 KAVREL_API ViStatus kavrel_reflDevChar(ViSession vi, ViReal64 impedance, ViInt32 medium, ViReal64 relativeVelocity, ViReal64 dielectricConstant, ViReal64 cutoffFrequency);
 
 /* ---- Time domain, gating and windowing ------------------------------------- */
-/* Time domain on or off, through measurement 1 of the channel. */
+/**
+ * @brief Time domain on or off.
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2; measurement 1 is selected.
+ * @param[in] timeDomain ViBoolean: VI_TRUE on.
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:REFL:TDOM <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflTimeDomain(vi, VI_FALSE, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_reflTimeDomain(ViSession vi, ViBoolean channel, ViBoolean timeDomain);
-/* Transform (VI_FALSE low pass, VI_TRUE band pass) and response (VI_FALSE step, VI_TRUE impulse). */
+/**
+ * @brief Time-domain transform and response.
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2; measurement 1 is selected.
+ * @param[in] transform ViBoolean: VI_FALSE low pass ("LOW"), VI_TRUE band pass ("BAND").
+ * @param[in] response ViBoolean: VI_FALSE step ("STEP"), VI_TRUE impulse ("IMP").
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:REFL:TDOM:TRAN <LOW|BAND>;RESP <STEP|IMP>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflTDomFunc(vi, VI_FALSE, VI_FALSE, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_reflTDomFunc(ViSession vi, ViBoolean channel, ViBoolean transform, ViBoolean response);
-/* DC extrapolation mode 0 AUTO, 1 MATC, 2 MAN and its value 0..1000 (one decimal). */
+/**
+ * @brief DC extrapolation mode and value of the time-domain transform.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] extrapolationMode ViInt32: 0 "AUTO", 1 "MATC", 2 "MAN".
+ * @param[in] rcoValue ViReal64: 0 to 1000, sent with one decimal.
+ * @selects
+ * @scpi `:REFL:TDOM:EMOD <AUTO|MATC|MAN>;RCO <rcoValue:%.1f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflDCextrapol(vi, VI_FALSE, VI_FALSE, 2, 12.5);`
+ */
 KAVREL_API ViStatus kavrel_reflDCextrapol(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 extrapolationMode, ViReal64 rcoValue);
-/* Window shape 0 MIN, 1 NORM, 2 WIDE, 3 USER, and user window 0..13 (sent with every shape). */
+/**
+ * @brief Time-domain window shape and user window.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] windowShape ViInt32: 0 "MIN", 1 "NORM", 2 "WIDE", 3 "USER".
+ * @param[in] userWindow ViInt32: 0 to 13; sent with every shape.
+ * @selects
+ * @scpi `:REFL:TDOM:WIND:SHAP <MIN|NORM|WIDE|USER>;USER <userWindow:%d>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflWindowing(vi, VI_FALSE, VI_FALSE, 3, 7);`
+ */
 KAVREL_API ViStatus kavrel_reflWindowing(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 windowShape, ViInt32 userWindow);
-/* Display domain 0 time, 1 distance in metres, 2 distance in feet. */
+/**
+ * @brief Time-domain display: time, or distance in metres or feet.
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2; measurement 1 is selected.
+ * @param[in] displayDomain ViInt32: 0 time, 1 distance in metres, 2 distance in feet.
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:REFL:TDOM:DISP <TIME|DIST;UNIT METR|DIST;UNIT FEET>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflDomDisp(vi, VI_FALSE, 1);`
+ */
 KAVREL_API ViStatus kavrel_reflDomDisp(ViSession vi, ViBoolean channel, ViInt32 displayDomain);
-/* Gate or fence of the active measurement; positions held to +-1 (time domain on) or +-3e8 (off), as the instrument reports. */
+/**
+ * @brief Gate or fence of the active measurement.
+ *
+ * Asks whether the time domain is on first: its positions are then held to -1 to 1, else to -3e8 to 3e8.
+ * Start must not exceed stop; centre +- |span|/2 must stay within the limits.
+ *
+ * @vi
+ * @param[in] gate ViBoolean: VI_TRUE on.
+ * @param[in] positionForm ViBoolean: VI_FALSE centre and span, VI_TRUE start and stop.
+ * @param[in] centerStart ViReal64: the centre or start.
+ * @param[in] spanStop ViReal64: the span or stop.
+ * @param[in] gateOrFence ViBoolean: VI_FALSE fence ("FENC"), VI_TRUE gate ("GATE").
+ * @param[in] coupling ViBoolean: VI_TRUE coupled.
+ * @param[in] gateShape ViInt32: 0 "MIN", 1 "NORM", 2 "WIDE", 3 "MAX".
+ * @scpi `:REFL:TDOM:STAT?`
+ * @reply `1`
+ * @scpi `:REFL:TDOM:GAT:STAT <OFF|ON>;:REFL:TDOM:GAT:<CENT|STAR> <centerStart:%f+>;<SPAN|STOP> <spanStop:%f+>;TYPE <FENC|GATE>;COUP <OFF|ON>;SHAP <MIN|NORM|WIDE|MAX>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; after the query VI_ERROR_PARAMETER4, VI_ERROR_PARAMETER5, VI_ERROR_INSTR_START_GT_STOP or VI_ERROR_INSTR_CENTER_SPAN_RANGE, VI_ERROR_PARAMETER6 to VI_ERROR_PARAMETER8; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflGateNFence(vi, VI_TRUE, VI_FALSE, 2e-9, 1e-9, VI_TRUE, VI_FALSE, 1);`
+ */
 KAVREL_API ViStatus kavrel_reflGateNFence(ViSession vi, ViBoolean gate, ViBoolean positionForm, ViReal64 centerStart, ViReal64 spanStop, ViBoolean gateOrFence, ViBoolean coupling, ViInt32 gateShape);
 
 /* ---- Reflection display and scaling ---------------------------------------- */
-/* X-axis window of the channel (centre/span or start/stop), held to the limits of the axis shown now. */
+/**
+ * @brief Reflection x-axis window of a channel, as centre and span or start and stop.
+ *
+ * Selects measurement 1 of the channel, then asks about the axis shown: with the time domain off the limits are
+ * 250 MHz to @fmax; with it on, -1 to 1 s for a time display, else -3e8 to 3e8 m, or -983570000 to 983570000 ft
+ * unless the unit is metres. Start must not exceed stop; centre +- |span|/2 must stay within the limits.
+ *
+ * @vi
+ * @param[in] channel ViBoolean: VI_FALSE channel 1, VI_TRUE channel 2.
+ * @param[in] positionForm ViBoolean: VI_FALSE centre and span, VI_TRUE start and stop.
+ * @param[in] centerStart ViReal64: the centre or start, in the axis unit.
+ * @param[in] spanStop ViReal64: the span or stop.
+ * @scpi `:CHAN:ACT <1|2>;:MEAS:ACT 1`
+ * @scpi `:REFL:TDOM:STAT?`
+ * @reply `1`
+ * @scpi `:REFL:TDOM:DISP?`
+ * @reply `TIME`
+ * @scpi `:REFL:DISP:<CENT|STAR> <centerStart:%f+>;<SPAN|STOP> <spanStop:%f+>`
+ * With the time domain off only the state is asked; with a distance display the unit is asked too (":REFL:TDOM:UNIT?").
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; after the queries VI_ERROR_PARAMETER4, VI_ERROR_PARAMETER5, VI_ERROR_INSTR_START_GT_STOP or VI_ERROR_INSTR_CENTER_SPAN_RANGE; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflDispZoom(vi, VI_FALSE, VI_TRUE, 0.0, 5e-9);`
+ */
 KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoolean positionForm, ViReal64 centerStart, ViReal64 spanStop);
-/* Y-axis: automatic scaling, or scale per division, reference position 0..10 (always checked) and level (finite). */
+/**
+ * @brief Reflection y-axis: automatic scaling, or a scale per division, reference position and level.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] autoScale ViBoolean: VI_TRUE automatic.
+ * @param[in] scalePerDivision ViReal64: any finite number (manual).
+ * @param[in] referencePosition ViInt32: 0 to 10; checked in every mode.
+ * @param[in] referenceLevel ViReal64: any finite number (manual).
+ * @selects
+ * @scpi `:REFL:SCAL:DIV <scalePerDivision:%f>;POS <referencePosition:%d>;RLEV <referenceLevel:%f>`
+ * Automatic sends `:REFL:SCAL:AUT`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER7 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflScaling(vi, VI_FALSE, VI_FALSE, VI_FALSE, 10.0, 5, 0.0);`
+ */
 KAVREL_API ViStatus kavrel_reflScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean autoScale, ViReal64 scalePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel);
 
 /* ---- Reflection data and memory -------------------------------------------- */
