@@ -1782,41 +1782,234 @@ KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoole
 KAVREL_API ViStatus kavrel_reflScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean autoScale, ViReal64 scalePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel);
 
 /* ---- Reflection data and memory -------------------------------------------- */
-/* Current trace: number of points and the two values of each point; each output may be VI_NULL, arrays hold the number of points. */
+/**
+ * @brief The number of sweep points and the reflection trace, two values a point.
+ *
+ * Asks the points first; the block is asked for only when an array is given.
+ *
+ * @vi
+ * @param[out] numberOfPoints ViPInt32: the sweep points; may be VI_NULL.
+ * @param[out] firstValues ViReal64[]: the first value of each point received (at most 800 points); may be VI_NULL.
+ * @param[out] secondValues ViReal64[]: the second value of each point; may be VI_NULL.
+ * @scpi `:SOUR:SWE:POIN?`
+ * @reply `2`
+ * @scpi `:REFL:DATA:BIN?`
+ * @replyblock `0.5 -0.25 0.75 0.125`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the points reply is not a number or the block does not begin with "#0"; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViInt32 points; ViReal64 re[800], im[800]; kavrel_reflReadData(vi, &points, re, im);`
+ */
 KAVREL_API ViStatus kavrel_reflReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 firstValues[], ViReal64 secondValues[]);
-/* Description of calibration store 1..number of stores; every output may be VI_NULL; dateTime holds 72 characters, title 513. */
+/**
+ * @brief Description of a reflection calibration store.
+ *
+ * Asks the number of stores first, then one query per output asked for, in the order of the outputs.
+ *
+ * @vi
+ * @param[in] store ViInt32: 1 to the number of stores the instrument reports.
+ * @param[out] numberOfStores ViPInt32: the number of stores (set before the store is checked); may be VI_NULL.
+ * @param[out] cable ViPInt32: the cable setting; may be VI_NULL.
+ * @param[out] connector ViPInt32: 0 "C35", 1 "CN", 2 "C7", 3 "WG", 4 "USER"; may be VI_NULL.
+ * @param[out] dateTime ViChar[72]: "day.month.year;hour:minute:second"; may be VI_NULL.
+ * @param[out] connectorSex ViPInt32: 0 neutral, 1 male, 2 female; may be VI_NULL.
+ * @param[out] title ViChar[513]: the title as received, quotes and line end included; may be VI_NULL.
+ * @param[out] calibrationType ViPInt32: 0 "CSOF", 1 "CSOS", 2 "WSOL", 3 "WS12", 4 "WSOS"; may be VI_NULL.
+ * @scpi `:REFL:CAL:DATA:MAX?`
+ * @reply `8`
+ * @scpi `:REFL:CAL:DATA:CABL? <store:%d>`
+ * @reply `1`
+ * @scpi `:REFL:CAL:DATA:CONN? <store:%d>`
+ * @reply `CN`
+ * @scpi `:REFL:CAL:DATA:DATE? <store:%d>`
+ * @reply `2026,12,8`
+ * @scpi `:REFL:CAL:DATA:TIME? <store:%d>`
+ * @reply `14,30,5`
+ * @scpi `:REFL:CAL:DATA:SEX? <store:%d>`
+ * @reply `MALE`
+ * @scpi `:REFL:CAL:DATA:TITL? <store:%d>`
+ * @reply `"Port 1 N male"`
+ * @scpi `:REFL:CAL:DATA:TYPE? <store:%d>`
+ * @reply `CSOF`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 after the first query; VI_ERROR_INSTR_INTERPRETING_RESPONSE for a reply that is not a number, not a date or time, or holds no known keyword; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViInt32 stores, cable, connector, sex, type; ViChar when[72], title[513]; kavrel_reflReadCalData(vi, 1, &stores, &cable, &connector, when, &sex, title, &type);`
+ */
 KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32 numberOfStores, ViPInt32 cable, ViPInt32 connector, ViChar dateTime[], ViPInt32 connectorSex, ViChar title[], ViPInt32 calibrationType);
-/* Trace memory operation 0 SAV, 1 MEM, 2 MEM:SETT on memory 1..4. */
+/**
+ * @brief Reflection trace memory: save the trace, or show a memory.
+ * @vi
+ * @chan
+ * @meas
+ * @param[in] operation ViInt32: 0 save ("SAV"), 1 show ("MEM"), 2 show with its settings ("MEM:SETT").
+ * @param[in] memory ViInt32: 1 to 4.
+ * @selects
+ * @scpi `:REFL:MEAS:<SAV|MEM|MEM:SETT> <memory:%d>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER5 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflMem(vi, VI_FALSE, VI_FALSE, 0, 1);`
+ */
 KAVREL_API ViStatus kavrel_reflMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operation, ViInt32 memory);
 
 /* ---- Calibration procedure ------------------------------------------------- */
-/* Choose kit and calibration type (0..4); coaxial types 0 and 1 also send the connector sex (VI_TRUE male). */
+/**
+ * @brief Choose the calibration kit and type of the reflection calibration.
+ *
+ * Asks the instrument for its kit count first.
+ *
+ * @vi
+ * @param[in] kitNumber ViInt32: 1 to the number of kits the instrument reports.
+ * @param[in] calibrationType ViInt32: 0 "CSOF", 1 "CSOS" (coaxial), 2 "WSOL", 3 "WS12", 4 "WSOS" (waveguide).
+ * @param[in] connectorSex ViBoolean: VI_FALSE female, VI_TRUE male; sent with types 0 and 1, checked with every type.
+ * @scpi `:REFL:CAL:KIT:MAX?`
+ * @reply `4`
+ * @scpi `:REFL:CAL:KIT <kitNumber:%d>;:REFL:CAL:TYPE <CSOF|CSOS>;SEX <FEM|MALE>`
+ * Waveguide types end after `TYPE <WSOL|WS12|WSOS>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 after the query, then VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflConfigCal(vi, 1, 0, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt32 calibrationType, ViBoolean connectorSex);
-/* Measure one standard (0..5); offset short VI_FALSE 1 / VI_TRUE 2 for "OSH", sliding load position 1..8 for "SLO". */
+/**
+ * @brief Measure one calibration standard.
+ * @vi
+ * @param[in] standard ViInt32: 0 fixed load ("FLO"), 1 open, 2 offset short ("OSH"), 3 short, 4 sliding load ("SLO"), 5 through ("TPOR").
+ * @param[in] offsetShort ViBoolean: for "OSH", VI_FALSE the first, VI_TRUE the second offset short; always checked.
+ * @param[in] slidingLoadPosition ViInt32: for "SLO", position 1 to 8; always checked.
+ * @scpi `:REFL:CAL:MEAS:SLO <slidingLoadPosition:%d>`
+ * "OSH" sends `:REFL:CAL:MEAS:OSH <1|2>`, the others `:REFL:CAL:MEAS:<FLO|OPEN|SHOR|TPOR>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflCalMeas(vi, 4, VI_FALSE, 3);`
+ */
 KAVREL_API ViStatus kavrel_reflCalMeas(ViSession vi, ViInt32 standard, ViBoolean offsetShort, ViInt32 slidingLoadPosition);
-/* Zero (0), process into a store under a title of at most 20 characters (1), or restore a store (2). */
+/**
+ * @brief Zero the reflection bridge, process the calibration into a store under a title, or restore a store.
+ *
+ * Processing and restoring ask the instrument for its store count first.
+ *
+ * @vi
+ * @param[in] operation ViInt32: 0 zero, 1 process, 2 restore.
+ * @param[in] storeNumber ViInt32: 1 to the number of stores the instrument reports (operations 1 and 2).
+ * @param[in] title ViString: at most 20 characters, without double quotes or control characters (operation 1).
+ * @scpi `:REFL:CAL:DATA:MAX?`
+ * @reply `8`
+ * @scpi `:REFL:CAL:PROC <storeNumber:%d>,"<title>"`
+ * Zero asks nothing and sends `:REFL:ZERO`; restore sends `:REFL:CAL:REST <storeNumber:%d>`.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4 after the query; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflPerformCal(vi, 1, 2, "Port 1 N male");`
+ */
 KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt32 storeNumber, ViString title);
-/* Abandon the calibration in progress. */
+/**
+ * @brief Abandon the reflection calibration in progress.
+ * @vi
+ * @scpi `:REFL:CAL:ABOR`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflAbortCal(vi);`
+ */
 KAVREL_API ViStatus kavrel_reflAbortCal(ViSession vi);
-/* Switch the calibration's cable setting. */
+/**
+ * @brief Switch the calibration's cable setting.
+ * @vi
+ * @param[in] cable ViBoolean: VI_TRUE on.
+ * @scpi `:REFL:CAL:CABL <OFF|ON>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflConfigCab(vi, VI_TRUE);`
+ */
 KAVREL_API ViStatus kavrel_reflConfigCab(ViSession vi, ViBoolean cable);
-/* Whether the calibration in use is valid; a VI_NULL validity asks nothing and succeeds. */
+/**
+ * @brief Whether the reflection calibration in use is valid.
+ * @vi
+ * @param[out] validity ViPInt32: the instrument's answer, 1 valid; with VI_NULL nothing is asked and the call succeeds.
+ * @scpi `:REFL:CAL:VAL?`
+ * @reply `1`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `ViInt32 valid; kavrel_reflCalVal(vi, &valid);`
+ */
 KAVREL_API ViStatus kavrel_reflCalVal(ViSession vi, ViPInt32 validity);
 
 /* ---- Calibration kits ------------------------------------------------------ */
-/* Select the kit that later definitions apply to (1..the instrument's kit count). */
+/**
+ * @brief Select the calibration kit that later kit definitions apply to.
+ *
+ * Asks the instrument for its kit count first.
+ *
+ * @vi
+ * @param[in] kitNumber ViInt32: 1 to the number of kits the instrument reports.
+ * @scpi `:REFL:CAL:KIT:MAX?`
+ * @reply `4`
+ * @scpi `:REFL:CAL:KIT <kitNumber:%d>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 after the query; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the reply is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflSelectKit(vi, 2);`
+ */
 KAVREL_API ViStatus kavrel_reflSelectKit(ViSession vi, ViInt32 kitNumber);
-/* Connector (0..4) and identity (at most 20 characters) of the selected kit. */
+/**
+ * @brief Connector and identity of the selected kit.
+ * @vi
+ * @param[in] connector ViInt32: 0 "C35", 1 "CN", 2 "C7", 3 "WG", 4 "USER".
+ * @param[in] kitIdentity ViString: at most 20 characters, without double quotes or control characters.
+ * @scpi `:REFL:CAL:KIT:CONN <C35|CN|C7|WG|USER>;IDEN "<kitIdentity>"`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflConfKit(vi, 1, "N 50 ohm kit");`
+ */
 KAVREL_API ViStatus kavrel_reflConfKit(ViSession vi, ViInt32 connector, ViString kitIdentity);
-/* Serial number (at most 20 characters) of one standard (0..6); sex 1 male / 2 female is sent first, 0 none. */
+/**
+ * @brief Serial number of one standard of the selected kit.
+ * @vi
+ * @param[in] kitStandard ViInt32: 0 "SHOR", 1 "OPEN", 2 "FIX", 3 "SLID", 4 "OFF1", 5 "OFF2", 6 "LOAD".
+ * @param[in] connectorSex ViInt32: 0 none (nothing sent), 1 male, 2 female; sent first, as its own message.
+ * @param[in] serialNumber ViString: at most 20 characters, without double quotes or control characters.
+ * @scpi `:REFL:CAL:KIT:SEX <MALE|FEM>`
+ * @scpi `:REFL:CAL:KIT:<SHOR|OPEN|FIX|SLID|OFF1|OFF2|LOAD> "<serialNumber>"`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflSetSerNumb(vi, 0, 1, "SN 4711");`
+ */
 KAVREL_API ViStatus kavrel_reflSetSerNumb(ViSession vi, ViInt32 kitStandard, ViInt32 connectorSex, ViString serialNumber);
-/* Electrical model of a coaxial kit's short, open, fixed and sliding loads; sex as for kavrel_reflSetSerNumb. */
+/**
+ * @brief Electrical model of a coaxial kit: short, open, fixed load and sliding load.
+ * @vi
+ * @param[in] connectorSex ViInt32: 0 none (nothing sent), 1 male, 2 female; sent first, as its own message.
+ * @param[in] shortOffsetLength ViReal64: 0 to 1e8.
+ * @param[in] openOffsetLength ViReal64: 0 to 1e8.
+ * @param[in] openCoefficient0 ViReal64: -999999 to 999999.
+ * @param[in] openCoefficient1 ViReal64: -999999 to 999999.
+ * @param[in] openCoefficient2 ViReal64: -999999 to 999999.
+ * @param[in] openCoefficient3 ViReal64: -999999 to 999999.
+ * @param[in] fixedLoadOffsetLength ViReal64: 0 to 1e8.
+ * @param[in] fixedLoadBfr ViReal64: 0 to 999999e6.
+ * @param[in] slidingLoadBfr ViReal64: 0 to 999999e6.
+ * @scpi `:REFL:CAL:KIT:SEX <MALE|FEM>`
+ * @scpi `:REFL:CAL:KIT:SHOR:OLEN <shortOffsetLength:%f>;:REFL:CAL:KIT:OPEN:OLEN <openOffsetLength:%f>;FCO <c0:%e>,<c1:%e>,<c2:%e>,<c3:%e>;:REFL:CAL:KIT:FIX:OLEN <fixedLoadOffsetLength:%f>;BFR <fixedLoadBfr:%f>;:REFL:CAL:KIT:SLID:BFR <slidingLoadBfr:%f>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER8, VI_ERROR_INSTR_PARAMETER9 to VI_ERROR_INSTR_PARAMETER11 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflConfCoaxial(vi, 2, 0.005, 0.004, 10.0, -2.5, 0.5, 0.0, 0.0, 6e9, 18e9);`
+ */
 KAVREL_API ViStatus kavrel_reflConfCoaxial(ViSession vi, ViInt32 connectorSex, ViReal64 shortOffsetLength,
                                            ViReal64 openOffsetLength, ViReal64 openCoefficient0,
                                            ViReal64 openCoefficient1, ViReal64 openCoefficient2,
                                            ViReal64 openCoefficient3, ViReal64 fixedLoadOffsetLength,
                                            ViReal64 fixedLoadBfr, ViReal64 slidingLoadBfr);
-/* Electrical model of a waveguide kit: cut-off, short, load, and one offset short (VI_FALSE first, VI_TRUE second). */
+/**
+ * @brief Electrical model of a waveguide kit: cut-off, short, load, one offset short and the frequency range.
+ * @vi
+ * @param[in] cutoffFrequency ViReal64, Hz: 0 to 999999e6.
+ * @param[in] shortOffsetLength ViReal64: 0 to 1e8.
+ * @param[in] loadOffsetLength ViReal64: 0 to 1e8.
+ * @param[in] offsetShort ViBoolean: VI_FALSE the first offset short ("OFF1"), VI_TRUE the second ("OFF2").
+ * @param[in] offsetShortLength ViReal64: 0 to 1e8.
+ * @param[in] minFrequency ViReal64, Hz: 0 to 999999e6.
+ * @param[in] maxFrequency ViReal64, Hz: 0 to 999999e6.
+ * @scpi `:REFL:CAL:KIT:WGC <cutoffFrequency:%e>;SHOR:OLEN <shortOffsetLength:%f>;:REFL:CAL:KIT:LOAD:OLEN <loadOffsetLength:%f>;:REFL:CAL:KIT:<OFF1|OFF2>:OLEN <offsetShortLength:%f>;MINF <minFrequency:%e>;MAXF <maxFrequency:%e>`
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER8 before anything is sent; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflConfWaveguide(vi, 6.557e9, 0.0, 0.0, VI_TRUE, 0.0125, 8.2e9, 12.4e9);`
+ */
 KAVREL_API ViStatus kavrel_reflConfWaveguide(ViSession vi, ViReal64 cutoffFrequency, ViReal64 shortOffsetLength,
                                              ViReal64 loadOffsetLength, ViBoolean offsetShort,
                                              ViReal64 offsetShortLength, ViReal64 minFrequency,
