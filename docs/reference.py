@@ -239,7 +239,7 @@ def write_table(functions, out):
 # ---- man pages -----------------------------------------------------------------
 
 def roff(text):
-    text = text.replace("\\", "\\e").replace("-", "\\-")
+    text = text.replace("\\::", "::").replace("\\", "\\e").replace("-", "\\-")
     text = re.sub(r"::(?=VI_)", "", text)
     text = re.sub(r"@[cp] (\S+)", r"`\1`", text)
     text = CODE.sub(lambda m: "\\fB" + m.group(1) + "\\fR", text)
@@ -266,7 +266,8 @@ def man_page(f, version):
         for direction, name, text in f.param_docs:
             out += [".TP", "\\fI%s\\fR [%s]" % (name, direction), roff(text or "")]
     if f.scpi or f.replies:
-        out += [".SH INSTRUMENT COMMANDS", "Each message the call writes, in order, and the instrument's replies to the example:"]
+        out += [".SH INSTRUMENT COMMANDS", "Each message the call writes, in order" +
+                (", and the instrument's replies to the example:" if f.replies else ":")]
         for kind, text in f.reply_docs:
             if kind == "send":
                 out += [".IP", ".nf", roff("`" + text + "`"), ".fi"]

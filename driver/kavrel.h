@@ -102,7 +102,7 @@ extern "C" {
  * record, which sets the frequency and level limits of every later call.
  * With resetDevice VI_TRUE, `*RST` follows the identification check.
  *
- * @param[in] resourceName ViRsrc: VISA resource name, e.g. `TCPIP::192.168.1.20::hislip0::INSTR` or `GPIB0::7::INSTR`; not VI_NULL.
+ * @param[in] resourceName ViRsrc: VISA resource name, e.g. TCPIP\::192.168.1.20\::hislip0\::INSTR or GPIB0\::7\::INSTR; not VI_NULL.
  * @param[in] idQuery ViBoolean: VI_TRUE first checks that "*IDN?" answers with a 4100-family identification.
  * @param[in] resetDevice ViBoolean: VI_TRUE sends "*RST" before the setup; VI_FALSE only runs the setup.
  * @param[out] vi ViPSession: the new session; VI_NULL after any failure past the open.
@@ -124,6 +124,7 @@ KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolea
  *
  * After the call the session handle is invalid.
  *
+ * @vi
  * @return The status of closing the instrument session; a failure to read the session's attributes returns that status and closes nothing.
  * @sample `kavrel_close(vi);`
  */
@@ -2017,19 +2018,130 @@ KAVREL_API ViStatus kavrel_reflConfWaveguide(ViSession vi, ViReal64 cutoffFreque
 
 /* ---- Stored-data transfer to and from files -------------------------------- */
 /* Direction VI_TRUE copies the store into the file, VI_FALSE loads the file into the store; file names at most 128 characters. */
-/* Scalar trace memory (1..the instrument's memory count). */
+/**
+ * @brief Copy a scalar trace memory into a host file, or load a host file into it.
+ *
+ * The file holds the store's reply byte for byte; loading sends the command prefix and the file's bytes as one message.
+ *
+ * @vi
+ * @param[in] direction ViBoolean: VI_TRUE store to file, VI_FALSE file to store.
+ * @param[in] memoryNumber ViInt32: 1 to the number of memories the instrument reports.
+ * @param[in] fileName ViString: host file name, at most 128 characters.
+ * @scpi `:SCAL:MEM:MAX?`
+ * @reply `4`
+ * @scpi `:SCAL:MEM:DATA? <memoryNumber:%d>`
+ * @replyblock `1.0 2.0`
+ * Loading sends `:SCAL:MEM:DATA <memoryNumber:%d>,` followed by the file's bytes.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4 after the query; VI_ERROR_INSTR_FILE_OPEN, VI_ERROR_INSTR_FILE_WRITE for the host file; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the count is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalTranData(vi, VI_TRUE, 1, "memory1.bin");`
+ */
 KAVREL_API ViStatus kavrel_scalTranData(ViSession vi, ViBoolean direction, ViInt32 memoryNumber, ViString fileName);
-/* Scalar path calibration (1..4). */
+/**
+ * @brief Copy a scalar path calibration into a host file, or load a host file into it.
+ *
+ * The file holds the store's reply byte for byte; loading sends the command prefix and the file's bytes as one message.
+ *
+ * @vi
+ * @param[in] direction ViBoolean: VI_TRUE store to file, VI_FALSE file to store.
+ * @param[in] storeNumber ViInt32: 1 to 4.
+ * @param[in] fileName ViString: host file name, at most 128 characters.
+ * @scpi `:SCAL:PCAL:STOR? <storeNumber:%d>`
+ * @replyblock `1.0 2.0`
+ * Loading sends `:SCAL:PCAL:STOR <storeNumber:%d>,` followed by the file's bytes.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 to VI_ERROR_PARAMETER4 before anything is sent; VI_ERROR_INSTR_FILE_OPEN, VI_ERROR_INSTR_FILE_WRITE for the host file; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_scalTranCal(vi, VI_TRUE, 2, "pathcal2.bin");`
+ */
 KAVREL_API ViStatus kavrel_scalTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName);
-/* Power-sensor correction store (1..the instrument's store count). */
+/**
+ * @brief Copy a power-sensor correction store into a host file, or load a host file into it.
+ *
+ * The file holds the store's reply byte for byte; loading sends the command prefix and the file's bytes as one message.
+ *
+ * @vi
+ * @param[in] direction ViBoolean: VI_TRUE store to file, VI_FALSE file to store.
+ * @param[in] storeNumber ViInt32: 1 to the number of stores the instrument reports.
+ * @param[in] fileName ViString: host file name, at most 128 characters.
+ * @scpi `:INP:CFAC:STOR:MAX?`
+ * @reply `4`
+ * @scpi `:INP:CFAC:STOR:DATA? <storeNumber:%d>`
+ * @replyblock `1.0 2.0`
+ * Loading sends `:INP:CFAC:STOR <storeNumber:%d>,` followed by the file's bytes.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4 after the query; VI_ERROR_INSTR_FILE_OPEN, VI_ERROR_INSTR_FILE_WRITE for the host file; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the count is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_inpTranSen(vi, VI_TRUE, 1, "sensor1.bin");`
+ */
 KAVREL_API ViStatus kavrel_inpTranSen(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName);
-/* The fault-location calibration. */
+/**
+ * @brief Copy the fault-location calibration into a host file, or load a host file into it.
+ *
+ * The file holds the store's reply byte for byte; loading sends the command prefix and the file's bytes as one message.
+ *
+ * @vi
+ * @param[in] direction ViBoolean: VI_TRUE store to file, VI_FALSE file to store.
+ * @param[in] fileName ViString: host file name, at most 128 characters.
+ * @scpi `:FLOC:CAL:STOR?`
+ * @replyblock `1.0 2.0`
+ * Loading sends `:FLOC:CAL:STOR ` followed by the file's bytes.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3 before anything is sent; VI_ERROR_INSTR_FILE_OPEN, VI_ERROR_INSTR_FILE_WRITE for the host file; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_flocTranCal(vi, VI_TRUE, "floc.bin");`
+ */
 KAVREL_API ViStatus kavrel_flocTranCal(ViSession vi, ViBoolean direction, ViString fileName);
-/* Reflection calibration store (1..the instrument's store count). */
+/**
+ * @brief Copy a reflection calibration store into a host file, or load a host file into it.
+ *
+ * The file holds the store's reply byte for byte; loading sends the command prefix and the file's bytes as one message.
+ *
+ * @vi
+ * @param[in] direction ViBoolean: VI_TRUE store to file, VI_FALSE file to store.
+ * @param[in] storeNumber ViInt32: 1 to the number of stores the instrument reports.
+ * @param[in] fileName ViString: host file name, at most 128 characters.
+ * @scpi `:REFL:CAL:DATA:MAX?`
+ * @reply `8`
+ * @scpi `:REFL:CAL:DATA:STOR? <storeNumber:%d>`
+ * @replyblock `1.0 2.0`
+ * Loading sends `:REFL:CAL:DATA:STOR <storeNumber:%d>,` followed by the file's bytes.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4 after the query; VI_ERROR_INSTR_FILE_OPEN, VI_ERROR_INSTR_FILE_WRITE for the host file; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the count is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflTranCal(vi, VI_TRUE, 3, "cal3.bin");`
+ */
 KAVREL_API ViStatus kavrel_reflTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName);
-/* Calibration kit (1..the instrument's kit count). */
+/**
+ * @brief Copy a calibration kit into a host file, or load a host file into it.
+ *
+ * The file holds the store's reply byte for byte; loading sends the command prefix and the file's bytes as one message.
+ *
+ * @vi
+ * @param[in] direction ViBoolean: VI_TRUE store to file, VI_FALSE file to store.
+ * @param[in] kitNumber ViInt32: 1 to the number of kits the instrument reports.
+ * @param[in] fileName ViString: host file name, at most 128 characters.
+ * @scpi `:REFL:CAL:KIT:MAX?`
+ * @reply `4`
+ * @scpi `:REFL:CAL:KIT:STOR? <kitNumber:%d>`
+ * @replyblock `1.0 2.0`
+ * Loading sends `:REFL:CAL:KIT:STOR <kitNumber:%d>,` followed by the file's bytes.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 before anything is sent; VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4 after the query; VI_ERROR_INSTR_FILE_OPEN, VI_ERROR_INSTR_FILE_WRITE for the host file; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the count is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_reflTranCalKit(vi, VI_TRUE, 1, "kit1.bin");`
+ */
 KAVREL_API ViStatus kavrel_reflTranCalKit(ViSession vi, ViBoolean direction, ViInt32 kitNumber, ViString fileName);
-/* Source calibration: read the "PPST" (0) or "FST" (1) table or user table n (2) into the file, or load user table n (3). */
+/**
+ * @brief Copy a source calibration table into a host file, or load a host file into a user table.
+ * @vi
+ * @param[in] operation ViInt32: 0 read the "PPST" table, 1 read the "FST" table, 2 read user table n, 3 load user table n.
+ * @param[in] tableNumber ViInt32: n, 1 to the number the instrument reports (operations 2 and 3; the fixed tables ignore it).
+ * @param[in] fileName ViString: host file name, at most 128 characters.
+ * @scpi `:SOUR:CAL:MAX?`
+ * @reply `4`
+ * @scpi `:SOUR:CAL:UPST? <tableNumber:%d>`
+ * @replyblock `1.0 2.0`
+ * Operations 0 and 1 ask no count and send `:SOUR:CAL:<PPST|FST>?`; loading sends `:SOUR:CAL:UPST <tableNumber:%d>,` followed by the file's bytes.
+ * @statuscheck
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 (and for the fixed tables VI_ERROR_PARAMETER4) before anything is sent; VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4 after the query; VI_ERROR_INSTR_FILE_OPEN, VI_ERROR_INSTR_FILE_WRITE for the host file; VI_ERROR_INSTR_INTERPRETING_RESPONSE when the count is not a number; VI_ERROR_INSTR_SPECIFIC; a VISA error.
+ * @sample `kavrel_sourTranCal(vi, 2, 1, "user1.bin");`
+ */
 KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 tableNumber, ViString fileName);
 
 #ifdef __cplusplus

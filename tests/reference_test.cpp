@@ -1,16 +1,40 @@
 // The reference cannot drift from the code: each exported function runs with
 // the sample arguments of its header comment against the scripted instrument,
 // and every message it writes must match the documented command template.
+#include <filesystem>
 #include <regex>
 #include <string>
+#include <unistd.h>
 
 #include "tests/reference_table.h"
 #include "tests/support/driver_fixture.h"
 
+// The function's name where a test lists its parameter.
+void PrintTo(const reference_entry* entry, std::ostream* out) { *out << entry->function; }
+
 namespace kavrel::test {
 namespace {
 
-class Reference : public DriverTest, public ::testing::WithParamInterface<const reference_entry*> {};
+// Each example runs in a folder of its own: the transfer examples write host files.
+class Reference : public DriverTest, public ::testing::WithParamInterface<const reference_entry*> {
+ protected:
+  void SetUp() override {
+    DriverTest::SetUp();
+    home_ = std::filesystem::current_path();
+    std::string pattern = (std::filesystem::temp_directory_path() / "kavrel-reference-XXXXXX").string();
+    ASSERT_NE(nullptr, mkdtemp(pattern.data()));
+    scratch_ = pattern;
+    std::filesystem::current_path(scratch_);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(home_);
+    std::filesystem::remove_all(scratch_);
+    DriverTest::TearDown();
+  }
+
+ private:
+  std::filesystem::path home_, scratch_;
+};
 
 TEST_P(Reference, SampleSendsTheDocumentedCommands) {
   const reference_entry& entry = *GetParam();
