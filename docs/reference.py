@@ -25,7 +25,7 @@ import struct
 import sys
 from pathlib import Path
 
-DECL = re.compile(r"KAVREL_API\s+ViStatus\s+(kavrel_\w+)\s*\(([^;]*)\)\s*;", re.S)
+DECL = re.compile(r"KAVREL_API\s+([\w\s*]*?)\s*\b(kavrel_\w+)\s*\(([^;]*)\)\s*;", re.S)
 SECTION = re.compile(r"/\* ---- (.*?) -+ \*/")
 # Shorthands, expanded the same way here and by Doxygen (the Doxyfile's ALIASES).
 SHORTHANDS = {
@@ -50,8 +50,9 @@ CODE = re.compile(r"`([^`]*)`")
 
 
 class Function:
-    def __init__(self, name, params, declaration, section):
+    def __init__(self, name, returns, params, declaration, section):
         self.name = name
+        self.return_type = returns
         self.params = params          # declared parameter names, in order
         self.declaration = declaration
         self.section = section
@@ -84,10 +85,11 @@ def parse(header):
                 section = s.group(1).strip()
             comment = None
         else:
-            name, args = m.group(2), m.group(3)
-            params = [re.findall(r"(\w+)\s*(?:\[\s*\])?\s*$", a.strip())[0] for a in args.split(",")]
+            returns, name, args = m.group(2).strip(), m.group(3), m.group(4)
+            params = [re.findall(r"(\w+)\s*(?:\[\s*\])?\s*$", a.strip())[0] for a in args.split(",")
+                      if re.search(r"\w\s*(\[\s*\])?\s*$", a.strip()) and a.strip() != "void"]
             declaration = re.sub(r"\s+", " ", m.group(0).replace("KAVREL_API ", "")).replace("( ", "(")
-            f = Function(name, params, declaration, section)
+            f = Function(name, returns, params, declaration, section)
             if comment is not None:
                 read_comment(f, comment)
             functions.append(f)
@@ -215,7 +217,10 @@ def write_table(functions, out):
         body = re.sub(r"^\s*ViSession\s+vi\s*;\s*", "", f.sample)
         calls = [m for m in re.finditer(r"\bkavrel_\w+\s*\(", body)]
         last = calls[-1].start()
-        body = body[:last] + "doc_status = " + body[last:]
+        if f.return_type == "ViStatus":
+            body = body[:last] + "doc_status = " + body[last:]
+        else:  # a function without a status: what it sends is still checked
+            body = body[:last] + "(void)" + body[last:] + " doc_status = VI_SUCCESS;"
         lines += ["static ViStatus example_%d(ViSession* doc_session) {" % i,
                   "  ViSession vi = *doc_session;", "  ViStatus doc_status;",
                   "  " + body, "  *doc_session = vi;", "  return doc_status;", "}"]
