@@ -67,6 +67,17 @@ class Function:
         self.sample = None
 
 
+def status_rows(source):
+    """The status code table of the header's file comment: (codes, meaning)."""
+    m = re.search(r"/\*\*\s*\n?\s*\*\s*@file(.*?)\*/", source, re.S)
+    rows = []
+    for line in (m.group(1).splitlines() if m else []):
+        cells = [c.strip() for c in line.strip().lstrip("*").strip().strip("|").split("|")]
+        if len(cells) == 2 and cells[0].startswith("VI_"):
+            rows.append(cells)
+    return rows
+
+
 def parse(header):
     source = Path(header).read_text()
     functions = []
@@ -296,7 +307,7 @@ def man_page(f, version):
     return "\n".join(out) + "\n"
 
 
-def overview(functions, version):
+def overview(functions, version, statuses):
     out = page_header("libkavrel", 3, "remote-control driver for the 4100-family microwave test sets")
     out += [".SH SYNOPSIS", ".nf", "\\fB#include <kavrel.h>\\fR", ".fi", ".PP",
             "Link with \\fI\\-lkavrel\\fR: \\fBcc prog.c $(pkg\\-config \\-\\-cflags \\-\\-libs kavrel)\\fR,",
@@ -327,6 +338,10 @@ def overview(functions, version):
             section = f.section
             out += [".SS " + roff(section)]
         out += [".TP", "\\fB%s\\fR(3)" % f.name, roff(f.brief or "")]
+    if statuses:
+        out += [".SH STATUS CODES", "The driver's own codes; any other negative code is VISA's, passed on unchanged."]
+        for codes, meaning in statuses:
+            out += [".TP", "\\fB%s\\fR" % roff(codes), roff(meaning)]
     out += [".SH ENVIRONMENT",
             "The library reads no configuration and no environment; VISA is found through the loader's",
             "search (\\fIlibvisa.so\\fR and the vendors' names).",
@@ -335,14 +350,14 @@ def overview(functions, version):
     return "\n".join(out) + "\n"
 
 
-def write_man(functions, directory, version):
+def write_man(functions, directory, version, statuses):
     d = Path(directory) / "man3"
     d.mkdir(parents=True, exist_ok=True)
     for old in d.glob("*.3"):
         old.unlink()
     for f in functions:
         (d / (f.name + ".3")).write_text(man_page(f, version))
-    (d / "libkavrel.3").write_text(overview(functions, version))
+    (d / "libkavrel.3").write_text(overview(functions, version, statuses))
 
 
 def doxygen_aliases():
@@ -361,6 +376,6 @@ if __name__ == "__main__":
     if what == "table":
         write_table(functions, target)
     elif what == "man":
-        write_man(functions, target, sys.argv[4] if len(sys.argv) > 4 else "")
+        write_man(functions, target, sys.argv[4] if len(sys.argv) > 4 else "", status_rows(Path(header).read_text()))
     else:
         raise SystemExit("usage: reference.py table|man HEADER OUT [VERSION]")

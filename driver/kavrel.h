@@ -21,7 +21,7 @@
  * Status codes of the driver's own:
  * | Code | Meaning |
  * |---|---|
- * | VI_ERROR_PARAMETER1 .. VI_ERROR_PARAMETER8, VI_ERROR_INSTR_PARAMETER9 .. VI_ERROR_INSTR_PARAMETER11 | that argument is out of range; nothing was sent |
+ * | VI_ERROR_PARAMETER1 .. VI_ERROR_PARAMETER8, VI_ERROR_INSTR_PARAMETER9 .. VI_ERROR_INSTR_PARAMETER11 | that argument is out of range; no setting was sent (a limit that depends on the instrument is asked for first) |
  * | VI_ERROR_FAIL_ID_QUERY | the instrument did not identify as a 4100-family set |
  * | VI_ERROR_INSTR_INTERPRETING_RESPONSE | a reply could not be read; outputs are untouched |
  * | VI_ERROR_INSTR_START_GT_STOP | a start value is above its stop value |
