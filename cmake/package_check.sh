@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of a build tree into an empty root, then uses
-# them as a user would: builds the README's C example against libkavrel-dev
+# Usage: package_check.sh BUILD README. Installs the Debian packages of a
+# build tree (BUILD/packages) into an empty root, then uses them as a user would: builds the README's C example against libkavrel-dev
 # (pkg-config and find_package), runs it, renders every installed man page,
 # and measures a sweep with the installed kavrel program.
 set -euo pipefail
-packages=$1
+build=$1
+packages=$build/packages
 readme=$2
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
@@ -19,8 +20,16 @@ for deb in "${debs[@]}"; do
   dpkg-deb -x "$deb" "$root"
   echo "installed $(dpkg-deb -f "$deb" Package) $(dpkg-deb -f "$deb" Version)"
 done
+# Every installed file belongs to a package: an install() without a COMPONENT would be in none.
+cmake --install "$build" --component Unspecified --prefix "$work/unpackaged" >/dev/null
+if [ -d "$work/unpackaged" ] && [ -n "$(find "$work/unpackaged" -type f -o -type l)" ]; then
+  echo "installed but in no package (give install() a COMPONENT: lib, dev, tools or python):"
+  find "$work/unpackaged" -type f -o -type l
+  exit 1
+fi
 for want in libkavrel1 libkavrel-dev kavrel-tools; do
-  ls "$packages"/${want}_*.deb >/dev/null 2>&1 || { echo "package $want is missing"; exit 1; }
+  found=("$packages"/"$want"_*.deb)
+  [ ${#found[@]} -gt 0 ] || { echo "package $want is missing"; exit 1; }
 done
 
 lib=$(dirname "$(find "$root" -name 'libkavrel.so.1' | head -n 1)")
@@ -58,7 +67,8 @@ LD_LIBRARY_PATH="$lib" "$root/usr/bin/kavrel" sweep --points 51 --csv "$work/swe
 echo "installed kavrel sweep measured $(($(wc -l < "$work/sweep.csv") - 1)) points"
 
 # The Python package, once one is built: it imports against the installed library.
-if ls "$packages"/python3-kavrel_*.deb >/dev/null 2>&1; then
+python=("$packages"/python3-kavrel_*.deb)
+if [ ${#python[@]} -gt 0 ]; then
   site=$(dirname "$(find "$root" -type d -name kavrel -path '*python3*' | head -n 1)")
   PYTHONPATH="$site" LD_LIBRARY_PATH="$lib" python3 -c 'import kavrel' || { echo "python3-kavrel does not import"; exit 1; }
   echo "python3-kavrel imports"
