@@ -1,10 +1,13 @@
 // The reference cannot drift from the code: each exported function runs with
 // the sample arguments of its header comment against the scripted instrument,
 // and every message it writes must match the documented command template.
+#include <unistd.h>
+
 #include <filesystem>
+#include <ostream>
 #include <regex>
 #include <string>
-#include <unistd.h>
+#include <vector>
 
 #include "tests/reference_table.h"
 #include "tests/support/driver_fixture.h"
