@@ -190,8 +190,9 @@ def literal(text):
 
 
 def regex(template):
-    """The template as a regular expression: each <name:form> placeholder by
-    its form (a number form, or alternatives split by |), <name> any text."""
+    """The template as a POSIX extended regular expression: each <name:form>
+    placeholder by its form (a number form, or alternatives split by |),
+    <name> any text."""
     out = []
     for piece in re.split(r"(<[^<>]*>)", template):
         if not (piece.startswith("<") and piece.endswith(">")):
@@ -201,7 +202,7 @@ def regex(template):
         named = re.fullmatch(r"(\w+):(.+)", inner)
         form = named.group(2) if named else (inner if "|" in inner else "")
         if not form:
-            out.append("(.*?)")
+            out.append("(.*)")
             continue
         alternatives = [number(a) or literal(a) for a in form.split("|")]
         if len(alternatives) == 1 and number(form) is None:
