@@ -270,7 +270,7 @@ def page_header(name, section, title):
             ".SH NAME", "%s \\- %s" % (name.replace("_", "\\_"), roff(title))]
 
 
-def man_page(f, version):
+def man_page(f, version, siblings=()):
     out = page_header(f.name, 3, f.brief.rstrip(".") or f.name)
     out += [".SH SYNOPSIS", ".nf", "\\fB#include <kavrel.h>\\fR", "", roff(f.declaration), ".fi", ".PP",
             "Link with \\fI\\-lkavrel\\fR (pkg\\-config: \\fIkavrel\\fR)."]
@@ -304,7 +304,8 @@ def man_page(f, version):
                 out += [".PP", roff(text)]
     if f.sample:
         out += [".SH EXAMPLE", ".nf", ".in +4n", roff(f.sample), ".in", ".fi"]
-    out += [".SH SEE ALSO", "\\fBlibkavrel\\fR(3)"]
+    related = ["\\fB%s\\fR(3)" % name for name in siblings if name != f.name]
+    out += [".SH SEE ALSO", ",\n".join(related + ["\\fBlibkavrel\\fR(3)"])]
     return "\n".join(out) + "\n"
 
 
@@ -357,7 +358,8 @@ def write_man(functions, directory, version, statuses):
     for old in d.glob("*.3"):
         old.unlink()
     for f in functions:
-        (d / (f.name + ".3")).write_text(man_page(f, version))
+        siblings = [g.name for g in functions if g.section == f.section]
+        (d / (f.name + ".3")).write_text(man_page(f, version, siblings))
     (d / "libkavrel.3").write_text(overview(functions, version, statuses))
 
 
