@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,31 @@ class Transport {
 
   // Serial poll: the device's status byte.
   virtual ViStatus readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) = 0;
+
+  // The device's own lock: exclusive when `sharedKey` is empty, else shared
+  // under that key, waiting up to `lockTimeoutMs` for other clients' locks
+  // (VI_ERROR_TMO when not granted). `timeoutMs` bounds the exchange itself.
+  virtual ViStatus lock(std::string_view /*sharedKey*/, ViUInt32 /*lockTimeoutMs*/, ViUInt32 /*timeoutMs*/) {
+    return VI_ERROR_NSUP_OPER;
+  }
+  // Release the lock taken last (exclusive before shared).
+  virtual ViStatus unlock(ViUInt32 /*timeoutMs*/) { return VI_ERROR_NSUP_OPER; }
+  // Group execute trigger.
+  virtual ViStatus trigger(ViUInt32 /*timeoutMs*/) { return VI_ERROR_NSUP_OPER; }
+  // Remote/local control with VISA's REN modes (VI_GPIB_REN_*, 0..6).
+  virtual ViStatus remoteLocal(ViUInt16 /*mode*/, ViUInt32 /*timeoutMs*/) { return VI_ERROR_NSUP_OPER; }
+
+  // Attributes of the protocol: the value and its width in bytes, or nothing
+  // when the transport has no such attribute.
+  struct AttributeValue {
+    ViUInt64 value;
+    unsigned bytes;
+  };
+  virtual std::optional<AttributeValue> protocolAttribute(ViAttr /*attr*/) const { return std::nullopt; }
+  // Set one: nothing when the transport has no such attribute, else the status.
+  virtual std::optional<ViStatus> setProtocolAttribute(ViAttr /*attr*/, ViAttrState /*value*/, ViUInt32 /*timeoutMs*/) {
+    return std::nullopt;
+  }
 };
 
 enum class ResourceKind { Scripted, Hislip, Socket };

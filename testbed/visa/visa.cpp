@@ -177,8 +177,14 @@ ViStatus viStatusDesc(ViObject, ViStatus status, ViChar desc[]) {
 }
 
 ViStatus viTerminate(ViObject vi, ViUInt16, ViJobId) { return unsupported(vi); }
-ViStatus viLock(ViSession vi, ViAccessMode, ViUInt32, ViConstKeyId, ViChar[]) { return unsupported(vi); }
-ViStatus viUnlock(ViSession vi) { return unsupported(vi); }
+ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey, ViChar accessKey[]) {
+  return traced(vi, "viLock", onSession(STANDIN_OTHER, vi, [&](Session& s) {
+    return s.lock(lockType, timeout, requestedKey, accessKey);
+  }));
+}
+ViStatus viUnlock(ViSession vi) {
+  return traced(vi, "viUnlock", onSession(STANDIN_OTHER, vi, [](Session& s) { return s.unlock(); }));
+}
 
 // ---- events ---------------------------------------------------------------
 ViStatus viEnableEvent(ViSession vi, ViEventType, ViUInt16, ViEventFilter) {
@@ -222,7 +228,9 @@ ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
 
 ViStatus viReadAsync(ViSession vi, ViPBuf, ViUInt32, ViPJobId) { return unsupported(vi); }
 ViStatus viWriteAsync(ViSession vi, ViConstBuf, ViUInt32, ViPJobId) { return unsupported(vi); }
-ViStatus viAssertTrigger(ViSession vi, ViUInt16) { return unsupported(vi); }
+ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol) {
+  return traced(vi, "viAssertTrigger", onSession(STANDIN_OTHER, vi, [&](Session& s) { return s.assertTrigger(protocol); }));
+}
 
 ViStatus viReadSTB(ViSession vi, ViPUInt16 status) {
   return traced(vi, "viReadSTB", onSession(STANDIN_OTHER, vi, [&](Session& s) -> ViStatus {
@@ -354,7 +362,9 @@ ViStatus viMemAlloc(ViSession vi, ViBusSize, ViPBusAddress) { return unsupported
 #ifndef STANDIN_OMIT_VIMEMFREE  // builds an incomplete library for the binding's tests
 ViStatus viMemFree(ViSession vi, ViBusAddress) { return unsupported(vi); }
 #endif
-ViStatus viGpibControlREN(ViSession vi, ViUInt16) { return unsupported(vi); }
+ViStatus viGpibControlREN(ViSession vi, ViUInt16 mode) {
+  return traced(vi, "viGpibControlREN", onSession(STANDIN_OTHER, vi, [&](Session& s) { return s.controlRen(mode); }));
+}
 ViStatus viVxiCommandQuery(ViSession vi, ViUInt16, ViUInt32, ViPUInt32) { return unsupported(vi); }
 
 }  // extern "C"
