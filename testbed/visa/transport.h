@@ -60,20 +60,23 @@ class Transport {
   }
 };
 
-enum class ResourceKind { Scripted, Hislip, Socket };
+enum class ResourceKind { Scripted, Hislip, Vxi11, Socket };
 
 // TCPIP "...::hislipN[,port][::INSTR]" is HiSLIP, TCPIP "...::port::SOCKET" a
-// raw socket; every other name reaches the scripted instrument.
+// raw socket, TCPIP "::host", "::host::INSTR" and device names starting with
+// "inst", "gpib" or "vxi" VXI-11; every other name reaches the scripted instrument.
 ResourceKind classifyResource(std::string_view name);
 
 // Where a HiSLIP or SOCKET resource lives.
 struct NetworkAddress {
   std::string host;      // name, dotted IPv4, or IPv6 without its brackets
   std::uint16_t port = 0;
-  std::string device;    // HiSLIP sub-address ("hislip0"); empty for SOCKET
+  std::string device;    // HiSLIP sub-address ("hislip0"), VXI-11 device ("inst0"); empty for SOCKET
 };
 
-// "TCPIP[board]::host::hislipN[,port][::INSTR]" (default port 4880) or
+// "TCPIP[board]::host::hislipN[,port][::INSTR]" (default port 4880),
+// "TCPIP[board]::host[::instN[,port] | ::gpibB,N[,port]][::INSTR]" (VXI-11;
+// the port is the portmapper's, 111 by default, device inst0 by default) or
 // "TCPIP[board]::host::port::SOCKET", case-insensitive: VI_SUCCESS with
 // `out` filled, or VI_ERROR_INV_RSRC_NAME.
 ViStatus parseNetworkResource(std::string_view name, ResourceKind kind, NetworkAddress& out);
@@ -92,6 +95,7 @@ class NetworkTransport : public Transport {
 };
 std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi);
 std::unique_ptr<NetworkTransport> makeSocketTransport(ViSession vi);
+std::unique_ptr<NetworkTransport> makeVxi11Transport(ViSession vi);
 
 }  // namespace kavrel::standin
 

@@ -529,13 +529,16 @@ TEST_F(StandinTest, OpenChoosesTheTransportByResourceName) {
   };
   const std::vector<Case> cases = {
       {"GPIB0::7::INSTR", VI_SUCCESS},
-      {"TCPIP0::192.168.1.5::inst0::INSTR", VI_SUCCESS},
-      {"TCPIP::host::INSTR", VI_SUCCESS},
+      {"ASRL1::INSTR", VI_SUCCESS},
       {"USB0::0x1234::0x5678::SN1::INSTR", VI_SUCCESS},
       {"MyAlias", VI_SUCCESS},
       // network resources go to their transports, which check the name first
       {"TCPIP0::10.0.0.7::hislip0,99999::INSTR", VI_ERROR_INV_RSRC_NAME},
       {"TCPIP0::1.2.3.4::SOCKET", VI_ERROR_INV_RSRC_NAME},
+      {"TCPIP0::192.168.1.5::inst0,99999::INSTR", VI_ERROR_INV_RSRC_NAME},  // VXI-11
+      {"TCPIP::host::gpib0,7,::INSTR", VI_ERROR_INV_RSRC_NAME},
+      {"TCPIP::bad host::INSTR", VI_ERROR_INV_RSRC_NAME},
+      {"TCPIP::host::inst0::INSTR::X", VI_ERROR_INV_RSRC_NAME},
       {"", VI_ERROR_INV_RSRC_NAME},
   };
   for (const Case& c : cases) {
