@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::size_t kMaxRequest = 16 * 1024;
 constexpr int kRequestTimeoutMs = 5000;
-constexpr const char* kManufacturer = "OVR";
 
 std::string escaped(const std::string& text) {
   std::string out;
@@ -94,17 +93,17 @@ std::string HttpServer::Impl::welcome(const std::string& address) const {
   auto row = [&rows](const std::string& name, const std::string& value) {
     rows += "<tr><th>" + escaped(name) + "</th><td>" + escaped(value) + "</td></tr>\n";
   };
-  row("Manufacturer", kManufacturer);
+  row("Manufacturer", std::string(kManufacturer));
   row("Model", model());
   row("Serial number", identity.serial);
   row("Firmware revision", identity.firmware);
   row("Address", address);
   std::string list;
   for (const std::string& r : resources(address)) list += "<li><code>" + escaped(r) + "</code></li>\n";
-  return "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta charset=\"utf-8\"><title>" + escaped(kManufacturer) + " " +
+  return "<!DOCTYPE html>\n<html lang=\"en\">\n<head><meta charset=\"utf-8\"><title>" + escaped(std::string(kManufacturer)) + " " +
          model() + " " + escaped(identity.serial) +
          "</title>\n<style>body{font-family:sans-serif;margin:2em}th{text-align:left;padding-right:1em}</style></head>\n"
-         "<body>\n<h1>" + escaped(kManufacturer) + " " + model() + " microwave test set</h1>\n<table id=\"identity\">\n" + rows +
+         "<body>\n<h1>" + escaped(std::string(kManufacturer)) + " " + model() + " microwave test set</h1>\n<table id=\"identity\">\n" + rows +
          "</table>\n<h2>VISA resources</h2>\n<ul id=\"resources\">\n" + list +
          "</ul>\n<p><a href=\"/lxi/identification\">LXI identification</a></p>\n</body>\n</html>\n";
 }

@@ -25,6 +25,8 @@ constexpr std::string_view kUsage =
     "  --portmap-port N   answer VXI-11 clients' portmapper queries on port N (111 is the standard one,\n"
     "                     0 any free port); without it the port is registered with the system's rpcbind\n"
     "  --http-port N      LXI welcome page and identification, 0 for any free port (none)\n"
+    "  --announce         announce the services over mDNS (_lxi._tcp, _hislip._tcp, _vxi-11._tcp,\n"
+    "                     _scpi-raw._tcp) through the Avahi daemon; give --host an address others reach\n"
     "  --strict-rmt       log -410 when a client does not confirm a response before sending again\n"
     "faults:\n"
     "  --reply-delay MS   hold every response back MS milliseconds\n"
@@ -60,8 +62,8 @@ int main(int argc, char** argv) {
       std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
       return 0;
     }
-    if (arg == "--strict-rmt") {
-      options.strictRmt = true;
+    if (arg == "--strict-rmt" || arg == "--announce") {
+      (arg == "--announce" ? options.announce : options.strictRmt) = true;
       continue;
     }
     if (i + 1 >= argc) return usageError("missing value for " + std::string(arg));

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "testbed/hislip/hislip.h"
+#include "testbed/sim/announcer.h"
 #include "testbed/sim/hislip_session.h"
 #include "testbed/sim/http_server.h"
 #include "testbed/sim/listener.h"
@@ -239,6 +240,10 @@ struct Server::Impl final : ResponseFaults {
 
   std::unique_ptr<Vxi11Server> vxi11;
   std::unique_ptr<HttpServer> http;
+  std::unique_ptr<Announcer> announcer;
+
+  // What --announce tells the network: every protocol served, under one instance name.
+  std::vector<AnnouncedService> services() const;
 
   bool listenOn(int port, int& fd, int& bound, std::string* error);
   bool response(Response& r, std::chrono::milliseconds& delay) override { return faults.response(r, delay); }
@@ -617,7 +622,32 @@ bool Server::start(std::string* error) {
       return false;
     }
   }
+  if (s.options.announce) {
+    const Identity& id = s.instrument.identity();
+    s.announcer = std::make_unique<Announcer>(
+        std::string(kManufacturer) + " " + std::to_string(id.model) + " " + id.serial, s.services());
+    if (!s.announcer->start(error)) {
+      stop();
+      return false;
+    }
+  }
   return true;
+}
+
+std::vector<AnnouncedService> Server::Impl::services() const {
+  const Identity& id = instrument.identity();
+  const std::vector<std::string> txt = {"txtvers=1", "Manufacturer=" + std::string(kManufacturer),
+                                        "Model=" + std::to_string(id.model), "SerialNumber=" + id.serial,
+                                        "FirmwareVersion=" + id.firmware};
+  std::vector<AnnouncedService> out;
+  if (http) out.push_back({"_lxi._tcp", http->port(), txt});
+  out.push_back({"_hislip._tcp", hislipPortBound, txt});
+  // VXI-11 clients start at the portmapper.
+  if (vxi11 && (vxi11->portmapPort() >= 0 || vxi11->registered())) {
+    out.push_back({"_vxi-11._tcp", vxi11->portmapPort() >= 0 ? vxi11->portmapPort() : 111, txt});
+  }
+  if (rawPortBound >= 0) out.push_back({"_scpi-raw._tcp", rawPortBound, txt});
+  return out;
 }
 
 int Server::hislipPort() const { return impl_->hislipPortBound; }
@@ -630,6 +660,7 @@ int Server::httpPort() const { return impl_->http ? impl_->http->port() : -1; }
 void Server::stop() {
   Impl& s = *impl_;
   if (!s.started || s.stopping.exchange(true)) return;
+  if (s.announcer) s.announcer->stop();
   if (s.http) s.http->stop();
   if (s.vxi11) s.vxi11->stop();
   char byte = 0;

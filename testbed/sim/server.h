@@ -26,6 +26,7 @@ struct Options {
   // rpcbind (registered when it runs), 0 an ephemeral port, else that port.
   int portmapPort = -1;
   int httpPort = -1;      // LXI welcome page and identification: 0 an ephemeral port, -1 none
+  bool announce = false;  // announce the services over mDNS (needs the Avahi daemon)
   // Log error -410 when a client sends again without confirming the last response (RMT-delivered).
   bool strictRmt = false;
   int maxClients = 64;  // HiSLIP sessions at once; more are refused with FatalError 4

@@ -64,9 +64,8 @@ class Vxi11Server {
   bool registered() const;
   void stop();
 
-  struct Impl;
-
  private:
+  struct Impl;
   std::unique_ptr<Impl> impl_;
 };
 

@@ -3,6 +3,7 @@
 
 Usage: lan_check.py vxi11 PATH-TO-kavrel-sim
        lan_check.py http PATH-TO-kavrel-sim
+       lan_check.py mdns PATH-TO-kavrel-sim PATH-TO-STAND-IN-LIBRARY
 
 vxi11: Debian's lxi-tools (`lxi scpi`) and PyVISA-py's VXI-11 client query the
 simulator. Both find the core channel through the portmapper on port 111: the
@@ -13,6 +14,10 @@ http: the welcome page rendered in headless Chromium names the identity and
 the resource strings; /lxi/identification has the identification schema's
 required elements, in order.
 
+mdns: `kavrel-sim --announce` announces its four services through the Avahi
+daemon (the system's, or one started here on a private message bus), Avahi's
+own browser sees them, and the stand-in's viFindRsrc lists the instrument.
+
 Exit status: 0 passed, 1 failed, 77 skipped (the reason is printed).
 """
 import os
@@ -22,6 +27,8 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
+import ctypes
 import urllib.request
 import xml.etree.ElementTree as ET
 
@@ -166,12 +173,132 @@ def check_http(sim):
         proc.wait(timeout=10)
 
 
+SERVICES = ["_lxi._tcp", "_hislip._tcp", "_vxi-11._tcp", "_scpi-raw._tcp"]
+
+
+def avahi_bus(workdir):
+    """An Avahi daemon to announce through: the system's, or one on a private bus started here.
+    Gives the processes started (to stop) and the environment to reach it."""
+    env = dict(os.environ)
+    if shutil.which("avahi-browse") is None:
+        skip("avahi-browse is not installed (Debian avahi-utils)")
+    probe = subprocess.run(["avahi-browse", "-at", "-p"], capture_output=True, text=True, timeout=10, env=env)
+    if probe.returncode == 0:
+        return [], env
+    for tool in ("dbus-daemon", "avahi-daemon"):
+        if shutil.which(tool) is None:
+            skip(f"no Avahi daemon runs and {tool} is not installed to start one")
+    bus = os.path.join(workdir, "bus")
+    with open(os.path.join(workdir, "bus.conf"), "w") as f:
+        f.write(f"""<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>system</type><listen>unix:path={bus}</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow user="*"/><allow own="*"/><allow send_destination="*"/>
+<allow receive_sender="*"/></policy></busconfig>
+""")
+    with open(os.path.join(workdir, "avahi.conf"), "w") as f:
+        f.write("[server]\nuse-ipv4=yes\nuse-ipv6=no\nenable-dbus=yes\n"
+                "[wide-area]\nenable-wide-area=no\n[publish]\npublish-hinfo=no\npublish-workstation=no\n")
+    started = [subprocess.Popen(["dbus-daemon", "--config-file=" + os.path.join(workdir, "bus.conf"), "--nofork"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)]
+    env["DBUS_SYSTEM_BUS_ADDRESS"] = "unix:path=" + bus
+    for _ in range(50):
+        if os.path.exists(bus):
+            break
+        time.sleep(0.1)
+    log = open(os.path.join(workdir, "avahi.log"), "w+")
+    started.append(subprocess.Popen(["avahi-daemon", "--no-drop-root", "--no-chroot", "--no-rlimits", "-f",
+                                     os.path.join(workdir, "avahi.conf")], stdout=log, stderr=log, env=env))
+    for _ in range(50):
+        log.seek(0)
+        text = log.read()
+        if "Server startup complete" in text:
+            return started, env
+        if started[-1].poll() is not None:
+            break
+        time.sleep(0.1)
+    stop_all(started)
+    log.seek(0)
+    skip("the Avahi daemon would not start here (no multicast interface, or no right to run it): "
+         + log.read()[-300:].replace("\n", " "))
+
+
+def stop_all(processes):
+    for p in reversed(processes):
+        p.terminate()
+        try:
+            p.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            p.kill()
+
+
+def find_resources(library, env):
+    """viFindRsrc and viFindNext of the stand-in, in this process."""
+    os.environ.update(env)
+    visa = ctypes.CDLL(library)
+    rm = ctypes.c_uint32()
+    if visa.viOpenDefaultRM(ctypes.byref(rm)) != 0:
+        raise RuntimeError("viOpenDefaultRM failed")
+    found = ctypes.c_uint32()
+    count = ctypes.c_uint32()
+    desc = ctypes.create_string_buffer(256)
+    status = visa.viFindRsrc(rm, b"TCPIP?*", ctypes.byref(found), ctypes.byref(count), desc)
+    names = []
+    if status == 0:
+        names.append(desc.value.decode())
+        while visa.viFindNext(found, desc) == 0:
+            names.append(desc.value.decode())
+        visa.viClose(found)
+    visa.viClose(rm)
+    return names
+
+
+def check_mdns(sim, library):
+    with tempfile.TemporaryDirectory() as workdir:
+        started, env = avahi_bus(workdir)
+        proc = None
+        try:
+            proc = subprocess.Popen([sim, "--host", "0.0.0.0", "--hislip-port", "0", "--raw-port", "0",
+                                     "--portmap-port", "0", "--http-port", "0", "--serial", "M0DNS1", "--announce"],
+                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+            ports = {}
+            while len(ports) < 5:
+                line = proc.stdout.readline()
+                if not line:
+                    raise RuntimeError("kavrel-sim stopped: " + proc.stderr.read())
+                key, _, value = line.strip().partition(" ")
+                ports[key] = int(value)
+            seen = set()
+            for _ in range(20):
+                out = subprocess.run(["avahi-browse", "-atrp"], capture_output=True, text=True, timeout=20, env=env)
+                seen = {f[4] for f in (line.split(";") for line in out.stdout.splitlines())
+                        if len(f) > 8 and f[0] == "=" and "M0DNS1" in f[3]}
+                if seen >= set(SERVICES):
+                    break
+                time.sleep(0.2)
+            expect("Avahi sees the four services", seen >= set(SERVICES), repr(seen))
+            names = find_resources(library, env)
+            expect("viFindRsrc lists the instrument over HiSLIP",
+                   any(n.endswith(f"::hislip0,{ports['hislip-port']}::INSTR") for n in names), repr(names))
+            expect("viFindRsrc lists it over VXI-11",
+                   any(n.endswith(f"::inst0,{ports['portmap-port']}::INSTR") for n in names), repr(names))
+            expect("viFindRsrc lists its raw socket",
+                   any(n.endswith(f"::{ports['raw-port']}::SOCKET") for n in names), repr(names))
+        finally:
+            if proc is not None:
+                stop_all([proc])
+            stop_all(started)
+
+
 def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in ("vxi11", "http"):
+    if len(sys.argv) < 3 or sys.argv[1] not in ("vxi11", "http", "mdns") or (sys.argv[1] == "mdns") != (len(sys.argv) == 4):
         print(__doc__)
         return 2
     try:
-        (check_vxi11 if sys.argv[1] == "vxi11" else check_http)(sys.argv[2])
+        if sys.argv[1] == "mdns":
+            check_mdns(sys.argv[2], sys.argv[3])
+        else:
+            (check_vxi11 if sys.argv[1] == "vxi11" else check_http)(sys.argv[2])
     except (AssertionError, RuntimeError, subprocess.TimeoutExpired, OSError) as e:
         print(f"FAIL {e}")
         return 1
