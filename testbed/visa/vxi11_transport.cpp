@@ -20,6 +20,25 @@ constexpr std::size_t kMaxRecord = (1U << 20) + 4096;
 constexpr ViUInt32 kReplyMarginMs = 1000;
 constexpr ViUInt32 kCloseMs = 500;
 
+// Procedure names for the trace.
+std::string procedureName(rpcprog_t program, rpcproc_t procedure) {
+  if (program != DEVICE_CORE) return procedure == v::kPortmapGetPort ? "GETPORT" : std::to_string(procedure);
+  switch (procedure) {
+    case create_link: return "create_link";
+    case device_write: return "device_write";
+    case device_read: return "device_read";
+    case device_readstb: return "device_readstb";
+    case device_trigger: return "device_trigger";
+    case device_clear: return "device_clear";
+    case device_remote: return "device_remote";
+    case device_local: return "device_local";
+    case device_lock: return "device_lock";
+    case device_unlock: return "device_unlock";
+    case destroy_link: return "destroy_link";
+    default: return std::to_string(procedure);
+  }
+}
+
 ViStatus deviceStatus(long error) {
   switch (error) {
     case v::kNoError: return VI_SUCCESS;
@@ -34,10 +53,14 @@ ViStatus deviceStatus(long error) {
 }
 
 // A deadline `margin` past a VISA time-out (an infinite one stays infinite).
-net::Deadline after(ViUInt32 timeoutMs, ViUInt32 margin) {
+net::Deadline after(ViUInt32 timeoutMs, std::uint64_t margin) {
   if (timeoutMs == VI_TMO_INFINITE) return net::Deadline(VI_TMO_INFINITE);
-  return net::Deadline(static_cast<ViUInt32>(std::min<std::uint64_t>(std::uint64_t{timeoutMs} + margin, VI_TMO_INFINITE - 1)));
+  return net::Deadline(static_cast<ViUInt32>(std::min<std::uint64_t>(timeoutMs + margin, VI_TMO_INFINITE - 1)));
 }
+
+// Reads and writes wait up to the time-out for another link's lock, then up
+// to the time-out for the device: the answer may take both and the margin.
+net::Deadline ioDeadline(ViUInt32 timeoutMs) { return after(timeoutMs, std::uint64_t{timeoutMs} + kReplyMarginMs); }
 
 class Vxi11Transport final : public NetworkTransport {
  public:
@@ -74,7 +97,7 @@ class Vxi11Transport final : public NetworkTransport {
   }
 
   ViStatus write(std::string_view bytes, bool end, ViUInt32 timeoutMs) override {
-    const net::Deadline deadline = after(timeoutMs, kReplyMarginMs);
+    const net::Deadline deadline = ioDeadline(timeoutMs);
     do {
       const std::string_view piece = bytes.substr(0, std::min(bytes.size(), maxWrite_));
       bytes.remove_prefix(piece.size());
@@ -83,7 +106,7 @@ class Vxi11Transport final : public NetworkTransport {
       parms.lid = lid_;
       parms.io_timeout = timeoutMs;
       parms.lock_timeout = timeoutMs;
-      parms.flags = bytes.empty() && end ? v::kFlagEnd : 0;
+      parms.flags = v::kFlagWaitLock | (bytes.empty() && end ? v::kFlagEnd : 0);
       parms.data.data_len = static_cast<u_int>(piece.size());
       parms.data.data_val = const_cast<char*>(piece.data());
       v::Decoded<Device_WriteResp> answer(v::xdrRoutine(xdr_Device_WriteResp));
@@ -104,9 +127,10 @@ class Vxi11Transport final : public NetworkTransport {
     parms.requestSize = static_cast<u_long>(std::min<std::size_t>(capacity, 1U << 20));
     parms.io_timeout = timeoutMs;
     parms.lock_timeout = timeoutMs;
+    parms.flags = v::kFlagWaitLock;
     v::Decoded<Device_ReadResp> answer(v::xdrRoutine(xdr_Device_ReadResp));
     if (ViStatus status =
-            call(device_read, v::xdrRoutine(xdr_Device_ReadParms), &parms, answer, after(timeoutMs, kReplyMarginMs));
+            call(device_read, v::xdrRoutine(xdr_Device_ReadParms), &parms, answer, ioDeadline(timeoutMs));
         status < VI_SUCCESS) {
       return status;
     }
@@ -223,7 +247,7 @@ class Vxi11Transport final : public NetworkTransport {
     std::string_view message;
     const std::string record = v::recordEncode(v::callEncode(xid, program, version, procedure, argsRoutine, args));
     message = record;
-    if (trace::enabled()) trace::line(vi_, "-> vxi11 procedure " + std::to_string(procedure) + " xid " + trace::hex32(xid));
+    if (trace::enabled()) trace::line(vi_, "-> vxi11 " + procedureName(program, procedure) + " xid " + trace::hex32(xid));
     switch (net::sendAll(fd_, message, deadline)) {
       case net::IoResult::ok: break;
       case net::IoResult::timeout:  // a record cut short breaks the framing for good
@@ -233,7 +257,9 @@ class Vxi11Transport final : public NetworkTransport {
     for (;;) {
       while (std::optional<std::string> reply = in_.next()) {
         switch (v::replyDecode(*reply, xid, result.proc, &result.value)) {
-          case v::ReplyStatus::ok: return VI_SUCCESS;
+          case v::ReplyStatus::ok:
+            if (trace::enabled()) trace::line(vi_, "<- vxi11 reply xid " + trace::hex32(xid));
+            return VI_SUCCESS;
           case v::ReplyStatus::otherXid: continue;  // the late answer to an earlier call
           case v::ReplyStatus::refused:
           case v::ReplyStatus::garbled: return VI_ERROR_IO;

@@ -78,6 +78,10 @@ TEST_F(StandinSimulatorTest, Vxi11DeviceNamesAndOperations) {
   ViStatus status = VI_SUCCESS;
   EXPECT_EQ(query("*IDN?\n", status), "");
   EXPECT_EQ(status, VI_ERROR_TMO);
+  ViSession other = 0;  // another VXI-11 link waits its time-out for the lock
+  ASSERT_EQ(viOpen(rm_, name.c_str(), VI_NULL, VI_NULL, &other), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(other, VI_ATTR_TMO_VALUE, 100), VI_SUCCESS);
+  EXPECT_EQ(viWrite(other, reinterpret_cast<ViConstBuf>("*CLS\n"), 5, VI_NULL), VI_ERROR_RSRC_LOCKED);
   ViUInt16 stb = 0xFF;
   EXPECT_EQ(viWrite(vi, reinterpret_cast<ViConstBuf>("*IDN?\n"), 6, VI_NULL), VI_SUCCESS);
   EXPECT_EQ(viReadSTB(vi, &stb), VI_SUCCESS);

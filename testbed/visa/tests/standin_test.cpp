@@ -551,6 +551,24 @@ TEST_F(StandinTest, OpenChoosesTheTransportByResourceName) {
   EXPECT_EQ(viOpen(rm_, "GPIB0::1::INSTR", 3, VI_NULL, &vi), VI_ERROR_INV_ACC_MODE);
 }
 
+// viFindRsrc lists instruments announced on the network; a bad expression or
+// handle is refused before any search, and an empty search says so.
+TEST_F(StandinTest, FindRsrcChecksItsArgumentsAndReportsNothingFound) {
+  ViFindList list = 77;
+  ViUInt32 count = 77;
+  ViChar desc[VI_FIND_BUFLEN] = "untouched";
+  EXPECT_EQ(viFindRsrc(rm_, VI_NULL, &list, &count, desc), VI_ERROR_INV_EXPR);
+  EXPECT_EQ(viFindRsrc(rm_, "TCPIP[", &list, &count, desc), VI_ERROR_INV_EXPR);
+  EXPECT_EQ(viFindRsrc(vi_, "?*", &list, &count, desc), VI_ERROR_INV_OBJECT);  // not a resource manager
+  EXPECT_EQ(list, 77U);
+  EXPECT_STREQ(desc, "untouched");
+  // The scripted instrument is never listed; nothing on the network matches this name.
+  EXPECT_EQ(viFindRsrc(rm_, "TCPIP::no-such-instrument::INSTR", &list, &count, desc), VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(count, 0U);
+  EXPECT_EQ(list, static_cast<ViFindList>(VI_NULL));
+  EXPECT_EQ(viFindNext(12345, desc), VI_ERROR_INV_OBJECT);
+}
+
 // ---- fault injection and call counts ------------------------------------------
 
 TEST_F(StandinTest, InjectedFaultHitsTheNthCallAndDoesNothingElse) {
