@@ -277,10 +277,11 @@ std::string Vxi11Server::Impl::core(const v::CallHeader& call, std::string_view 
   if (call.program != DEVICE_CORE) return v::replyRefused(call.xid, PROG_UNAVAIL);
   if (call.version != DEVICE_CORE_VERSION) return v::replyRefused(call.xid, PROG_MISMATCH);
   const auto error = [](long code) { return Device_Error{code}; };
-  // A procedure on an existing link; the link's own number decides which.
+  // A procedure on a link this connection made (another's would share its
+  // instrument session across threads); the link's own number decides which.
   auto onLink = [&]<typename Args, typename Result>(xdrproc_t argsProc, xdrproc_t resultProc, auto lidOf, auto body) {
     return serve<Args, Result>(call, args, argsProc, resultProc, [&](Args& p) {
-      std::shared_ptr<Link> link = find(lidOf(p));
+      std::shared_ptr<Link> link = own.count(lidOf(p)) != 0 ? find(lidOf(p)) : nullptr;
       if (!link) {
         Result r{};
         r.error = v::kInvalidLinkId;
@@ -352,7 +353,7 @@ std::string Vxi11Server::Impl::core(const v::CallHeader& call, std::string_view 
     case device_enable_srq:
       return serve<Device_EnableSrqParms, Device_Error>(call, args, v::xdrRoutine(xdr_Device_EnableSrqParms),
                                                          v::xdrRoutine(xdr_Device_Error), [&](Device_EnableSrqParms& p) {
-                                                           return error(find(p.lid) ? v::kNoError : v::kInvalidLinkId);
+                                                           return error(own.count(p.lid) != 0 ? v::kNoError : v::kInvalidLinkId);
                                                          });
     case destroy_link:
       return byLink([&](Link& link, const Device_Link&) {

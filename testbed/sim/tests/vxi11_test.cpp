@@ -193,12 +193,21 @@ TEST_F(Vxi11ServerTest, ReadEndsOnCountTermCharOrEnd) {
 TEST_F(Vxi11ServerTest, LocksKeepOtherLinksOutAndLinksEnd) {
   const long a = link("inst0");
   const long b = link("inst1");
+  auto otherConnection = std::make_unique<RpcClient>(server->vxi11Port());
+  auto elsewhere = [&](auto call) {  // the call made on another connection
+    std::swap(core, otherConnection);
+    const long error = call();
+    std::swap(core, otherConnection);
+    return error;
+  };
   struct Case {
     const char* what;
     std::function<long()> call;
     long error;
   };
   const std::vector<Case> cases = {
+      {"a link is its connection's only", [&] { return elsewhere([&] { return write(a, "*CLS\n"); }); },
+       v::kInvalidLinkId},
       {"lock", [&] { return onLink(device_lock, a); }, v::kNoError},
       {"other link may not write", [&] { return write(b, "*CLS\n"); }, v::kDeviceLocked},
       {"other link may not lock", [&] { return onLink(device_lock, b); }, v::kDeviceLocked},
