@@ -18,9 +18,10 @@ namespace kavrel::standin {
 std::vector<std::string> discoverInstruments(int timeoutMs);
 
 // Whether a resource string matches a VISA search expression ("?*::INSTR",
-// "TCPIP?*"): '?' any character, '*' and '+' repeat what precedes, '[...]'
-// a set, '|' and parentheses as usual, case-insensitive. False with
-// `valid` false for an expression that cannot be read.
+// "TCPIP?*"), case-insensitive: '?' any character, '*' and '+' repeat what
+// precedes, "[...]" and "[!...]" a set, '|' between alternatives; attribute
+// conditions ("{...}") are not filtered on. False with `valid` false for an
+// expression that cannot be read, grouping with parentheses included.
 bool matchesExpression(std::string_view expression, const std::string& resource, bool& valid);
 
 // Find lists: a handle of their own holding the resources not yet handed out.
