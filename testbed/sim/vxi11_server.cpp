@@ -31,7 +31,6 @@ namespace v = kavrel::vxi11;
 
 // Largest write a client may send in one device_write, as create_link tells it.
 constexpr unsigned long kMaxReceive = 1u << 20;
-constexpr std::size_t kMaxRecord = kMaxReceive + 4096;
 constexpr std::size_t kMaxProgram = 64u << 20;
 // Lock owners of links, apart from HiSLIP session numbers.
 constexpr int kLinkOwnerBase = 0x10000;
@@ -57,7 +56,6 @@ bool deviceNameValid(std::string_view name) {
   return false;
 }
 
-std::chrono::milliseconds millis(u_long value) { return std::chrono::milliseconds(static_cast<long long>(value)); }
 
 }  // namespace
 
@@ -110,7 +108,7 @@ struct Vxi11Server::Impl {
     locks.releaseAll(link->owner());
   }
 
-  void coreConnection(int fd);
+  void coreConnection(Vxi11Server& server, int fd);
   void abortConnection(int fd);
   std::string core(const v::CallHeader& call, std::string_view args, std::set<long>& own);
   std::string abort(const v::CallHeader& call, std::string_view args);
@@ -123,9 +121,16 @@ struct Vxi11Server::Impl {
   Device_WriteResp write(Link& link, const Device_WriteParms& p);
   Device_ReadResp read(Link& link, const Device_ReadParms& p, std::string& data);
   Device_ReadStbResp readStb(Link& link);
+  // A client's time-out, bounded by the server's longest wait.
+  std::chrono::milliseconds wait(u_long ms) const {
+    const std::chrono::milliseconds asked(static_cast<long long>(ms));
+    return options.maxWait.count() > 0 ? std::min(asked, options.maxWait) : asked;
+  }
+  std::chrono::milliseconds lockWait(long flags, u_long lockTimeout) const {
+    return (flags & v::kFlagWaitLock) ? wait(lockTimeout) : std::chrono::milliseconds(0);
+  }
   bool access(Link& link, long flags, u_long lockTimeout) {
-    const auto wait = (flags & v::kFlagWaitLock) ? millis(lockTimeout) : std::chrono::milliseconds(0);
-    return locks.waitAccessFor(link.owner(), wait, listener.stopping());
+    return locks.waitAccessFor(link.owner(), lockWait(flags, lockTimeout), listener.stopping());
   }
 };
 
@@ -162,7 +167,7 @@ Create_LinkResp Vxi11Server::Impl::createLink(const Create_LinkParms& p, std::se
     link = std::make_shared<Link>(instrument, lid);
     links[lid] = link;
   }
-  if (p.lockDevice && locks.request(link->owner(), "", millis(p.lock_timeout), listener.stopping()) != 1) {
+  if (p.lockDevice && locks.request(link->owner(), "", wait(p.lock_timeout), listener.stopping()) != 1) {
     destroy(link->id);
     r.error = v::kDeviceLocked;
     return r;
@@ -221,7 +226,7 @@ Device_ReadResp Vxi11Server::Impl::read(Link& link, const Device_ReadParms& p, s
     return r;
   }
   std::unique_lock lock(link.mutex);
-  const auto deadline = Clock::now() + millis(p.io_timeout);
+  const auto deadline = Clock::now() + wait(p.io_timeout);
   link.aborted = false;
   for (;;) {
     if (link.aborted) {
@@ -342,9 +347,9 @@ std::string Vxi11Server::Impl::core(const v::CallHeader& call, std::string_view 
           v::xdrRoutine(xdr_Device_LockParms), v::xdrRoutine(xdr_Device_Error),
           [](const Device_LockParms& p) { return p.lid; },
           [&](Link& link, const Device_LockParms& p) {
-            const auto wait = (p.flags & v::kFlagWaitLock) ? millis(p.lock_timeout) : std::chrono::milliseconds(0);
-            return error(locks.request(link.owner(), "", wait, listener.stopping()) == 1 ? v::kNoError
-                                                                                          : v::kDeviceLocked);
+            return error(locks.request(link.owner(), "", lockWait(p.flags, p.lock_timeout), listener.stopping()) == 1
+                             ? v::kNoError
+                             : v::kDeviceLocked);
           });
     case device_unlock:
       return byLink([&](Link& link, const Device_Link&) {
@@ -438,34 +443,57 @@ std::string localAddress(int fd, const std::string& fallback) {
   return fallback;
 }
 
-// Serve RPC records on a stream until it ends.
+// Serve RPC records on a stream until it ends; `answer` gives the reply message to each (empty: stop).
 template <typename Answer>
 void serveStream(int fd, ResponseFaults* faults, Answer&& answer) {
   std::string record;
-  while (v::readRecord(fd, kMaxRecord, record) == v::ReadStatus::ok) {
-    const std::optional<v::CallHeader> call = v::callDecode(record);
-    if (!call) return;
-    const std::string reply = v::recordEncode(answer(*call, std::string_view(record).substr(call->argsOffset)));
+  while (v::readRecord(fd, v::kMaxRecord, record) == v::ReadStatus::ok) {
+    const std::string message = answer(std::string_view(record));
+    if (message.empty()) return;
+    const std::string reply = v::recordEncode(message);
     if (faults != nullptr ? !faults->dataSend(fd, reply) : !kavrel::hislip::sendAll(fd, reply)) return;
   }
 }
 
+// The reply to a call message from `dispatch` (called with the header and the arguments); empty for no call.
+template <typename Dispatch>
+std::string answerCall(std::string_view message, Dispatch&& dispatch) {
+  const std::optional<v::CallHeader> call = v::callDecode(message);
+  if (!call) return {};
+  return dispatch(*call, message.substr(call->argsOffset));
+}
+
 }  // namespace
 
-void Vxi11Server::Impl::coreConnection(int fd) {
-  std::set<long> own;  // links made on this connection end with it
-  serveStream(fd, &faults, [&](const v::CallHeader& call, std::string_view args) { return core(call, args, own); });
-  for (long lid : own) destroy(lid);
+Vxi11Server::CoreChannel::CoreChannel(Vxi11Server& server) : server_(*server.impl_) {}
+
+Vxi11Server::CoreChannel::~CoreChannel() {
+  for (long lid : own_) server_.destroy(lid);
+}
+
+std::string Vxi11Server::CoreChannel::answer(std::string_view message) {
+  return answerCall(message, [&](const v::CallHeader& call, std::string_view args) {
+    return server_.core(call, args, own_);
+  });
+}
+
+void Vxi11Server::Impl::coreConnection(Vxi11Server& server, int fd) {
+  CoreChannel channel(server);
+  serveStream(fd, &faults, [&](std::string_view record) { return channel.answer(record); });
 }
 
 void Vxi11Server::Impl::abortConnection(int fd) {
-  serveStream(fd, nullptr, [&](const v::CallHeader& call, std::string_view args) { return abort(call, args); });
+  serveStream(fd, nullptr, [&](std::string_view record) {
+    return answerCall(record, [&](const v::CallHeader& call, std::string_view args) { return abort(call, args); });
+  });
 }
 
 void Vxi11Server::Impl::portmapStream(int fd) {
   const std::string address = localAddress(fd, "127.0.0.1");
-  serveStream(fd, nullptr,
-              [&](const v::CallHeader& call, std::string_view args) { return portmap(call, args, address); });
+  serveStream(fd, nullptr, [&](std::string_view record) {
+    return answerCall(record,
+                      [&](const v::CallHeader& call, std::string_view args) { return portmap(call, args, address); });
+  });
 }
 
 void Vxi11Server::Impl::portmapDatagram(int fd) {
@@ -508,7 +536,7 @@ bool systemPortmapperRuns() {
 bool Vxi11Server::start(std::string* error) {
   Impl& s = *impl_;
   const std::string& host = s.options.host;
-  if (!s.listener.add(host, s.options.corePort, SOCK_STREAM, [&s](int fd) { s.coreConnection(fd); }, s.corePort,
+  if (!s.listener.add(host, s.options.corePort, SOCK_STREAM, [this, &s](int fd) { s.coreConnection(*this, fd); }, s.corePort,
                       error) ||
       !s.listener.add(host, 0, SOCK_STREAM, [&s](int fd) { s.abortConnection(fd); }, s.abortPort, error)) {
     return false;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,6 +46,8 @@ struct Vxi11Options {
   std::string host = "127.0.0.1";
   int corePort = 0;      // 0: any free port
   int portmapPort = -1;  // -1: register with the system's rpcbind; 0: any free port; else answer there
+  // Longest wait for a response or a lock, whatever the client asks (0: as long as it asks).
+  std::chrono::milliseconds maxWait{0};
 };
 
 class Vxi11Server {
@@ -64,8 +67,28 @@ class Vxi11Server {
   bool registered() const;
   void stop();
 
+
  private:
   struct Impl;
+
+ public:
+  // One client's connection to the core channel, without a socket: the
+  // server's connections use it, and so may a fuzz target.
+  class CoreChannel {
+   public:
+    explicit CoreChannel(Vxi11Server& server);
+    ~CoreChannel();  // destroys the links made through it
+    CoreChannel(const CoreChannel&) = delete;
+    CoreChannel& operator=(const CoreChannel&) = delete;
+    // The reply message to one RPC message; empty when it is no call (the connection ends).
+    std::string answer(std::string_view message);
+
+   private:
+    Impl& server_;
+    std::set<long> own_;
+  };
+
+ private:
   std::unique_ptr<Impl> impl_;
 };
 

@@ -15,7 +15,6 @@ namespace {
 
 namespace v = kavrel::vxi11;
 
-constexpr std::size_t kMaxRecord = (1U << 20) + 4096;
 // Time the server gets beyond the I/O time-out it was given before its answer counts as lost.
 constexpr ViUInt32 kReplyMarginMs = 1000;
 constexpr ViUInt32 kCloseMs = 500;
@@ -64,7 +63,7 @@ net::Deadline ioDeadline(ViUInt32 timeoutMs) { return after(timeoutMs, std::uint
 
 class Vxi11Transport final : public NetworkTransport {
  public:
-  explicit Vxi11Transport(ViSession vi) : vi_(vi), in_(kMaxRecord) {}
+  explicit Vxi11Transport(ViSession vi) : vi_(vi), in_(v::kMaxRecord) {}
   ~Vxi11Transport() override {
     if (linked_) {
       Device_Link lid = lid_;
@@ -231,7 +230,7 @@ class Vxi11Transport final : public NetworkTransport {
                                  v::kPortmapProgram, v::kPortmapVersion);
     net::closeSocket(fd_);
     fd_ = fd;
-    in_ = v::RecordDecoder(kMaxRecord);
+    in_ = v::RecordDecoder(v::kMaxRecord);
     if (status < VI_SUCCESS) return status == VI_ERROR_TMO ? status : VI_ERROR_RSRC_NFOUND;
     if (port.value == 0 || port.value > 65535) return VI_ERROR_RSRC_NFOUND;  // no VXI-11 server registered there
     corePort = static_cast<std::uint16_t>(port.value);

@@ -60,6 +60,9 @@ xdrproc_t xdrRoutine(Routine* routine) {
 
 // ---- record marking (TCP) ---------------------------------------------------
 
+// The largest record either side takes: room for the largest data field and its call.
+inline constexpr std::size_t kMaxRecord = VXI11_MAX_DATA + 4096;
+
 // One message as one last fragment.
 std::string recordEncode(std::string_view message);
 

@@ -80,13 +80,15 @@ class RpcClient {
   bool call(rpcprog_t program, rpcproc_t procedure, xdrproc_t argsRoutine, const Args& args,
             v::Decoded<Result>& result, rpcvers_t version = 1) {
     const std::uint32_t xid = ++xid_;
-    if (!connected_ || !hislip::sendAll(fd_, v::recordEncode(v::callEncode(xid, program, version, procedure,
-                                                                           argsRoutine, &args)))) {
-      return false;
-    }
+    return sendRaw(v::recordEncode(v::callEncode(xid, program, version, procedure, argsRoutine, &args))) &&
+           receive(xid, result) == v::ReplyStatus::ok;
+  }
+  bool sendRaw(std::string_view bytes) { return connected_ && hislip::sendAll(fd_, bytes); }
+  template <typename Result>
+  v::ReplyStatus receive(std::uint32_t xid, v::Decoded<Result>& result) {
     std::string reply;
-    return v::readRecord(fd_, 1u << 22, reply) == v::ReadStatus::ok &&
-           v::replyDecode(reply, xid, result.proc, &result.value) == v::ReplyStatus::ok;
+    if (v::readRecord(fd_, v::kMaxRecord, reply) != v::ReadStatus::ok) return v::ReplyStatus::garbled;
+    return v::replyDecode(reply, xid, result.proc, &result.value);
   }
 
  private:
@@ -147,6 +149,16 @@ struct Vxi11ServerTest : ::testing::Test {
   std::unique_ptr<Server> server;
   std::unique_ptr<RpcClient> core;
 };
+
+// A length the record does not hold is refused as garbage, not allocated.
+TEST_F(Vxi11ServerTest, OversizedLengthIsGarbageNotAnAllocation) {
+  // The arguments written by hand: link 1, time-outs, END, and a data length of almost 4 GiB.
+  const std::string call = v::callEncode(9, DEVICE_CORE, DEVICE_CORE_VERSION, device_write, nullptr, nullptr) +
+                           words({1, 1000, 0, 8, 0xFFFFFFF0u});
+  ASSERT_TRUE(core->sendRaw(v::recordEncode(call)));
+  v::Decoded<Device_WriteResp> r(v::xdrRoutine(xdr_Device_WriteResp));
+  EXPECT_EQ(core->receive(9, r), v::ReplyStatus::refused);
+}
 
 TEST_F(Vxi11ServerTest, PortmapperGivesTheCoreChannelOnly) {
   RpcClient portmap(server->portmapPort());
