@@ -137,8 +137,22 @@ std::string typeName(std::uint8_t type) {
   return "type " + std::to_string(type);
 }
 
+void Decoder::skipRejected() {
+  if (state_ != State::tooLarge) return;
+  offset_ += kHeaderSize;
+  skip_ = rejected_.length;
+  state_ = State::ok;
+  const auto now = static_cast<std::size_t>(std::min<std::uint64_t>(skip_, buffered()));
+  offset_ += now;
+  skip_ -= now;
+}
+
 void Decoder::feed(std::string_view bytes) {
   if (state_ != State::ok) return;
+  // The payload of a skipped message is never stored.
+  const auto skipped = static_cast<std::size_t>(std::min<std::uint64_t>(skip_, bytes.size()));
+  bytes.remove_prefix(skipped);
+  skip_ -= skipped;
   // Drop consumed bytes before growing, so the buffer holds at most one message and a tail.
   if (offset_ > 0 && offset_ >= buffer_.size() / 2) {
     buffer_.erase(0, offset_);

@@ -116,12 +116,17 @@ std::optional<std::uint64_t> sizePayloadDecode(std::string_view payload);
 std::string typeName(std::uint8_t type);
 
 // Incremental decoder of a byte stream into messages. Feed bytes as they
-// arrive and take whole messages out. A bad prologue or a payload above the
-// limit stops it for good: the stream cannot be resynchronised.
+// arrive and take whole messages out. A bad prologue stops it for good: the
+// stream cannot be resynchronised. A payload above the limit stops it until
+// the owner skips that message.
 class Decoder {
  public:
   enum class State { ok, badPrologue, tooLarge };
   explicit Decoder(std::uint64_t maxPayload) : maxPayload_(maxPayload) {}
+  void setMaxPayload(std::uint64_t maxPayload) { maxPayload_ = maxPayload; }
+  // In state tooLarge: drop the rejected message, payload included as it
+  // arrives, and go on with the next one.
+  void skipRejected();
   void feed(std::string_view bytes);
   // The next whole message, if one is complete.
   std::optional<Message> next();
@@ -144,6 +149,7 @@ class Decoder {
   std::size_t offset_ = 0;
   State state_ = State::ok;
   Header rejected_;
+  std::uint64_t skip_ = 0;  // payload bytes of a skipped message still to drop
 };
 
 // ---- blocking socket helpers ------------------------------------------------

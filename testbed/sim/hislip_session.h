@@ -78,7 +78,7 @@ class HislipSession {
   int remoteLocal() const { return remoteLocal_; }
 
  private:
-  void rmtDelivered(std::uint8_t control);
+  void rmtDelivered(std::uint8_t control, bool programMessage);
   std::optional<HislipPending> programEnd(std::uint32_t messageId);
   void serviceRequestCheck();
   void unexpected(bool async, std::uint8_t type);

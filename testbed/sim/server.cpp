@@ -20,7 +20,11 @@
 #include <unistd.h>
 
 #include "testbed/hislip/hislip.h"
+#include "testbed/sim/announcer.h"
 #include "testbed/sim/hislip_session.h"
+#include "testbed/sim/http_server.h"
+#include "testbed/sim/listener.h"
+#include "testbed/sim/vxi11_server.h"
 #include "testbed/sim/scpi.h"
 
 namespace kavrel::sim {
@@ -103,11 +107,11 @@ class Faults {
 
 // One exclusive holder and shared holders with one key. Session 0 (raw socket
 // clients) never holds a lock.
-class LockManager {
+class LockManager final : public DeviceLocks {
  public:
   // 1 granted, 0 not granted in time, 3 error (already held).
   int request(int session, const std::string& key, std::chrono::milliseconds timeout,
-              const std::atomic<bool>& stopping) {
+              const std::atomic<bool>& stopping) override {
     std::unique_lock lock(mutex_);
     bool exclusive = key.empty();
     if (exclusive ? exclusive_ == session : shared_.count(session) > 0) return 3;
@@ -121,7 +125,7 @@ class LockManager {
     return 1;
   }
   // 1 exclusive released, 2 shared released, 3 nothing held.
-  int release(int session) {
+  int release(int session) override {
     std::lock_guard lock(mutex_);
     int result = 3;
     if (exclusive_ == session) {
@@ -133,7 +137,7 @@ class LockManager {
     cv_.notify_all();
     return result;
   }
-  void releaseAll(int session) {
+  void releaseAll(int session) override {
     std::lock_guard lock(mutex_);
     if (exclusive_ == session) exclusive_ = 0;
     shared_.erase(session);
@@ -152,6 +156,15 @@ class LockManager {
     while (!accessible(session)) {
       if (stopping) return false;
       cv_.wait_for(lock, std::chrono::milliseconds(100));
+    }
+    return !stopping;
+  }
+  bool waitAccessFor(int session, std::chrono::milliseconds timeout, const std::atomic<bool>& stopping) override {
+    std::unique_lock lock(mutex_);
+    const auto deadline = Clock::now() + timeout;
+    while (!accessible(session)) {
+      if (stopping || Clock::now() >= deadline) return false;
+      cv_.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(100)));
     }
     return !stopping;
   }
@@ -207,7 +220,7 @@ struct Connection {
 
 struct HislipLink;
 
-struct Server::Impl {
+struct Server::Impl final : ResponseFaults {
   explicit Impl(Options o)
       : options(std::move(o)),
         instrument(Identity{options.model, options.serial, options.firmware, options.options}, options.seed) {}
@@ -228,7 +241,15 @@ struct Server::Impl {
   std::map<std::uint16_t, std::shared_ptr<HislipLink>> links;
   std::uint16_t nextSessionId = 1;
 
+  std::unique_ptr<Vxi11Server> vxi11;
+  std::unique_ptr<HttpServer> http;
+  std::unique_ptr<Announcer> announcer;
+
+  // What --announce tells the network: every protocol served, under one instance name.
+  std::vector<AnnouncedService> services() const;
+
   bool listenOn(int port, int& fd, int& bound, std::string* error);
+  bool response(Response& r, std::chrono::milliseconds& delay) override { return faults.response(r, delay); }
   void acceptLoop();
   void reap(bool all);
   void hislipConnection(int fd);
@@ -240,7 +261,7 @@ struct Server::Impl {
   void hislipAsync(const std::shared_ptr<HislipLink>& link, int fd);
   void rawConnection(int fd);
   // Send data bytes under the drop-after-bytes fault; false when the connection must end.
-  bool dataSend(int fd, std::string_view bytes);
+  bool dataSend(int fd, std::string_view bytes) override;
   // A header and its payload likewise, in one call where no fault cuts them.
   bool dataSend(int fd, std::span<const std::uint8_t> header, std::string_view payload);
   // Wait a response's delay in slices; true when the time passed without new input.
@@ -305,39 +326,8 @@ struct HislipLink final : HislipSink {
 };
 
 bool Server::Impl::listenOn(int port, int& fd, int& bound, std::string* error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  std::string service = std::to_string(port);
-  int rc = ::getaddrinfo(options.host.empty() ? nullptr : options.host.c_str(), service.c_str(), &hints, &found);
-  if (rc != 0) {
-    if (error) *error = "cannot resolve " + options.host + ": " + ::gai_strerror(rc);
-    return false;
-  }
-  std::string why = "no address";
-  for (addrinfo* a = found; a; a = a->ai_next) {
-    int s = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-    if (s < 0) continue;
-    int one = 1;
-    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(s, a->ai_addr, a->ai_addrlen) == 0 && ::listen(s, 16) == 0) {
-      sockaddr_storage addr{};
-      socklen_t len = sizeof addr;
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-      bound = addr.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port)
-                                         : ntohs(reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
-      fd = s;
-      ::freeaddrinfo(found);
-      return true;
-    }
-    why = std::strerror(errno);
-    ::close(s);
-  }
-  ::freeaddrinfo(found);
-  if (error) *error = "cannot listen on " + options.host + ":" + service + ": " + why;
-  return false;
+  fd = bindSocket(options.host, port, SOCK_STREAM, bound, error);
+  return fd >= 0;
 }
 
 bool Server::Impl::dataSend(int fd, std::string_view bytes) {
@@ -661,15 +651,63 @@ bool Server::start(std::string* error) {
   }
   s.started = true;
   s.acceptThread = std::thread([&s] { s.acceptLoop(); });
+  if (s.options.vxi11Port >= 0) {
+    s.vxi11 = std::make_unique<Vxi11Server>(
+        s.instrument, s.locks, s, Vxi11Options{s.options.host, s.options.vxi11Port, s.options.portmapPort});
+    if (!s.vxi11->start(error)) {
+      stop();
+      return false;
+    }
+  }
+  if (s.options.httpPort >= 0) {
+    s.http = std::make_unique<HttpServer>(s.instrument.identity(), s.options.host, s.options.httpPort,
+                                            ServedPorts{s.hislipPortBound, s.vxi11 ? s.vxi11->corePort() : -1, s.rawPortBound});
+    if (!s.http->start(error)) {
+      stop();
+      return false;
+    }
+  }
+  if (s.options.announce) {
+    const Identity& id = s.instrument.identity();
+    s.announcer = std::make_unique<Announcer>(
+        std::string(kManufacturer) + " " + std::to_string(id.model) + " " + id.serial, s.services());
+    if (!s.announcer->start(error)) {
+      stop();
+      return false;
+    }
+  }
   return true;
+}
+
+std::vector<AnnouncedService> Server::Impl::services() const {
+  const Identity& id = instrument.identity();
+  const std::vector<std::string> txt = {"txtvers=1", "Manufacturer=" + std::string(kManufacturer),
+                                        "Model=" + std::to_string(id.model), "SerialNumber=" + id.serial,
+                                        "FirmwareVersion=" + id.firmware};
+  std::vector<AnnouncedService> out;
+  if (http) out.push_back({"_lxi._tcp", http->port(), txt});
+  out.push_back({"_hislip._tcp", hislipPortBound, txt});
+  // VXI-11 clients start at the portmapper.
+  if (vxi11 && (vxi11->portmapPort() >= 0 || vxi11->registered())) {
+    out.push_back({"_vxi-11._tcp", vxi11->portmapPort() >= 0 ? vxi11->portmapPort() : 111, txt});
+  }
+  if (rawPortBound >= 0) out.push_back({"_scpi-raw._tcp", rawPortBound, txt});
+  return out;
 }
 
 int Server::hislipPort() const { return impl_->hislipPortBound; }
 int Server::rawPort() const { return impl_->rawPortBound; }
+int Server::vxi11Port() const { return impl_->vxi11 ? impl_->vxi11->corePort() : -1; }
+int Server::portmapPort() const { return impl_->vxi11 ? impl_->vxi11->portmapPort() : -1; }
+bool Server::vxi11Registered() const { return impl_->vxi11 && impl_->vxi11->registered(); }
+int Server::httpPort() const { return impl_->http ? impl_->http->port() : -1; }
 
 void Server::stop() {
   Impl& s = *impl_;
   if (!s.started || s.stopping.exchange(true)) return;
+  if (s.announcer) s.announcer->stop();
+  if (s.http) s.http->stop();
+  if (s.vxi11) s.vxi11->stop();
   char byte = 0;
   (void)!::write(s.wake[1], &byte, 1);
   if (s.acceptThread.joinable()) s.acceptThread.join();

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "testbed/visa/standin_internal.h"
 #include "testbed/visa/trace.h"
 
 namespace kavrel::standin {
@@ -117,8 +118,18 @@ ViStatus HislipTransport::fill(Channel& channel, const net::Deadline& deadline) 
     case hs::Decoder::State::ok: break;
     case hs::Decoder::State::badPrologue:
       return lose("poorly formed message header", static_cast<int>(hs::FatalCode::PoorlyFormedHeader));
-    case hs::Decoder::State::tooLarge:
-      return lose("message above the maximum message size", static_cast<int>(hs::FatalCode::Unidentified));
+    case hs::Decoder::State::tooLarge: {
+      // Larger than we offered: refused with a non-fatal Error on its channel and skipped.
+      const hs::Header& rejected = channel.in.rejectedHeader();
+      traceMessage(channel, false, rejected, "(payload above the maximum message size, discarded)");
+      channel.in.skipRejected();
+      if (ViStatus status = send(channel, Type::Error, static_cast<std::uint8_t>(hs::ErrorCode::MessageTooLarge), 0,
+                                 "Message too large", deadline);
+          status < VI_SUCCESS) {
+        return status;
+      }
+      return VI_SUCCESS;
+    }
   }
   std::size_t received = 0;
   switch (net::receiveSome(channel.fd, chunk_.data(), chunk_.size(), deadline, received)) {
@@ -212,21 +223,14 @@ ViStatus HislipTransport::open(const NetworkAddress& address, ViUInt32 timeoutMs
   if (status >= VI_SUCCESS) status = expect(sync_, Type::InitializeResponse, deadline, answer);
   if (status < VI_SUCCESS) return openFailure(status);
   const std::uint16_t sessionId = hs::paramLow(answer.header.parameter);
+  version_ = hs::paramHigh(answer.header.parameter);
   overlapped_ = (answer.header.control & 1) != 0;
 
   if (status = net::connectTo(address.host, address.port, deadline, async_.fd); status < VI_SUCCESS) return status;
   status = send(async_, Type::AsyncInitialize, 0, sessionId, {}, deadline);
   if (status >= VI_SUCCESS) status = expect(async_, Type::AsyncInitializeResponse, deadline, answer);
-  if (status >= VI_SUCCESS) {
-    status = send(async_, Type::AsyncMaximumMessageSize, 0, 0, hs::sizePayloadEncode(kMaxMessageIn), deadline);
-  }
-  if (status >= VI_SUCCESS) status = expect(async_, Type::AsyncMaximumMessageSizeResponse, deadline, answer);
+  if (status >= VI_SUCCESS) status = offerMaxMessage(kMaxMessageIn, deadline);
   if (status < VI_SUCCESS) return openFailure(status);
-  const std::optional<std::uint64_t> maxOut = hs::sizePayloadDecode(answer.payload);
-  if (!maxOut || *maxOut <= hs::kHeaderSize) {
-    return openFailure(lose("maximum message size too small", static_cast<int>(hs::FatalCode::Unidentified)));
-  }
-  maxPayloadOut_ = *maxOut - hs::kHeaderSize;
 
   // A server that starts overlapped is asked for synchronized mode through a device clear.
   if (overlapped_) {
@@ -236,7 +240,40 @@ ViStatus HislipTransport::open(const NetworkAddress& address, ViUInt32 timeoutMs
   return VI_SUCCESS;
 }
 
+ViStatus HislipTransport::offerMaxMessage(std::uint64_t size, const net::Deadline& deadline) {
+  hs::Message answer;
+  if (ViStatus status = asyncExchange(Type::AsyncMaximumMessageSize, 0, 0, hs::sizePayloadEncode(size),
+                                      Type::AsyncMaximumMessageSizeResponse, deadline, answer);
+      status < VI_SUCCESS) {
+    return status;
+  }
+  const std::optional<std::uint64_t> maxOut = hs::sizePayloadDecode(answer.payload);
+  if (!maxOut || *maxOut <= hs::kHeaderSize) {
+    return lose("maximum message size too small", static_cast<int>(hs::FatalCode::Unidentified));
+  }
+  maxPayloadOut_ = *maxOut - hs::kHeaderSize;
+  maxMessageIn_ = size;
+  // Servers that leave the header out of the count are accepted too.
+  sync_.in.setMaxPayload(size);
+  return VI_SUCCESS;
+}
+
+ViStatus HislipTransport::asyncExchange(Type type, std::uint8_t control, std::uint32_t parameter,
+                                        std::string_view payload, Type wanted, const net::Deadline& deadline,
+                                        hs::Message& answer) {
+  ViStatus status = send(async_, type, control, parameter, payload, deadline);
+  if (status >= VI_SUCCESS) status = awaitAsync(wanted, deadline, answer);
+  if (status == VI_ERROR_TMO) ++owed_[static_cast<std::uint8_t>(wanted)];  // the late answer is not for the next request
+  return status;
+}
+
 // ---- data -----------------------------------------------------------------
+ViStatus HislipTransport::sendNumbered(Type type, std::string_view payload, const net::Deadline& deadline) {
+  lastSentId_ = nextId_;
+  nextId_ += 2;  // wraps past 0xFFFFFFFE to 0
+  return send(sync_, type, takeRmtDelivered(), lastSentId_, payload, deadline);
+}
+
 ViStatus HislipTransport::write(std::string_view bytes, bool end, ViUInt32 timeoutMs) {
   if (lost_) return VI_ERROR_CONN_LOST;
   const net::Deadline deadline(timeoutMs);
@@ -248,11 +285,7 @@ ViStatus HislipTransport::write(std::string_view bytes, bool end, ViUInt32 timeo
                                                         bytes.size(), maxPayloadOut_)));
     bytes.remove_prefix(piece.size());
     const Type type = bytes.empty() && end ? Type::DataEnd : Type::Data;
-    lastSentId_ = nextId_;
-    nextId_ += 2;  // wraps past 0xFFFFFFFE to 0
-    if (ViStatus status = send(sync_, type, takeRmtDelivered(), lastSentId_, piece, deadline); status < VI_SUCCESS) {
-      return status;
-    }
+    if (ViStatus status = sendNumbered(type, piece, deadline); status < VI_SUCCESS) return status;
   } while (!bytes.empty());
   return VI_SUCCESS;
 }
@@ -409,16 +442,91 @@ ViStatus HislipTransport::readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) {
   if (lost_) return VI_ERROR_CONN_LOST;
   const net::Deadline deadline(timeoutMs);
   if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
-  ViStatus status = send(async_, Type::AsyncStatusQuery, takeRmtDelivered(), lastSentId_, {}, deadline);
   hs::Message answer;
-  if (status >= VI_SUCCESS) status = awaitAsync(Type::AsyncStatusResponse, deadline, answer);
-  if (status == VI_ERROR_TMO) {
-    ++owed_[static_cast<std::uint8_t>(Type::AsyncStatusResponse)];  // the late answer is not for the next query
+  if (ViStatus status = asyncExchange(Type::AsyncStatusQuery, takeRmtDelivered(), lastSentId_, {},
+                                      Type::AsyncStatusResponse, deadline, answer);
+      status < VI_SUCCESS) {
     return status;
   }
-  if (status < VI_SUCCESS) return status;
   stb = answer.header.control;
   return VI_SUCCESS;
+}
+
+// ---- locks, trigger, remote/local -------------------------------------------------
+ViStatus HislipTransport::lock(std::string_view sharedKey, ViUInt32 lockTimeoutMs, ViUInt32 timeoutMs) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  // The server may take the whole lock time-out before it answers.
+  const bool infinite = lockTimeoutMs == VI_TMO_INFINITE || timeoutMs == VI_TMO_INFINITE;
+  const net::Deadline deadline(infinite ? VI_TMO_INFINITE
+                                        : static_cast<ViUInt32>(std::min<std::uint64_t>(
+                                              std::uint64_t{lockTimeoutMs} + timeoutMs, VI_TMO_INFINITE - 1)));
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  hs::Message answer;
+  if (ViStatus status = asyncExchange(Type::AsyncLock, 1, lockTimeoutMs, sharedKey, Type::AsyncLockResponse,
+                                      deadline, answer);
+      status < VI_SUCCESS) {
+    return status;
+  }
+  switch (answer.header.control) {
+    case 1: return VI_SUCCESS;
+    case 0: return VI_ERROR_TMO;  // others held it for the whole time-out
+    default: return VI_ERROR_RSRC_LOCKED;
+  }
+}
+
+ViStatus HislipTransport::unlock(ViUInt32 timeoutMs) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const net::Deadline deadline(timeoutMs);
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  hs::Message answer;
+  if (ViStatus status =
+          asyncExchange(Type::AsyncLock, 0, lastSentId_, {}, Type::AsyncLockResponse, deadline, answer);
+      status < VI_SUCCESS) {
+    return status;
+  }
+  return answer.header.control == 1 || answer.header.control == 2 ? VI_SUCCESS : kErrorSesnNlocked;
+}
+
+ViStatus HislipTransport::trigger(ViUInt32 timeoutMs) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const net::Deadline deadline(timeoutMs);
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  dropReply();  // like any new message, a trigger makes an unread reply stale
+  return sendNumbered(Type::Trigger, {}, deadline);
+}
+
+ViStatus HislipTransport::remoteLocal(ViUInt16 mode, ViUInt32 timeoutMs) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const net::Deadline deadline(timeoutMs);
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  hs::Message answer;
+  return asyncExchange(Type::AsyncRemoteLocalControl, static_cast<std::uint8_t>(mode), lastSentId_, {},
+                       Type::AsyncRemoteLocalResponse, deadline, answer);
+}
+
+// ---- attributes -------------------------------------------------------------
+std::optional<Transport::AttributeValue> HislipTransport::protocolAttribute(ViAttr attr) const {
+  switch (attr) {
+    case VI_ATTR_TCPIP_IS_HISLIP: return AttributeValue{VI_TRUE, 2};
+    case VI_ATTR_TCPIP_HISLIP_VERSION:  // ViVersion: major in bits 20..31, minor in 12..19
+      return AttributeValue{(ViUInt64{version_} >> 8) << 20 | (ViUInt64{version_} & 0xFF) << 12, 4};
+    case VI_ATTR_TCPIP_HISLIP_MAX_MESSAGE_KB: return AttributeValue{maxMessageIn_ / 1024, 4};
+    default: return std::nullopt;
+  }
+}
+
+std::optional<ViStatus> HislipTransport::setProtocolAttribute(ViAttr attr, ViAttrState value, ViUInt32 timeoutMs) {
+  switch (attr) {
+    case VI_ATTR_TCPIP_IS_HISLIP:
+    case VI_ATTR_TCPIP_HISLIP_VERSION: return VI_ERROR_ATTR_READONLY;
+    case VI_ATTR_TCPIP_HISLIP_MAX_MESSAGE_KB: {
+      // A new offer goes to the server at once; at least room for a header and one byte.
+      if (value == 0 || value > 0xFFFFFFFFU) return VI_ERROR_NSUP_ATTR_STATE;
+      if (lost_) return VI_ERROR_CONN_LOST;
+      return offerMaxMessage(std::uint64_t{value} * 1024, net::Deadline(timeoutMs));
+    }
+    default: return std::nullopt;
+  }
 }
 
 std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi) { return std::make_unique<HislipTransport>(vi); }

@@ -37,6 +37,12 @@ class HislipTransport final : public NetworkTransport {
   ViStatus read(ViByte* buf, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& received, bool& end) override;
   ViStatus clear(ViUInt32 timeoutMs) override;
   ViStatus readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) override;
+  ViStatus lock(std::string_view sharedKey, ViUInt32 lockTimeoutMs, ViUInt32 timeoutMs) override;
+  ViStatus unlock(ViUInt32 timeoutMs) override;
+  ViStatus trigger(ViUInt32 timeoutMs) override;
+  ViStatus remoteLocal(ViUInt16 mode, ViUInt32 timeoutMs) override;
+  std::optional<AttributeValue> protocolAttribute(ViAttr attr) const override;
+  std::optional<ViStatus> setProtocolAttribute(ViAttr attr, ViAttrState value, ViUInt32 timeoutMs) override;
 
  private:
   struct Channel {
@@ -69,6 +75,15 @@ class HislipTransport final : public NetworkTransport {
   // More bytes from a channel's socket into its decoder.
   ViStatus fill(Channel& channel, const net::Deadline& deadline);
   ViStatus finishClear(const net::Deadline& deadline);
+  // One request on the asynchronous channel and its answer of type `wanted`;
+  // an answer that comes too late is dropped when it arrives.
+  ViStatus asyncExchange(kavrel::hislip::Type type, std::uint8_t control, std::uint32_t parameter,
+                         std::string_view payload, kavrel::hislip::Type wanted, const net::Deadline& deadline,
+                         kavrel::hislip::Message& answer);
+  // Offer the server the largest message we take.
+  ViStatus offerMaxMessage(std::uint64_t size, const net::Deadline& deadline);
+  // Send Data, DataEnd or Trigger with the next MessageID.
+  ViStatus sendNumbered(kavrel::hislip::Type type, std::string_view payload, const net::Deadline& deadline);
   // Close both channels for good, after a FatalError with `fatalCode` unless it is negative.
   ViStatus lose(std::string_view why, int fatalCode);
   std::uint8_t takeRmtDelivered();
@@ -83,6 +98,8 @@ class HislipTransport final : public NetworkTransport {
   bool lost_ = false;         // every later call answers VI_ERROR_CONN_LOST
   bool overlapped_ = false;   // the mode the server set
   std::uint64_t maxPayloadOut_ = 0;  // per message to the server, from its maximum message size
+  std::uint64_t maxMessageIn_ = 0;   // the largest message we offered to take
+  std::uint16_t version_ = 0;        // negotiated protocol version
 
   // MessageIDs: the next to use, and the latest sent (the one a reply must carry).
   std::uint32_t nextId_ = kavrel::hislip::kFirstMessageId;

@@ -161,6 +161,9 @@ ViUInt32 Session::timeout() const { return static_cast<ViUInt32>(attribute(VI_AT
 
 ViStatus Session::setAttribute(ViAttr attr, ViAttrState value) {
   std::lock_guard guard(lock_);
+  if (transport_ != nullptr) {
+    if (std::optional<ViStatus> status = transport_->setProtocolAttribute(attr, value, timeout())) return *status;
+  }
   const AttributeInfo* info = findAttribute(attr);
   if (info == nullptr || (isResourceManager() && !info->onManager)) return VI_ERROR_NSUP_ATTR;
   if (!info->writable) return VI_ERROR_ATTR_READONLY;
@@ -180,7 +183,17 @@ ViStatus Session::getAttribute(ViAttr attr, void* out) {
                        : classifyResource(resourceName_) == ResourceKind::Socket ? "SOCKET"
                                                                                  : "INSTR");
       return VI_SUCCESS;
+    case VI_ATTR_RSRC_LOCK_STATE:
+      if (isResourceManager()) break;
+      writeBytes(out, exclusiveLocks_ > 0 ? VI_EXCLUSIVE_LOCK : sharedLocks_ > 0 ? VI_SHARED_LOCK : VI_NO_LOCK, 4);
+      return VI_SUCCESS;
     default: break;
+  }
+  if (transport_ != nullptr) {
+    if (const std::optional<Transport::AttributeValue> value = transport_->protocolAttribute(attr)) {
+      writeBytes(out, value->value, value->bytes);
+      return VI_SUCCESS;
+    }
   }
   const AttributeInfo* info = findAttribute(attr);
   if (info == nullptr || (isResourceManager() && !info->onManager)) return VI_ERROR_NSUP_ATTR;
@@ -283,6 +296,56 @@ ViStatus Session::clear() {
   pending_.clear();
   pendingPos_ = 0;
   return transport_->clear(timeout());
+}
+
+ViStatus Session::assertTrigger(ViUInt16 protocol) {
+  std::lock_guard guard(lock_);
+  if (isResourceManager()) return VI_ERROR_NSUP_OPER;
+  if (protocol != kTrigProtDefault) return kErrorInvProt;
+  return transport_->trigger(timeout());
+}
+
+ViStatus Session::controlRen(ViUInt16 mode) {
+  std::lock_guard guard(lock_);
+  if (isResourceManager()) return VI_ERROR_NSUP_OPER;
+  if (mode > kLastRenMode) return VI_ERROR_INV_MODE;
+  return transport_->remoteLocal(mode, timeout());
+}
+
+ViStatus Session::lock(ViAccessMode type, ViUInt32 lockTimeoutMs, const char* requestedKey, ViChar* accessKey) {
+  std::lock_guard guard(lock_);
+  if (isResourceManager()) return VI_ERROR_NSUP_OPER;
+  if (type == VI_EXCLUSIVE_LOCK) {
+    if (exclusiveLocks_ == 0) {
+      if (ViStatus status = transport_->lock({}, lockTimeoutMs, timeout()); status < VI_SUCCESS) return status;
+    }
+    return ++exclusiveLocks_ > 1 ? kSuccessNestedExclusive : VI_SUCCESS;
+  }
+  if (type != VI_SHARED_LOCK) return kErrorInvLockType;
+  if (accessKey == nullptr) return VI_ERROR_USER_BUF;
+  // Without a key of its own the session gets one made from its number.
+  std::string key = requestedKey != nullptr && *requestedKey != '\0' ? std::string(requestedKey)
+                    : sharedLocks_ > 0                                  ? sharedKey_
+                                                                        : "kavrel-" + std::to_string(id_);
+  if (key.size() > 255 || (sharedLocks_ > 0 && key != sharedKey_)) return kErrorInvAccessKey;
+  if (sharedLocks_ == 0) {
+    if (ViStatus status = transport_->lock(key, lockTimeoutMs, timeout()); status < VI_SUCCESS) return status;
+    sharedKey_ = key;
+  }
+  std::memcpy(accessKey, key.c_str(), key.size() + 1);
+  return ++sharedLocks_ > 1 ? kSuccessNestedShared : VI_SUCCESS;
+}
+
+ViStatus Session::unlock() {
+  std::lock_guard guard(lock_);
+  if (isResourceManager()) return VI_ERROR_NSUP_OPER;
+  if (exclusiveLocks_ == 0 && sharedLocks_ == 0) return kErrorSesnNlocked;
+  unsigned& held = exclusiveLocks_ > 0 ? exclusiveLocks_ : sharedLocks_;
+  if (held == 1) {
+    if (ViStatus status = transport_->unlock(timeout()); status < VI_SUCCESS) return status;
+  }
+  --held;
+  return exclusiveLocks_ > 0 ? kSuccessNestedExclusive : sharedLocks_ > 0 ? kSuccessNestedShared : VI_SUCCESS;
 }
 
 // ---- formatted I/O ------------------------------------------------------------

@@ -54,6 +54,12 @@ class Session {
   ViStatus write(const ViByte* buf, ViUInt32 count);
   ViStatus readStatusByte(ViUInt16& stb);
   ViStatus clear();
+  ViStatus assertTrigger(ViUInt16 protocol);
+  ViStatus controlRen(ViUInt16 mode);
+
+  // Locks, nested per type; the device is asked only for the first of each.
+  ViStatus lock(ViAccessMode type, ViUInt32 lockTimeoutMs, const char* requestedKey, ViChar* accessKey);
+  ViStatus unlock();
 
   // Formatted I/O.
   ViStatus printFormatted(const char* fmt, ArgList& args);
@@ -91,6 +97,9 @@ class Session {
 
   std::mutex lock_;  // one call at a time; attributes and buffers below
   std::map<ViAttr, ViUInt64> attributes_;
+  unsigned exclusiveLocks_ = 0;
+  unsigned sharedLocks_ = 0;
+  std::string sharedKey_;
   std::vector<InstalledHandler> handlers_;
 
   // Received past a termination character, not yet delivered; END after its last byte when pendingEnd_.

@@ -3,17 +3,21 @@
  * The stand-in is a VISA library (SONAME libvisa.so.0, with a libvisa.so
  * link) that the driver loads through its run-time binding exactly as it
  * would load a vendor's VISA. Any resource name that is not a TCPIP
- * HiSLIP or SOCKET resource opens the scripted instrument below: a test
+ * HiSLIP, VXI-11 or SOCKET resource opens the scripted instrument below: a test
  * queues the replies, runs driver calls, then reads back every message
  * the driver wrote, byte for byte, and how often each operation ran.
  * Faults are injected per operation: the nth call from now fails with a
  * given status and does nothing else.
  *
  * "TCPIP[board]::host::hislipN[,port][::INSTR]" reaches a LAN instrument
- * over HiSLIP (synchronized mode) and "TCPIP[board]::host::port::SOCKET"
- * over a raw TCP socket. With KAVREL_VISA_TRACE=<file> set when a session
- * opens, every message exchanged and every I/O operation with its status is
- * appended to that file. */
+ * over HiSLIP (synchronized mode), "TCPIP[board]::host[::instN][::INSTR]"
+ * (or "::gpibB,N") over VXI-11 through the portmapper on port 111 (a
+ * ",port" after the device names another portmapper port), and
+ * "TCPIP[board]::host::port::SOCKET" over a raw TCP socket. viFindRsrc lists
+ * the instruments announced on the network over mDNS (through the Avahi
+ * daemon). With KAVREL_VISA_TRACE=<file> set when a session opens, every
+ * message exchanged and every I/O operation with its status is appended to
+ * that file. */
 #ifndef KAVREL_STANDIN_H
 #define KAVREL_STANDIN_H
 

@@ -11,6 +11,16 @@
 
 namespace kavrel::standin {
 
+// VISA codes the shared header leaves out.
+inline constexpr ViStatus kSuccessNestedShared = 0x3FFF0099L;
+inline constexpr ViStatus kSuccessNestedExclusive = 0x3FFF009AL;
+inline constexpr ViStatus kErrorInvLockType = _VI_ERROR + 0x3FFF0020L;
+inline constexpr ViStatus kErrorInvAccessKey = _VI_ERROR + 0x3FFF0021L;
+inline constexpr ViStatus kErrorInvProt = _VI_ERROR + 0x3FFF0079L;
+inline constexpr ViStatus kErrorSesnNlocked = _VI_ERROR + 0x3FFF009CL;
+inline constexpr ViUInt16 kTrigProtDefault = 0;  // VI_TRIG_PROT_DEFAULT
+inline constexpr ViUInt16 kLastRenMode = 6;      // VI_GPIB_REN_ADDRESS_GTL
+
 // Case-insensitive ASCII prefix test, as VISA matches resource names.
 bool startsWithNoCase(std::string_view text, std::string_view prefix);
 

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <string_view>
 
 namespace kavrel::integration {
 
@@ -21,12 +23,21 @@ SimInstrument::SimInstrument(int model, int options, std::string firmware) {
   o.firmware = std::move(firmware);
   o.hislipPort = 0;  // ephemeral: tests never collide on a port
   o.rawPort = -1;
+  // KAVREL_TEST_TRANSPORT=vxi11 runs the suite over VXI-11, with the
+  // simulator's own portmapper on an ephemeral port.
+  const char* transport = std::getenv("KAVREL_TEST_TRANSPORT");
+  vxi11_ = transport != nullptr && std::string_view(transport) == "vxi11";
+  if (vxi11_) {
+    o.vxi11Port = 0;
+    o.portmapPort = 0;
+  }
   server_ = std::make_unique<sim::Server>(std::move(o));
 }
 
 bool SimInstrument::start(std::string& error) { return server_->start(&error); }
 
 std::string SimInstrument::resource() const {
+  if (vxi11_) return "TCPIP::127.0.0.1::inst0," + std::to_string(server_->portmapPort()) + "::INSTR";
   return "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
 }
 

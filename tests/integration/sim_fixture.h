@@ -44,7 +44,8 @@ class SimInstrument {
 
   // False (with the reason in `error`) when the server could not start.
   bool start(std::string& error);
-  // "TCPIP::127.0.0.1::hislip0,<port>::INSTR".
+  // "TCPIP::127.0.0.1::hislip0,<port>::INSTR", or over VXI-11
+  // "TCPIP::127.0.0.1::inst0,<portmapper port>::INSTR".
   std::string resource() const;
   // kavrel_init on this instrument.
   ViStatus init(ViBoolean idQuery, ViBoolean reset, ViSession& out) const;
@@ -52,6 +53,7 @@ class SimInstrument {
 
  private:
   std::unique_ptr<sim::Server> server_;
+  bool vxi11_ = false;
 };
 
 class SimTest : public ::testing::Test {

@@ -264,21 +264,42 @@ TEST(HislipSession, DataBeforeTheAsynchronousChannelIsFatal) {
   EXPECT_TRUE(sink.async.empty());
 }
 
-TEST(HislipSession, StrictModeLogsAnUnconfirmedResponse) {
+// A session in strict mode with one answered query, its response sent and not confirmed.
+struct StrictSession {
   Instrument instrument;
   RecordingSink sink;
-  HislipSession session(instrument, 1, hislip::kVersion10, sink, true);
-  session.asyncBind();
-  auto p = session.syncMessage(msg(Type::DataEnd, 0, 0, "*IDN?"));
-  ASSERT_TRUE(p);
-  session.responseSend(std::move(*p));
+  HislipSession session{instrument, 1, hislip::kVersion10, sink, true};
+  StrictSession() {
+    session.asyncBind();
+    query("*IDN?", 0);
+  }
+  void query(std::string text, std::uint32_t id) {
+    auto p = session.syncMessage(msg(Type::DataEnd, 0, id, std::move(text)));
+    ASSERT_TRUE(p);
+    session.responseSend(std::move(*p));
+  }
+};
+
+TEST(HislipSession, StrictModeLogsAnUnconfirmedResponse) {
+  StrictSession strict;
+  HislipSession& session = strict.session;
   (void)session.syncMessage(msg(Type::DataEnd, 0, 2, "*CLS"));  // RMT-delivered not set
   Session& s = session.instrumentSession();
   EXPECT_EQ(s.query(":SYST:ERR?"), "0,\"No error\"\n");  // *CLS cleared it...
-  p = session.syncMessage(msg(Type::DataEnd, 0, 4, "*IDN?"));
-  session.responseSend(std::move(*p));
+  strict.query("*IDN?", 4);
   (void)session.syncMessage(msg(Type::DataEnd, 0, 6, ":SYST:ERR?"));  // ...this one shows it
   EXPECT_EQ(s.query("*ESR?"), "4\n");
+}
+
+// A status query while the reply waits unread is no interruption: the reply
+// stays available and nothing is logged.
+TEST(HislipSession, StrictModeLetsAStatusQueryPassAnUnreadResponse) {
+  StrictSession strict;
+  for (int i = 0; i < 2; ++i) {
+    strict.session.asyncMessage(msg(Type::AsyncStatusQuery, 0, 0));
+    EXPECT_EQ(strict.sink.async.back().header.control & (hislip::kStatusMav | 0x04), hislip::kStatusMav);
+  }
+  EXPECT_EQ(strict.session.instrumentSession().query(":SYST:ERR?"), "0,\"No error\"\n");
 }
 
 }  // namespace

@@ -585,13 +585,16 @@ TEST_F(StandinTest, OpenChoosesTheTransportByResourceName) {
   };
   const std::vector<Case> cases = {
       {"GPIB0::7::INSTR", VI_SUCCESS},
-      {"TCPIP0::192.168.1.5::inst0::INSTR", VI_SUCCESS},
-      {"TCPIP::host::INSTR", VI_SUCCESS},
+      {"ASRL1::INSTR", VI_SUCCESS},
       {"USB0::0x1234::0x5678::SN1::INSTR", VI_SUCCESS},
       {"MyAlias", VI_SUCCESS},
       // network resources go to their transports, which check the name first
       {"TCPIP0::10.0.0.7::hislip0,99999::INSTR", VI_ERROR_INV_RSRC_NAME},
       {"TCPIP0::1.2.3.4::SOCKET", VI_ERROR_INV_RSRC_NAME},
+      {"TCPIP0::192.168.1.5::inst0,99999::INSTR", VI_ERROR_INV_RSRC_NAME},  // VXI-11
+      {"TCPIP::host::gpib0,7,::INSTR", VI_ERROR_INV_RSRC_NAME},
+      {"TCPIP::bad host::INSTR", VI_ERROR_INV_RSRC_NAME},
+      {"TCPIP::host::inst0::INSTR::X", VI_ERROR_INV_RSRC_NAME},
       {"", VI_ERROR_INV_RSRC_NAME},
   };
   for (const Case& c : cases) {
@@ -602,6 +605,24 @@ TEST_F(StandinTest, OpenChoosesTheTransportByResourceName) {
   ViSession vi = 0;
   EXPECT_EQ(viOpen(vi_, "GPIB0::1::INSTR", VI_NULL, VI_NULL, &vi), VI_ERROR_INV_OBJECT);  // not a resource manager
   EXPECT_EQ(viOpen(rm_, "GPIB0::1::INSTR", 3, VI_NULL, &vi), VI_ERROR_INV_ACC_MODE);
+}
+
+// viFindRsrc lists instruments announced on the network; a bad expression or
+// handle is refused before any search, and an empty search says so.
+TEST_F(StandinTest, FindRsrcChecksItsArgumentsAndReportsNothingFound) {
+  ViFindList list = 77;
+  ViUInt32 count = 77;
+  ViChar desc[VI_FIND_BUFLEN] = "untouched";
+  EXPECT_EQ(viFindRsrc(rm_, VI_NULL, &list, &count, desc), VI_ERROR_INV_EXPR);
+  EXPECT_EQ(viFindRsrc(rm_, "TCPIP[", &list, &count, desc), VI_ERROR_INV_EXPR);
+  EXPECT_EQ(viFindRsrc(vi_, "?*", &list, &count, desc), VI_ERROR_INV_OBJECT);  // not a resource manager
+  EXPECT_EQ(list, 77U);
+  EXPECT_STREQ(desc, "untouched");
+  // The scripted instrument is never listed; nothing on the network matches this name.
+  EXPECT_EQ(viFindRsrc(rm_, "TCPIP::no-such-instrument::INSTR", &list, &count, desc), VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(count, 0U);
+  EXPECT_EQ(list, static_cast<ViFindList>(VI_NULL));
+  EXPECT_EQ(viFindNext(12345, desc), VI_ERROR_INV_OBJECT);
 }
 
 // ---- fault injection and call counts ------------------------------------------
