@@ -12,6 +12,7 @@
 
 #include "driver/app_delay.h"
 #include "driver/core/frame.h"
+#include "driver/core/quoted.h"
 
 namespace {
 
@@ -52,7 +53,8 @@ std::atomic<void (*)(ViReal64)> appDelay{sleepSeconds};
 KAVREL_API void kavrel_appSetDelay(void (*delay)(ViReal64 seconds)) { appDelay = delay ? delay : sleepSeconds; }
 
 KAVREL_API ViStatus kavrel_appLoad(ViSession vi, ViString applicationName) {
-  if (ViStatus status = Checks().present(applicationName, VI_ERROR_PARAMETER2)) return status;
+  // The name goes out between double quotes: a quote or control character in it would run the rest as commands.
+  if (ViStatus status = Checks().rule(quotable(applicationName), VI_ERROR_PARAMETER2)) return status;
   return writeLine(vi, line(":SYST:APPL:LOAD \"", applicationName, "\""));
 }
 

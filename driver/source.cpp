@@ -121,13 +121,15 @@ KAVREL_API ViStatus kavrel_srcLinListFreqSweep(ViSession vi, ViReal64 level) {
 KAVREL_API ViStatus kavrel_srcCreateLinList(ViSession vi, ViReal64 segmentStart[], ViReal64 segmentStop[],
                                             ViInt32 segmentPoints[], ViInt32 segmentCount) {
   // The count is looked at first and reports as the second parameter.
+  if (ViStatus status = Checks().integer(segmentCount, 1, kMaxSegments, VI_ERROR_PARAMETER2)) return status;
+  // Only a good count may say how many values to look at.
+  const auto count = static_cast<std::size_t>(segmentCount);
   if (ViStatus status = Checks()
-                            .integer(segmentCount, 1, kMaxSegments, VI_ERROR_PARAMETER2)
-                            .present(segmentStart, VI_ERROR_PARAMETER2)
-                            .present(segmentStop, VI_ERROR_PARAMETER3)
+                            .rule(finiteValues(segmentStart, count), VI_ERROR_PARAMETER2)
+                            .rule(finiteValues(segmentStop, count), VI_ERROR_PARAMETER3)
                             .present(segmentPoints, VI_ERROR_PARAMETER4))
     return status;
-  // The segment values are the instrument's to judge; it replaces its list whole.
+  // The segment values are the instrument's to judge (numbers only); it replaces its list whole.
   Line list(":SOUR:LLIS:RES");
   for (ViInt32 i = 0; i < segmentCount; ++i)
     list.add(";SEGM ").add(real(segmentStart[i])).add(", ").add(real(segmentStop[i])).add(", ").add(segmentPoints[i]);

@@ -118,8 +118,13 @@ ViStatus kavrel_defaultInstrSetup(ViSession vi) {
 
   if (created) {
     status = viSetAttribute(vi, VI_ATTR_USER_DATA, reinterpret_cast<ViAttrState>(record));
+    // A VISA may keep the address and still report an error: the session
+    // then owns the record and init's clean-up frees it. When the session
+    // cannot say, it keeps the record too: a leak, never a second free.
+    ViAddr stored = nullptr;
+    if (status >= VI_SUCCESS || viGetAttribute(vi, VI_ATTR_USER_DATA, &stored) < VI_SUCCESS || stored == record)
+      created.release();
     if (status < VI_SUCCESS) return status;
-    created.release();
   }
   return writeLine(vi, kSessionStatusSetup);
 }
@@ -132,10 +137,10 @@ KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolea
                             .present(vi, VI_ERROR_PARAMETER4))
     return status;
 
+  *vi = VI_NULL;
   ViSession rm = VI_NULL;
   ViStatus status = viOpenDefaultRM(&rm);
   if (status < VI_SUCCESS) return status;
-  *vi = VI_NULL;
   status = viOpen(rm, resourceName, VI_NULL, VI_NULL, vi);
   if (status < VI_SUCCESS) {
     viClose(rm);
@@ -167,6 +172,11 @@ KAVREL_API ViStatus kavrel_close(ViSession vi) {
   ViAddr record = nullptr;
   status = viGetAttribute(vi, VI_ATTR_USER_DATA, &record);
   if (status < VI_SUCCESS) return status;
+  // Detached first: should viClose fail, the session keeps no pointer to freed memory.
+  if (record != nullptr) {
+    status = viSetAttribute(vi, VI_ATTR_USER_DATA, 0);
+    if (status < VI_SUCCESS) return status;
+  }
   delete static_cast<InstrumentData*>(record);
   status = viClose(vi);
   viClose(rm);
