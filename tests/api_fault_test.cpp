@@ -5,12 +5,8 @@
 // the failed operation, and leave nothing open or allocated (the sanitizer
 // build runs this too).
 #include <cstdio>
-#include <set>
 
-#include "driver/app_delay.h"
-#include "tests/support/api_table.h"
-#include "tests/support/driver_fixture.h"
-#include "tests/support/sim_answerer.h"
+#include "tests/support/api_fixture.h"
 
 namespace kavrel::test {
 namespace {
@@ -36,30 +32,7 @@ bool sameKinds(const std::vector<ArgKind>& declared, const std::vector<ArgKind>&
   return true;
 }
 
-class ApiFaults : public DriverTest {
- protected:
-  void SetUp() override {
-    DriverTest::SetUp();
-    prepareApiFiles();
-    kavrel_appSetDelay([](ViReal64) {});
-  }
-  void TearDown() override {
-    closeApiSessions();
-    kavrel_appSetDelay(VI_NULL);
-    removeApiFiles();
-    DriverTest::TearDown();
-  }
-  // A fresh session whose queries the simulated instrument answers.
-  void openAnswered(const ApiFunction& row) {
-    closeApiSessions();
-    reopen();
-    sim_.attach();
-    if (row.prepare != nullptr) row.prepare(vi_);
-    mark();
-  }
-
-  SimAnswerer sim_;
-};
+using ApiFaults = ApiTest;
 
 TEST_F(ApiFaults, TheTableCoversEveryDeclaredFunction) {
   std::vector<std::string> declared, tabled;
