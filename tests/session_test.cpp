@@ -138,6 +138,8 @@ TEST_F(Session, ErrorBitsDuringSetupFailInit) {
 TEST_F(Session, BadFlagsOpenNothing) {
   ViSession vi = 7;
   EXPECT_EQ(VI_ERROR_PARAMETER2, kavrel_init(const_cast<ViRsrc>(kResource), 2, 5, &vi));
+  EXPECT_EQ(static_cast<ViSession>(VI_NULL), vi);  // as after every failure
+  vi = 7;
   EXPECT_EQ(VI_ERROR_PARAMETER3, kavrel_init(const_cast<ViRsrc>(kResource), VI_TRUE, 0xFFFF, &vi));
   EXPECT_EQ(VI_ERROR_PARAMETER1, kavrel_init(VI_NULL, VI_TRUE, VI_TRUE, &vi));
   EXPECT_EQ(VI_ERROR_PARAMETER4, kavrel_init(const_cast<ViRsrc>(kResource), VI_TRUE, VI_TRUE, VI_NULL));

@@ -130,6 +130,8 @@ ViStatus kavrel_defaultInstrSetup(ViSession vi) {
 }
 
 KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean resetDevice, ViPSession vi) {
+  // The session variable is VI_NULL after every failure, refusals included.
+  if (vi != VI_NULL) *vi = VI_NULL;
   if (ViStatus status = Checks()
                             .flag(idQuery, VI_ERROR_PARAMETER2)
                             .flag(resetDevice, VI_ERROR_PARAMETER3)
@@ -137,7 +139,6 @@ KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolea
                             .present(vi, VI_ERROR_PARAMETER4))
     return status;
 
-  *vi = VI_NULL;
   ViSession rm = VI_NULL;
   ViStatus status = viOpenDefaultRM(&rm);
   if (status < VI_SUCCESS) return status;
