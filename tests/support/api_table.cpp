@@ -1,8 +1,8 @@
 #include "tests/support/api_table.h"
 
+#include <cctype>
 #include <cstdio>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include <unistd.h>
@@ -232,21 +232,33 @@ std::vector<DeclaredFunction> declaredFunctions(const std::string& headerPath) {
   std::stringstream text;
   text << file.rdbuf();
   const std::string header = text.str();
-  static const std::regex declaration(R"(KAVREL_API\s+ViStatus\s+(kavrel_\w+)\s*\(([^)]*)\)\s*;)");
-  static const std::regex parameter(R"(^\s*(?:const\s+)?(\w+)\s*(\*?)\s*(\w+\s*(?:\[\])?)\s*$)");
+  const auto identifier = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; };
+  const auto trimmed = [](std::string item) {
+    const std::size_t first = item.find_first_not_of(" \t\n");
+    const std::size_t last = item.find_last_not_of(" \t\n");
+    return first == std::string::npos ? std::string() : item.substr(first, last - first + 1);
+  };
+  constexpr std::string_view kDeclaration = "KAVREL_API ViStatus ";
   std::vector<DeclaredFunction> functions;
-  for (std::sregex_iterator it(header.begin(), header.end(), declaration), end; it != end; ++it) {
-    DeclaredFunction function{(*it)[1], {}, {}};
-    std::stringstream list((*it)[2].str());
+  for (std::size_t at = header.find(kDeclaration); at != std::string::npos; at = header.find(kDeclaration, at + 1)) {
+    std::size_t pos = at + kDeclaration.size();
+    std::size_t nameEnd = pos;
+    while (nameEnd < header.size() && identifier(header[nameEnd])) ++nameEnd;
+    const std::size_t open = header.find('(', nameEnd);
+    const std::size_t close = header.find(')', open);
+    if (open == std::string::npos || close == std::string::npos) break;
+    DeclaredFunction function{header.substr(pos, nameEnd - pos), {}, {}};
+    std::stringstream list(header.substr(open + 1, close - open - 1));
     for (std::string item; std::getline(list, item, ',');) {
-      std::smatch m;
-      if (!std::regex_match(item, m, parameter)) {
-        function.parameters.push_back("unparsed: " + item);
-        continue;
-      }
-      if (m[1] == "ViSession" && function.parameters.empty() && function.kinds.empty()) continue;
-      function.kinds.push_back(declaredKind(m[1].str() + m[2].str(), m[3]));
-      function.parameters.push_back(m[3]);
+      item = trimmed(item);
+      if (item.rfind("const ", 0) == 0) item = trimmed(item.substr(6));
+      std::size_t split = item.size();
+      while (split > 0 && (identifier(item[split - 1]) || item[split - 1] == '[' || item[split - 1] == ']')) --split;
+      const std::string type = trimmed(item.substr(0, split));
+      const std::string name = item.substr(split);
+      if (type == "ViSession" && function.kinds.empty() && function.name != "kavrel_init") continue;
+      function.kinds.push_back(declaredKind(type, name));
+      function.parameters.push_back(name);
     }
     functions.push_back(std::move(function));
   }
