@@ -1,9 +1,10 @@
 // Fuzz target: the driver's handling of what the instrument answers. One
-// exported function (chosen by the input's last byte) runs with its sound
-// arguments on a fresh session, and every query it sends, "*ESR?" included,
-// is answered with the next piece of the input: numbers, "#0" blocks,
-// keywords, error-queue text, store bytes. When the input runs out the
-// instrument answers nothing and the read times out at once.
+// exported function, chosen by the input's last byte, runs with its sound
+// arguments on a fresh session (the one-call measurement, which waits for
+// its sweep, is left to the functions it is made of), and every query it
+// sends, "*ESR?" included, is answered with the next piece of the input:
+// numbers, "#0" blocks, keywords, error-queue text, store bytes. When the
+// input runs out the instrument answers nothing and the read times out at once.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -11,7 +12,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "driver/app_delay.h"
 #include "tests/support/api_table.h"
 #include "testbed/visa/standin.h"
 
@@ -35,7 +35,6 @@ const void* answer(void* context, const char* message, size_t len, size_t* reply
 
 bool setUp() {
   kavrel::test::prepareApiFiles();
-  kavrel_appSetDelay([](ViReal64) {});
   std::atexit(kavrel::test::removeApiFiles);
   return true;
 }
@@ -48,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto& rows = kavrel::test::apiFunctions();
   FuzzedDataProvider input(data, size);
   const kavrel::test::ApiFunction& row = rows[input.ConsumeIntegralInRange<std::size_t>(0, rows.size() - 1)];
+  if (std::string_view(row.name) == "kavrel_appExample") return 0;
 
   standin_reset();
   standin_reply_text("OVR,4101,100001,1.00\n");
