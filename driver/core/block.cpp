@@ -1,5 +1,6 @@
 #include "driver/core/block.h"
 
+#include "driver/core/status.h"
 #include "visa_binding/visa_api.h"
 
 namespace kavrel {
@@ -15,7 +16,7 @@ ViStatus queryFloatBlock(ViSession vi, const char* query, ViInt32 maxCount, Floa
   ViChar header[2] = {0, 0};
   ViStatus status = viQueryf(vi, query, "%2c%#zy", header, &count, block.values.data());
   block.count = 0;
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   if (header[0] != '#' || header[1] != '0') return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   // Trust VISA's count only as far as the area it was given.
   block.count = count < 0 ? 0 : (count > maxCount ? maxCount : count);

@@ -8,6 +8,7 @@
 #include <new>
 #include <string_view>
 
+#include "driver/core/status.h"
 #include "visa_binding/visa_api.h"
 
 namespace {
@@ -106,12 +107,12 @@ ViStatus kavrel_writeFromFile(ViSession vi, ViConstString prefix, ViConstString 
 
   Bytes message;
   ViUInt32 length = 0;
-  if (ViStatus status = loadMessage(file.get(), prefix != VI_NULL ? prefix : "", message, length)) return status;
+  KAVREL_RETURN_IF_ERROR(loadMessage(file.get(), prefix != VI_NULL ? prefix : "", message, length));
   file.reset();
 
   ViUInt32 written = 0;
   ViStatus status = viWrite(vi, message.get(), length, &written);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   if (byteCount != VI_NULL) *byteCount = countOf(written);
   return status;
 }

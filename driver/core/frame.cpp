@@ -31,29 +31,23 @@ constexpr ViInt32 kEsrUnread = INT32_MIN;
 ViStatus readEsr(ViSession vi, ViInt32& esr) {
   esr = kEsrUnread;
   ViStatus status = viQueryf(vi, "*ESR?", "%ld", &esr);
-  if (status >= VI_SUCCESS && esr == kEsrUnread) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
+  KAVREL_RETURN_IF_ERROR(status);
+  if (esr == kEsrUnread) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   return status;
 }
 
 }  // namespace
 
-namespace kavrel {
-
-ViStatus checkStatus(ViSession vi, StatusRule rule) {
+ViStatus kavrel_checkStatus(ViSession vi, kavrel::StatusRule rule) {
   ViInt32 first = 0, second = 0;
-  ViStatus status = readEsr(vi, first);
-  if (status < VI_SUCCESS) return status;
-  status = readEsr(vi, second);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(readEsr(vi, first));
+  ViStatus status = readEsr(vi, second);
+  KAVREL_RETURN_IF_ERROR(status);
   // Reading the register clears it, so an error of the command just sent
   // shows in the first answer; the second holds only what came in between.
-  ViInt32 seen = rule == StatusRule::bothAnswers ? (first | second) : second;
+  ViInt32 seen = rule == kavrel::StatusRule::bothAnswers ? (first | second) : second;
   return (seen & kEsrErrorBits) ? VI_ERROR_INSTR_SPECIFIC : status;
 }
-
-}  // namespace kavrel
-
-ViStatus kavrel_checkStatus(ViSession vi) { return kavrel::checkStatus(vi, kavrel::StatusRule::bothAnswers); }
 
 ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement) {
   using namespace kavrel;
@@ -64,8 +58,7 @@ namespace kavrel {
 
 ViStatus fetchData(ViSession vi, const InstrumentData*& out) {
   ViAddr record = nullptr;
-  ViStatus status = viGetAttribute(vi, VI_ATTR_USER_DATA, &record);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_USER_DATA, &record));
   if (record == nullptr) return VI_ERROR_INV_OBJECT;
   out = static_cast<const InstrumentData*>(record);
   return VI_SUCCESS;
@@ -76,14 +69,12 @@ ViStatus writeLine(ViSession vi, std::string_view text) {
 }
 
 ViStatus send(ViSession vi, std::string_view text) {
-  ViStatus status = writeLine(vi, text);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, text));
   return kavrel_checkStatus(vi);
 }
 
 ViStatus sendMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, std::string_view text) {
-  ViStatus status = kavrel_SetActiveMeas(vi, channel, measurement);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, measurement));
   return send(vi, text);
 }
 
@@ -96,15 +87,14 @@ ViStatus readReply(ViSession vi, Reply& reply, ViUInt32 maxBytes) {
 }
 
 ViStatus query(ViSession vi, std::string_view text, Reply& reply, ViUInt32 maxBytes) {
-  ViStatus status = writeLine(vi, text);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, text));
   return readReply(vi, reply, maxBytes);
 }
 
 ViStatus queryInteger(ViSession vi, std::string_view text, ViInt32& out) {
   Reply reply;
   ViStatus status = query(vi, text, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   ViInt32 value = 0;
   if (!reply.scan().integer(value)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   out = value;
@@ -114,7 +104,7 @@ ViStatus queryInteger(ViSession vi, std::string_view text, ViInt32& out) {
 ViStatus queryReal(ViSession vi, std::string_view text, ViReal64& out) {
   Reply reply;
   ViStatus status = query(vi, text, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   ViReal64 value = 0;
   if (!reply.scan().real(value)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   out = value;
@@ -125,13 +115,14 @@ ViStatus queryBeginsWith(ViSession vi, std::string_view text, std::string_view p
                          ViUInt32 maxBytes) {
   Reply reply;
   ViStatus status = query(vi, text, reply, maxBytes);
-  if (status >= VI_SUCCESS) begins = reply.scan().literal(prefix);
+  KAVREL_RETURN_IF_ERROR(status);
+  begins = reply.scan().literal(prefix);
   return status;
 }
 
 ViStatus checkStoreNumber(ViSession vi, std::string_view maxQuery, ViInt32 number, ViStatus code, ViInt32 lowest) {
   ViInt32 highest = 0;
-  if (ViStatus status = queryInteger(vi, maxQuery, highest); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, maxQuery, highest));
   return Checks().integer(number, lowest, highest, code);
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/core/limits.h"
 #include "testbed/sim/server.h"
 
 namespace kavrel::cli {
@@ -44,13 +45,8 @@ std::string standinDirectory() {
 }  // namespace
 
 double modelMaxFrequency(const std::string& identity) {
-  struct Model {
-    const char* field;
-    double maxFrequency;
-  };
-  static constexpr Model kModels[] = {{",4100,", 20e9}, {",4101,", 8e9}, {",4102,", 2e9}, {",4103,", 26.5e9}, {",4104,", 26e9}};
   for (const Model& model : kModels)
-    if (identity.find(model.field) != std::string::npos) return model.maxFrequency;
+    if (identity.find("," + std::to_string(model.number) + ",") != std::string::npos) return model.maxFrequency;
   return 0;
 }
 
@@ -83,7 +79,7 @@ Connection::~Connection() {
   if (server_) server_->stop();
 }
 
-bool Connection::open(const std::string& resource, const SimSettings& sim, Failure& failure) {
+bool Connection::start(const std::string& resource, const SimSettings& sim, Failure& failure) {
   resource_ = resource;
   if (resource_.empty()) {
     kavrel::sim::Options options;
@@ -100,23 +96,17 @@ bool Connection::open(const std::string& resource, const SimSettings& sim, Failu
     }
     resource_ = "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
   }
-  ViStatus status = kavrel_init(resource_.data(), VI_TRUE, VI_TRUE, &vi_);
+  return true;
+}
+
+bool Connection::open(bool reset, Failure& failure) {
+  ViStatus status = kavrel_init(resource_.data(), VI_TRUE, reset ? VI_TRUE : VI_FALSE, &vi_);
   if (status < VI_SUCCESS) {
     vi_ = VI_NULL;
     failure = {"cannot open " + resource_, status};
     return false;
   }
   return true;
-}
-
-std::string Connection::identity() {
-  ViChar reply[256] = "";
-  ViInt32 count = 0;
-  if (kavrel_writeInstrData(vi_, const_cast<ViString>("*IDN?")) < VI_SUCCESS) return {};
-  if (kavrel_readInstrData(vi_, sizeof reply - 1, reply, &count) < VI_SUCCESS) return {};
-  std::string text(reply, static_cast<std::size_t>(count));
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
 }
 
 }  // namespace kavrel::cli

@@ -46,14 +46,15 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Start the embedded simulator (when `resource` is empty) and open the
-  // session with identification check and reset.
-  bool open(const std::string& resource, const SimSettings& sim, Failure& failure);
+  // Start the embedded simulator when `resource` is empty.
+  bool start(const std::string& resource, const SimSettings& sim, Failure& failure);
+  // Open the driver's session with identification check: the driver's setup
+  // clears the instrument's status registers and error queue; `reset`
+  // resets the instrument first.
+  bool open(bool reset, Failure& failure);
   ViSession vi() const { return vi_; }
   const std::string& resource() const { return resource_; }
   bool simulated() const { return static_cast<bool>(server_); }
-  // "*IDN?" answer without its line feed ("" if it cannot be read).
-  std::string identity();
 
  private:
   std::unique_ptr<kavrel::sim::Server> server_;
