@@ -5,6 +5,7 @@
 #define KAVREL_CORE_FRAME_H
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <string_view>
 
@@ -118,6 +119,15 @@ inline Checks selectionChecks(ViBoolean channel, ViBoolean measurement) {
   Checks checks;
   checks.flag(channel, VI_ERROR_PARAMETER2).flag(measurement, VI_ERROR_PARAMETER3);
   return checks;
+}
+
+// Every one of `count` values is a number: "nan" or "inf" would reach the
+// instrument as text it refuses, after the list it replaces was reset.
+inline bool finiteValues(const ViReal64* values, std::size_t count) {
+  if (values == nullptr) return false;
+  for (std::size_t i = 0; i < count; ++i)
+    if (!std::isfinite(values[i])) return false;
+  return true;
 }
 
 // The session's InstrumentData; `out` is set only on success. A session

@@ -100,13 +100,21 @@ ViStatus kavrel_defaultInstrSetup(ViSession vi) {
   copyText(kDriverRevision, record->revision, sizeof record->revision);
 
   if (created) {
-    KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_USER_DATA, reinterpret_cast<ViAttrState>(record)));
-    created.release();
+    const ViStatus status = viSetAttribute(vi, VI_ATTR_USER_DATA, reinterpret_cast<ViAttrState>(record));
+    // A VISA may keep the address and still report an error: the session
+    // then owns the record and init's clean-up frees it. When the session
+    // cannot say, it keeps the record too: a leak, never a second free.
+    ViAddr stored = nullptr;
+    if (status >= VI_SUCCESS || viGetAttribute(vi, VI_ATTR_USER_DATA, &stored) < VI_SUCCESS || stored == record)
+      created.release();
+    KAVREL_RETURN_IF_ERROR(status);
   }
   return writeLine(vi, kSessionStatusSetup);
 }
 
 KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean resetDevice, ViPSession vi) {
+  // The session variable is VI_NULL after every failure, refusals included.
+  if (vi != VI_NULL) *vi = VI_NULL;
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(idQuery, VI_ERROR_PARAMETER2)
                              .flag(resetDevice, VI_ERROR_PARAMETER3)
@@ -115,7 +123,6 @@ KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolea
 
   ViSession rm = VI_NULL;
   KAVREL_RETURN_IF_ERROR(viOpenDefaultRM(&rm));
-  *vi = VI_NULL;
   ViStatus status = viOpen(rm, resourceName, VI_NULL, VI_NULL, vi);
   if (status < VI_SUCCESS) {
     viClose(rm);
@@ -148,6 +155,8 @@ KAVREL_API ViStatus kavrel_close(ViSession vi) {
   KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_RM_SESSION, &rm));
   ViAddr record = nullptr;
   KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_USER_DATA, &record));
+  // Detached first: should viClose fail, the session keeps no pointer to freed memory.
+  if (record != nullptr) KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_USER_DATA, 0));
   freeRecord(record);
   ViStatus status = viClose(vi);
   guard.closed(vi);

@@ -60,6 +60,23 @@ void standin_esr(ViInt32 value);
 
 /* The nth call (1 = the next one; 0 counts as 1) of op from now returns status and does nothing else. */
 void standin_fail(enum standin_op op, unsigned nth, ViStatus status);
+/* The nth call of op from now does its work, then returns status (a VISA
+ * that applied a setting yet reported an error). */
+void standin_fail_after(enum standin_op op, unsigned nth, ViStatus status);
+/* The nth VISA operation of any kind from now returns status and does nothing else. */
+void standin_fail_any(unsigned nth, ViStatus status);
+/* VISA operations of every kind since the last reset (failed ones included). */
+unsigned standin_operations(void);
+/* Messages the scripted instrument had received when the latest injected fault fired. */
+size_t standin_writes_at_fault(void);
+
+/* An instrument model answering in place of the queued replies: it sees
+ * every message the scripted instrument receives, and a reply it returns
+ * (len bytes at the returned address, copied at once) is read next. NULL
+ * leaves the message to the script ("*ESR?" answered from its queue). It
+ * runs under the script's lock: it must not call the stand-in. Reset drops it. */
+typedef const void* (*standin_answerer)(void* context, const char* message, size_t len, size_t* replyLen);
+void standin_answer(standin_answerer answerer, void* context);
 
 /* Messages written to the scripted instrument, in order, as they reached it
  * (a formatted write counts as one message when its buffer is flushed). */

@@ -27,8 +27,14 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix);
 // Standard text for a VISA status; empty for a code VISA does not know.
 std::string_view statusText(ViStatus status);
 
-// Count one call of `op`; a fault injected for this call comes back as its status.
-std::optional<ViStatus> enterOperation(standin_op op);
+// A fault due now: the status the call returns, and whether the call does
+// its work first (otherwise it does nothing else).
+struct InjectedFault {
+  ViStatus status;
+  bool afterWork;
+};
+// Count one call of `op`; a fault injected for this call comes back.
+std::optional<InjectedFault> enterOperation(standin_op op);
 
 // The scripted instrument: every resource that no network transport serves.
 std::unique_ptr<Transport> makeScriptedTransport();

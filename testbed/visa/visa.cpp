@@ -24,12 +24,14 @@ constexpr int kFindBrowseMs = 1500;
 
 template <typename Body>
 ViStatus runOperation(standin_op op, Body&& body) {
-  if (const auto fault = kavrel::standin::enterOperation(op)) return *fault;
+  const auto fault = kavrel::standin::enterOperation(op);
+  if (fault && !fault->afterWork) return fault->status;
+  ViStatus status = VI_ERROR_ALLOC;
   try {
-    return body();
+    status = body();
   } catch (const std::bad_alloc&) {
-    return VI_ERROR_ALLOC;
   }
+  return fault ? fault->status : status;
 }
 
 template <typename Body>

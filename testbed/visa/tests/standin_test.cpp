@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "testbed/visa/standin.h"
 
 namespace {
@@ -739,6 +742,62 @@ TEST_F(StandinTest, EventsReachInstalledHandlers) {
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(viUninstallHandler(vi_, VI_EVENT_SERVICE_REQ, countEvent, &calls), VI_SUCCESS);
   EXPECT_EQ(viUninstallHandler(vi_, VI_EVENT_SERVICE_REQ, countEvent, &calls), VI_ERROR_INV_HNDLR_REF);
+}
+
+// ---- fault injection, answerer and trace file -------------------------------
+
+TEST_F(StandinTest, FaultsByOperationNumberAndAfterTheWork) {
+  const unsigned before = standin_operations();
+  standin_fail_any(2, VI_ERROR_CONN_LOST);  // the second operation of any kind
+  EXPECT_EQ(viWrite(vi_, reinterpret_cast<ViConstBuf>("A"), 1, VI_NULL), VI_SUCCESS);
+  EXPECT_EQ(viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 5), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(standin_writes_at_fault(), 1u);
+  ViUInt32 timeout = 0;
+  ASSERT_EQ(viGetAttribute(vi_, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
+  EXPECT_NE(timeout, 5u);  // nothing else done
+  standin_fail_after(STANDIN_SET_ATTRIBUTE, 1, VI_ERROR_IO);
+  EXPECT_EQ(viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 5), VI_ERROR_IO);
+  ASSERT_EQ(viGetAttribute(vi_, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
+  EXPECT_EQ(timeout, 5u);  // done, yet reported as failed
+  EXPECT_EQ(standin_operations() - before, 5u);
+}
+
+TEST_F(StandinTest, AnswererRepliesBeforeTheScript) {
+  static const std::string kAnswer = "42\n";
+  standin_answer(
+      [](void*, const char* message, size_t len, size_t* replyLen) -> const void* {
+        if (std::string(message, len) != "Q?") return nullptr;
+        *replyLen = kAnswer.size();
+        return kAnswer.data();
+      },
+      nullptr);
+  queueReply("scripted\n");
+  for (const char* message : {"Q?", "*ESR?", "OTHER"})
+    ASSERT_EQ(viWrite(vi_, reinterpret_cast<ViConstBuf>(message), std::strlen(message), VI_NULL), VI_SUCCESS);
+  for (const char* expected : {"42\n", "0\n", "scripted\n"}) {
+    char buf[32] = {};
+    ViUInt32 count = 0;
+    EXPECT_EQ(viRead(vi_, reinterpret_cast<ViPBuf>(buf), sizeof buf, &count), VI_SUCCESS);
+    EXPECT_EQ(std::string(buf, count), expected);
+  }
+}
+
+// The trace holds every byte exchanged with the instrument: only its owner may read it.
+TEST_F(StandinTest, TraceFileIsCreatedForItsOwnerOnly) {
+  const std::string path = ::testing::TempDir() + "kavrel_trace_mode_" + std::to_string(::getpid()) + ".log";
+  std::remove(path.c_str());
+  const mode_t mask = ::umask(0);
+  ::setenv("KAVREL_VISA_TRACE", path.c_str(), 1);
+  ViSession vi = 0;
+  EXPECT_EQ(viOpen(rm_, "GPIB0::8::INSTR", VI_NULL, VI_NULL, &vi), VI_SUCCESS);
+  ::unsetenv("KAVREL_VISA_TRACE");
+  ::umask(mask);
+  ViSession rm = 0;
+  ASSERT_EQ(viOpenDefaultRM(&rm), VI_SUCCESS);  // takes the trace off again
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  std::remove(path.c_str());
 }
 
 }  // namespace
