@@ -70,6 +70,8 @@ echo "installed kavrel sweep measured $(($(wc -l < "$work/sweep.csv") - 1)) poin
 python=("$packages"/python3-kavrel_*.deb)
 if [ ${#python[@]} -gt 0 ]; then
   site=$(dirname "$(find "$root" -type d -name kavrel -path '*python3*' | head -n 1)")
-  PYTHONPATH="$site" LD_LIBRARY_PATH="$lib" python3 -c 'import kavrel' || { echo "python3-kavrel does not import"; exit 1; }
+  # Debian's python3, whose numpy the package depends on (a python3 earlier on PATH may have none).
+  py=python3; [ -x /usr/bin/python3 ] && py=/usr/bin/python3
+  PYTHONPATH="$site" LD_LIBRARY_PATH="$lib" "$py" -c 'import kavrel' || { echo "python3-kavrel does not import"; exit 1; }
   echo "python3-kavrel imports"
 fi
