@@ -21,9 +21,9 @@ def header():
 class BuildWithBindings(build_py):
     def run(self):
         super().run()
-        spec = importlib.util.spec_from_file_location("kavrel_header", os.path.join(HERE, "kavrel", "_header.py"))
-        generator = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(generator)
+        found = importlib.util.spec_from_file_location("kavrel_header", os.path.join(HERE, "kavrel", "_header.py"))
+        generator = importlib.util.module_from_spec(found)
+        found.loader.exec_module(generator)
         target = os.path.join(self.build_lib, "kavrel", "_api.py")
         self.mkpath(os.path.dirname(target))
         generator.main(["_header.py", header(), target])
