@@ -2,13 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
-
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/uio.h>
-#include <unistd.h>
 
 namespace kavrel::hislip {
 
@@ -57,11 +51,11 @@ std::uint64_t getBigEndian(const std::uint8_t* in, int bytes) {
 }
 
 // Wait until fd is readable. 1 readable, 0 time-out, -1 error.
-int waitReadable(int fd, int timeoutMs) {
+int waitReadable(sock::Handle fd, int timeoutMs) {
   pollfd p{fd, POLLIN, 0};
   for (;;) {
-    int rc = ::poll(&p, 1, timeoutMs);
-    if (rc < 0 && errno == EINTR) continue;
+    int rc = sock::poll(&p, 1, timeoutMs);
+    if (rc < 0 && sock::interrupted(sock::lastError())) continue;
     if (rc < 0) return -1;
     return rc == 0 ? 0 : 1;
   }
@@ -70,7 +64,7 @@ int waitReadable(int fd, int timeoutMs) {
 enum class Fill { ok, closed, timeout, error };
 
 // Read exactly size bytes.
-Fill readExactly(int fd, char* out, std::size_t size, int timeoutMs) {
+Fill readExactly(sock::Handle fd, char* out, std::size_t size, int timeoutMs) {
   std::size_t done = 0;
   while (done < size) {
     if (timeoutMs >= 0) {
@@ -78,8 +72,8 @@ Fill readExactly(int fd, char* out, std::size_t size, int timeoutMs) {
       if (w == 0) return Fill::timeout;
       if (w < 0) return Fill::error;
     }
-    ssize_t n = ::recv(fd, out + done, size - done, 0);
-    if (n < 0 && errno == EINTR) continue;
+    long n = sock::receive(fd, out + done, size - done);
+    if (n < 0 && sock::interrupted(sock::lastError())) continue;
     if (n < 0) return Fill::error;
     if (n == 0) return Fill::closed;
     done += static_cast<std::size_t>(n);
@@ -238,12 +232,12 @@ ReadStatus readMessage(int fd, std::uint64_t maxPayload, Message& out, int timeo
   return ReadStatus::error;
 }
 
-bool skipBytes(int fd, std::uint64_t count) {
+bool skipBytes(sock::Handle fd, std::uint64_t count) {
   std::array<char, 65536> chunk{};
   while (count > 0) {
     std::size_t want = count < chunk.size() ? static_cast<std::size_t>(count) : chunk.size();
-    ssize_t n = ::recv(fd, chunk.data(), want, 0);
-    if (n < 0 && errno == EINTR) continue;
+    long n = sock::receive(fd, chunk.data(), want);
+    if (n < 0 && sock::interrupted(sock::lastError())) continue;
     if (n <= 0) return false;
     count -= static_cast<std::uint64_t>(n);
   }
@@ -277,8 +271,8 @@ ReadStatus Reader::fill(std::size_t count, int timeoutMs, bool begun) {
       if (w == 0) return ReadStatus::timeout;
       if (w < 0) return ReadStatus::error;
     }
-    ssize_t n = ::recv(fd_, buffer_.data() + end_, buffer_.size() - end_, 0);
-    if (n < 0 && errno == EINTR) continue;
+    long n = sock::receive(fd_, buffer_.data() + end_, buffer_.size() - end_);
+    if (n < 0 && sock::interrupted(sock::lastError())) continue;
     if (n < 0) return ReadStatus::error;
     if (n == 0) return statusOf(Fill::closed, begun || end_ > 0);
     end_ += static_cast<std::size_t>(n);
@@ -314,42 +308,32 @@ bool Reader::skip(std::uint64_t count) {
   return skipBytes(fd_, count - here);
 }
 
-bool sendAllGathered(int fd, std::span<const std::uint8_t> header, std::string_view payload) {
-  iovec parts[2] = {{const_cast<std::uint8_t*>(header.data()), header.size()},
-                    {const_cast<char*>(payload.data()), payload.size()}};
-  msghdr message{};
-  message.msg_iov = parts;
-  message.msg_iovlen = payload.empty() ? 1 : 2;
-  while (message.msg_iovlen > 0) {
-    ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
+bool sendAllGathered(sock::Handle fd, std::span<const std::uint8_t> header, std::string_view payload) {
+  std::string_view head(reinterpret_cast<const char*>(header.data()), header.size());
+  while (!head.empty() || !payload.empty()) {
+    long n = sock::sendGathered(fd, head, payload);
+    if (n < 0 && sock::interrupted(sock::lastError())) continue;
     if (n <= 0) return false;
     auto sent = static_cast<std::size_t>(n);
-    while (message.msg_iovlen > 0 && sent >= message.msg_iov->iov_len) {
-      sent -= message.msg_iov->iov_len;
-      ++message.msg_iov;
-      --message.msg_iovlen;
-    }
-    if (message.msg_iovlen > 0) {
-      message.msg_iov->iov_base = static_cast<char*>(message.msg_iov->iov_base) + sent;
-      message.msg_iov->iov_len -= sent;
-    }
+    const std::size_t fromHead = std::min(sent, head.size());
+    head.remove_prefix(fromHead);
+    payload.remove_prefix(sent - fromHead);
   }
   return true;
 }
 
-bool sendAll(int fd, std::string_view bytes) {
+bool sendAll(sock::Handle fd, std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
+    long n = sock::send(fd, bytes.substr(done));
+    if (n < 0 && sock::interrupted(sock::lastError())) continue;
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
   return true;
 }
 
-bool sendMessage(int fd, Type type, std::uint8_t control, std::uint32_t parameter, std::string_view payload) {
+bool sendMessage(sock::Handle fd, Type type, std::uint8_t control, std::uint32_t parameter, std::string_view payload) {
   return sendAll(fd, messageEncode(type, control, parameter, payload));
 }
 

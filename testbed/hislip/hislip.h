@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "testbed/socket/socket.h"
+
 namespace kavrel::hislip {
 
 // Message types (control code and parameter meanings are per type).
@@ -167,10 +169,10 @@ enum class ReadStatus {
 // Read one whole message. timeoutMs < 0 waits for ever; the limit applies to
 // the wait for the first byte and for each later chunk. On badPrologue and
 // tooLarge the header is in out.header and the payload is left in the socket.
-ReadStatus readMessage(int fd, std::uint64_t maxPayload, Message& out, int timeoutMs = -1);
+ReadStatus readMessage(sock::Handle fd, std::uint64_t maxPayload, Message& out, int timeoutMs = -1);
 
 // Read and drop count bytes (the payload of a rejected message). False if the connection ended.
-bool skipBytes(int fd, std::uint64_t count);
+bool skipBytes(sock::Handle fd, std::uint64_t count);
 
 // Reads whole messages from one socket like readMessage, but through a
 // buffer: a short message costs one recv, and several that arrived together
@@ -178,7 +180,7 @@ bool skipBytes(int fd, std::uint64_t count);
 // message.
 class Reader {
  public:
-  explicit Reader(int fd) : fd_(fd) {}
+  explicit Reader(sock::Handle fd) : fd_(fd) {}
   ReadStatus read(std::uint64_t maxPayload, Message& out, int timeoutMs = -1);
   // Drop count bytes (a rejected payload). False if the connection ended.
   bool skip(std::uint64_t count);
@@ -190,21 +192,21 @@ class Reader {
   // has begun, so a closed connection truncated it.
   ReadStatus fill(std::size_t count, int timeoutMs, bool begun);
 
-  int fd_;
+  sock::Handle fd_;
   std::string buffer_;
   std::size_t pos_ = 0, end_ = 0;
 };
 
 // Send all bytes (looping over partial sends, no SIGPIPE). False on failure.
-bool sendAll(int fd, std::string_view bytes);
+bool sendAll(sock::Handle fd, std::string_view bytes);
 
 // Encode and send one message with one send call.
-bool sendMessage(int fd, Type type, std::uint8_t control, std::uint32_t parameter,
+bool sendMessage(sock::Handle fd, Type type, std::uint8_t control, std::uint32_t parameter,
                  std::string_view payload = {});
 
-// Send the header and the payload as one message with one sendmsg call
+// Send the header and the payload as one message with one gathered send
 // (more only when the socket takes part), without copying the payload.
-bool sendAllGathered(int fd, std::span<const std::uint8_t> header, std::string_view payload);
+bool sendAllGathered(sock::Handle fd, std::span<const std::uint8_t> header, std::string_view payload);
 
 }  // namespace kavrel::hislip
 

@@ -1,12 +1,5 @@
 #include "testbed/sim/http_server.h"
 
-#include <cerrno>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-
 #include "testbed/hislip/hislip.h"
 #include "testbed/sim/listener.h"
 
@@ -36,7 +29,7 @@ std::string hostPart(const std::string& address) {
 }
 
 // The address the client reached us on.
-std::string localAddress(int fd) {
+std::string localAddress(sock::Handle fd) {
   sockaddr_storage addr{};
   socklen_t len = sizeof addr;
   char text[INET6_ADDRSTRLEN] = {};
@@ -85,7 +78,7 @@ struct HttpServer::Impl {
   std::string model() const { return std::to_string(identity.model); }
   std::string welcome(const std::string& address) const;
   std::string identification(const std::string& address) const;
-  void connection(HttpServer& server, int fd);
+  void connection(HttpServer& server, sock::Handle fd);
 };
 
 std::string HttpServer::Impl::welcome(const std::string& address) const {
@@ -159,14 +152,14 @@ std::string HttpServer::respond(const std::string& method, const std::string& pa
 }
 
 // One request per connection, read whole (up to the end of its headers) within a time limit.
-void HttpServer::Impl::connection(HttpServer& server, int fd) {
+void HttpServer::Impl::connection(HttpServer& server, sock::Handle fd) {
   std::string request;
   char chunk[2048];
   while (request.find("\r\n\r\n") == std::string::npos && request.size() < kMaxRequest) {
     pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, kRequestTimeoutMs) <= 0) return;
-    const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-    if (n < 0 && errno == EINTR) continue;
+    if (sock::poll(&p, 1, kRequestTimeoutMs) <= 0) return;
+    const long n = sock::receive(fd, chunk, sizeof chunk);
+    if (n < 0 && sock::interrupted(sock::lastError())) continue;
     if (n <= 0) return;
     request.append(chunk, static_cast<std::size_t>(n));
   }
@@ -180,7 +173,7 @@ void HttpServer::Impl::connection(HttpServer& server, int fd) {
                            localAddress(fd));
   }
   hislip::sendAll(fd, reply);
-  ::shutdown(fd, SHUT_WR);
+  sock::shutdownSend(fd);
 }
 
 HttpServer::HttpServer(Identity identity, std::string host, int port, ServedPorts served)
@@ -190,7 +183,7 @@ HttpServer::~HttpServer() { stop(); }
 
 bool HttpServer::start(std::string* error) {
   Impl& s = *impl_;
-  return s.listener.add(s.host, s.requestedPort, SOCK_STREAM, [this](int fd) { impl_->connection(*this, fd); }, s.port,
+  return s.listener.add(s.host, s.requestedPort, SOCK_STREAM, [this](sock::Handle fd) { impl_->connection(*this, fd); }, s.port,
                         error) &&
          s.listener.start(error);
 }

@@ -1,70 +1,41 @@
 #include "testbed/sim/listener.h"
 
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace kavrel::sim {
 
-int bindSocket(const std::string& host, int port, int type, int& bound, std::string* error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = type;
-  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  const std::string service = std::to_string(port);
-  const int rc = ::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found);
-  if (rc != 0) {
-    if (error) *error = "cannot resolve " + host + ": " + ::gai_strerror(rc);
-    return -1;
-  }
+sock::Handle bindSocket(const std::string& host, int port, int type, int& bound, std::string* error) {
+  const sock::AddressList found = sock::resolve(host, port, type, true, error);
+  if (!found) return sock::kNone;
   std::string why = "no address";
-  for (addrinfo* a = found; a; a = a->ai_next) {
-    const int s = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-    if (s < 0) continue;
-    const int one = 1;
-    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(s, a->ai_addr, a->ai_addrlen) == 0 && (type != SOCK_STREAM || ::listen(s, 16) == 0)) {
-      sockaddr_storage addr{};
-      socklen_t len = sizeof addr;
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-      bound = addr.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port)
-                                         : ntohs(reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
-      ::freeaddrinfo(found);
+  for (const addrinfo* a = found.get(); a; a = a->ai_next) {
+    sock::Handle s = sock::open(a->ai_family, a->ai_socktype, a->ai_protocol, false);
+    if (s == sock::kNone) continue;
+    sock::reuseAddress(s);
+    if (::bind(s, a->ai_addr, static_cast<socklen_t>(a->ai_addrlen)) == 0 &&
+        (type != SOCK_STREAM || ::listen(s, 16) == 0)) {
+      bound = sock::localPort(s);
       return s;
     }
-    why = std::strerror(errno);
-    ::close(s);
+    why = sock::errorText(sock::lastError());
+    sock::close(s);
   }
-  ::freeaddrinfo(found);
-  if (error) *error = "cannot listen on " + host + ":" + service + ": " + why;
-  return -1;
+  if (error) *error = "cannot listen on " + host + ":" + std::to_string(port) + ": " + why;
+  return sock::kNone;
 }
 
 Listener::~Listener() {
   stop();
-  for (Socket& s : sockets_) ::close(s.fd);
+  for (Socket& s : sockets_) sock::close(s.fd);
 }
 
 bool Listener::add(const std::string& host, int port, int type, Serve serve, int& bound, std::string* error) {
-  const int fd = bindSocket(host, port, type, bound, error);
-  if (fd < 0) return false;
+  const sock::Handle fd = bindSocket(host, port, type, bound, error);
+  if (fd == sock::kNone) return false;
   sockets_.push_back({fd, type, std::move(serve)});
   return true;
 }
 
 bool Listener::start(std::string* error) {
-  if (::pipe2(wake_, O_CLOEXEC) != 0) {
-    if (error) *error = std::string("pipe: ") + std::strerror(errno);
-    return false;
-  }
+  if (!wake_.open(error)) return false;
   started_ = true;
   thread_ = std::thread([this] { run(); });
   return true;
@@ -73,9 +44,9 @@ bool Listener::start(std::string* error) {
 void Listener::run() {
   std::vector<pollfd> fds;
   while (!stopping_) {
-    fds.assign(1, pollfd{wake_[0], POLLIN, 0});
+    fds.assign(1, pollfd{wake_.handle(), POLLIN, 0});
     for (const Socket& s : sockets_) fds.push_back({s.fd, POLLIN, 0});
-    const int rc = ::poll(fds.data(), fds.size(), 200);
+    const int rc = sock::poll(fds.data(), fds.size(), 200);
     reap(false);
     if (rc <= 0) continue;
     for (std::size_t i = 1; i < fds.size(); ++i) {
@@ -85,10 +56,8 @@ void Listener::run() {
         s.serve(s.fd);
         continue;
       }
-      const int fd = ::accept4(s.fd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) continue;
-      const int one = 1;
-      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+      const sock::Handle fd = sock::accept(s.fd);
+      if (fd == sock::kNone) continue;
       auto connection = std::make_shared<Connection>();
       connection->fd = fd;
       std::lock_guard lock(mutex_);
@@ -107,7 +76,7 @@ void Listener::reap(bool all) {
     std::lock_guard lock(mutex_);
     for (auto it = connections_.begin(); it != connections_.end();) {
       if (all || (*it)->done) {
-        if (all) ::shutdown((*it)->fd, SHUT_RDWR);
+        if (all) sock::shutdownBoth((*it)->fd);
         finished.push_back(*it);
         it = connections_.erase(it);
       } else {
@@ -117,19 +86,15 @@ void Listener::reap(bool all) {
   }
   for (auto& c : finished) {
     if (c->thread.joinable()) c->thread.join();
-    ::close(c->fd);
+    sock::close(c->fd);
   }
 }
 
 void Listener::stop() {
   if (!started_ || stopping_.exchange(true)) return;
-  char byte = 0;
-  (void)!::write(wake_[1], &byte, 1);
+  wake_.wake();
   if (thread_.joinable()) thread_.join();
-  for (int& fd : wake_) {
-    ::close(fd);
-    fd = -1;
-  }
+  wake_.close();
   reap(true);
 }
 

@@ -13,16 +13,18 @@
 #include <thread>
 #include <vector>
 
+#include "testbed/socket/socket.h"
+
 namespace kavrel::sim {
 
 // A socket of `type` (SOCK_STREAM listening, or SOCK_DGRAM) bound to host:port
-// (port 0: any free one): the descriptor, or -1 with the reason in `error`.
-int bindSocket(const std::string& host, int port, int type, int& bound, std::string* error);
+// (port 0: any free one): the socket, or sock::kNone with the reason in `error`.
+sock::Handle bindSocket(const std::string& host, int port, int type, int& bound, std::string* error);
 
 class Listener {
  public:
   // Serves one connection or datagram socket; the connection is closed after it returns.
-  using Serve = std::function<void(int fd)>;
+  using Serve = std::function<void(sock::Handle fd)>;
 
   Listener() = default;
   ~Listener();  // stops
@@ -38,12 +40,12 @@ class Listener {
 
  private:
   struct Socket {
-    int fd;
+    sock::Handle fd;
     int type;
     Serve serve;
   };
   struct Connection {
-    int fd = -1;
+    sock::Handle fd = sock::kNone;
     std::thread thread;
     std::atomic<bool> done{false};
   };
@@ -51,7 +53,7 @@ class Listener {
   void reap(bool all);
 
   std::vector<Socket> sockets_;
-  int wake_[2] = {-1, -1};
+  sock::Waker wake_;
   std::thread thread_;
   std::atomic<bool> stopping_{false};
   bool started_ = false;

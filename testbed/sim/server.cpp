@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <list>
@@ -10,14 +9,6 @@
 #include <mutex>
 #include <span>
 #include <thread>
-
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "testbed/hislip/hislip.h"
 #include "testbed/sim/announcer.h"
@@ -194,22 +185,17 @@ class LockManager final : public DeviceLocks {
   std::map<int, std::string> shared_;
 };
 
-void socketNoDelay(int fd) {
-  int one = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
-
 // 1 readable, 0 nothing within the time, -1 error or hang-up without data.
-int socketWait(int fd, std::chrono::milliseconds timeout) {
+int socketWait(sock::Handle fd, std::chrono::milliseconds timeout) {
   pollfd p{fd, POLLIN, 0};
-  int rc = ::poll(&p, 1, static_cast<int>(timeout.count()));
-  if (rc < 0) return errno == EINTR ? 0 : -1;
+  int rc = sock::poll(&p, 1, static_cast<int>(timeout.count()));
+  if (rc < 0) return sock::interrupted(sock::lastError()) ? 0 : -1;
   if (rc == 0) return 0;
   return 1;
 }
 
 struct Connection {
-  int fd = -1;
+  sock::Handle fd = sock::kNone;
   std::thread thread;
   std::atomic<bool> done{false};
 };
@@ -231,9 +217,9 @@ struct Server::Impl final : ResponseFaults {
   LockManager locks;
   std::atomic<bool> stopping{false};
   bool started = false;
-  int hislipFd = -1, rawFd = -1;
+  sock::Handle hislipFd = sock::kNone, rawFd = sock::kNone;
   int hislipPortBound = -1, rawPortBound = -1;
-  std::array<int, 2> wake{-1, -1};
+  sock::Waker wake;
   std::thread acceptThread;
   std::mutex connMutex;
   std::list<std::shared_ptr<Connection>> connections;
@@ -248,28 +234,28 @@ struct Server::Impl final : ResponseFaults {
   // What --announce tells the network: every protocol served, under one instance name.
   std::vector<AnnouncedService> services() const;
 
-  bool listenOn(int port, int& fd, int& bound, std::string* error);
+  bool listenOn(int port, sock::Handle& fd, int& bound, std::string* error);
   bool response(Response& r, std::chrono::milliseconds& delay) override { return faults.response(r, delay); }
   void acceptLoop();
   void reap(bool all);
-  void hislipConnection(int fd);
+  void hislipConnection(sock::Handle fd);
   // One message from a channel. A poorly formed header ends the connection
   // with FatalError; an oversized message is skipped with Error when it can be.
   enum class Intake { message, skipped, stop };
   static Intake readChannel(HislipLink& link, hislip::Reader& reader, bool async, hislip::Message& m);
   void hislipSync(const std::shared_ptr<HislipLink>& link);
-  void hislipAsync(const std::shared_ptr<HislipLink>& link, int fd);
-  void rawConnection(int fd);
+  void hislipAsync(const std::shared_ptr<HislipLink>& link, sock::Handle fd);
+  void rawConnection(sock::Handle fd);
   // Send data bytes under the drop-after-bytes fault; false when the connection must end.
-  bool dataSend(int fd, std::string_view bytes) override;
+  bool dataSend(sock::Handle fd, std::string_view bytes) override;
   // A header and its payload likewise, in one call where no fault cuts them.
-  bool dataSend(int fd, std::span<const std::uint8_t> header, std::string_view payload);
+  bool dataSend(sock::Handle fd, std::span<const std::uint8_t> header, std::string_view payload);
   // Wait a response's delay in slices; true when the time passed without new input.
-  bool delayWait(const hislip::Reader& reader, int fd, std::chrono::milliseconds delay);
+  bool delayWait(const hislip::Reader& reader, sock::Handle fd, std::chrono::milliseconds delay);
 };
 
 struct HislipLink final : HislipSink {
-  HislipLink(Server::Impl& s, int sync) : server(s), syncFd(sync) {}
+  HislipLink(Server::Impl& s, sock::Handle sync) : server(s), syncFd(sync) {}
 
   void sendSync(std::string bytes) override {
     bool failed = false;
@@ -296,8 +282,8 @@ struct HislipLink final : HislipSink {
     bool failed = false;
     {
       std::lock_guard lock(asyncSend);
-      int fd = asyncFd.load();
-      if (closed || fd < 0) return;
+      sock::Handle fd = asyncFd.load();
+      if (closed || fd == sock::kNone) return;
       failed = !hislip::sendAll(fd, bytes);
     }
     if (failed) closeSockets();
@@ -310,14 +296,14 @@ struct HislipLink final : HislipSink {
     if (closed) return;
     closed = true;
     synced.notify_all();
-    ::shutdown(syncFd, SHUT_RDWR);
-    int fd = asyncFd.load();
-    if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
+    sock::shutdownBoth(syncFd);
+    sock::Handle fd = asyncFd.load();
+    if (fd != sock::kNone) sock::shutdownBoth(fd);
   }
 
   Server::Impl& server;
-  int syncFd;
-  std::atomic<int> asyncFd{-1};
+  sock::Handle syncFd;
+  std::atomic<sock::Handle> asyncFd{sock::kNone};
   std::mutex mutex;  // guards session
   std::condition_variable synced;  // the synchronous channel took a message
   std::unique_ptr<HislipSession> session;
@@ -325,33 +311,33 @@ struct HislipLink final : HislipSink {
   std::atomic<bool> closed{false};
 };
 
-bool Server::Impl::listenOn(int port, int& fd, int& bound, std::string* error) {
+bool Server::Impl::listenOn(int port, sock::Handle& fd, int& bound, std::string* error) {
   fd = bindSocket(options.host, port, SOCK_STREAM, bound, error);
-  return fd >= 0;
+  return fd != sock::kNone;
 }
 
-bool Server::Impl::dataSend(int fd, std::string_view bytes) {
+bool Server::Impl::dataSend(sock::Handle fd, std::string_view bytes) {
   auto [allowed, closeAfter] = faults.sendBudget(bytes.size());
   bool ok = hislip::sendAll(fd, bytes.substr(0, allowed));
   if (closeAfter) {
-    ::shutdown(fd, SHUT_RDWR);
+    sock::shutdownBoth(fd);
     return false;
   }
   return ok;
 }
 
-bool Server::Impl::dataSend(int fd, std::span<const std::uint8_t> header, std::string_view payload) {
+bool Server::Impl::dataSend(sock::Handle fd, std::span<const std::uint8_t> header, std::string_view payload) {
   auto [allowed, closeAfter] = faults.sendBudget(header.size() + payload.size());
   if (!closeAfter) return hislip::sendAllGathered(fd, header, payload);
   // The fault cuts the message: send the bytes before the cut, then close.
   std::string whole(reinterpret_cast<const char*>(header.data()), header.size());
   whole.append(payload);
   hislip::sendAll(fd, std::string_view(whole).substr(0, allowed));
-  ::shutdown(fd, SHUT_RDWR);
+  sock::shutdownBoth(fd);
   return false;
 }
 
-bool Server::Impl::delayWait(const hislip::Reader& reader, int fd, std::chrono::milliseconds delay) {
+bool Server::Impl::delayWait(const hislip::Reader& reader, sock::Handle fd, std::chrono::milliseconds delay) {
   if (reader.pending()) return false;  // input came with the message just read
   auto deadline = Clock::now() + delay;
   while (Clock::now() < deadline && !stopping) {
@@ -368,7 +354,7 @@ void Server::Impl::reap(bool all) {
     std::lock_guard lock(connMutex);
     for (auto it = connections.begin(); it != connections.end();) {
       if (all || (*it)->done) {
-        if (all) ::shutdown((*it)->fd, SHUT_RDWR);
+        if (all) sock::shutdownBoth((*it)->fd);
         finished.push_back(*it);
         it = connections.erase(it);
       } else {
@@ -378,25 +364,24 @@ void Server::Impl::reap(bool all) {
   }
   for (auto& c : finished) {
     if (c->thread.joinable()) c->thread.join();
-    ::close(c->fd);
+    sock::close(c->fd);
   }
 }
 
 void Server::Impl::acceptLoop() {
   while (!stopping) {
     std::array<pollfd, 3> fds{};
-    nfds_t n = 0;
-    fds[n++] = {wake[0], POLLIN, 0};
-    if (hislipFd >= 0) fds[n++] = {hislipFd, POLLIN, 0};
-    if (rawFd >= 0) fds[n++] = {rawFd, POLLIN, 0};
-    int rc = ::poll(fds.data(), n, 200);
+    std::size_t n = 0;
+    fds[n++] = {wake.handle(), POLLIN, 0};
+    if (hislipFd != sock::kNone) fds[n++] = {hislipFd, POLLIN, 0};
+    if (rawFd != sock::kNone) fds[n++] = {rawFd, POLLIN, 0};
+    int rc = sock::poll(fds.data(), n, 200);
     reap(false);
     if (rc <= 0) continue;
-    for (nfds_t i = 1; i < n; ++i) {
+    for (std::size_t i = 1; i < n; ++i) {
       if (!(fds[i].revents & POLLIN)) continue;
-      int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) continue;
-      socketNoDelay(fd);
+      sock::Handle fd = sock::accept(fds[i].fd);
+      if (fd == sock::kNone) continue;
       auto conn = std::make_shared<Connection>();
       conn->fd = fd;
       bool hislipSide = fds[i].fd == hislipFd;
@@ -413,9 +398,9 @@ void Server::Impl::acceptLoop() {
 
 namespace {
 
-void fatalOnly(int fd, hislip::FatalCode code, std::string_view text) {
+void fatalOnly(sock::Handle fd, hislip::FatalCode code, std::string_view text) {
   hislip::sendMessage(fd, Type::FatalError, static_cast<std::uint8_t>(code), 0, text);
-  ::shutdown(fd, SHUT_RDWR);
+  sock::shutdownBoth(fd);
 }
 
 bool isProgramEnd(const hislip::Message& m) { return m.type() == Type::DataEnd || m.type() == Type::Trigger; }
@@ -423,7 +408,7 @@ bool isData(const hislip::Message& m) { return m.type() == Type::Data || isProgr
 
 }  // namespace
 
-void Server::Impl::hislipConnection(int fd) {
+void Server::Impl::hislipConnection(sock::Handle fd) {
   // The first message tells the synchronous channel (Initialize) from the asynchronous one.
   hislip::Message m;
   switch (hislip::readMessage(fd, HislipSession::kMaxPayloadIn, m)) {
@@ -471,7 +456,7 @@ void Server::Impl::hislipConnection(int fd) {
     }
     {
       std::lock_guard lock(link->mutex);
-      int expected = -1;
+      sock::Handle expected = sock::kNone;
       if (link->session->asyncBound() || !link->asyncFd.compare_exchange_strong(expected, fd)) {
         fatalOnly(fd, hislip::FatalCode::InvalidInitSequence, "Session already has an asynchronous channel");
         return;
@@ -487,7 +472,7 @@ void Server::Impl::hislipConnection(int fd) {
 }
 
 void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
-  int fd = link->syncFd;
+  sock::Handle fd = link->syncFd;
   hislip::Reader reader(fd);
   std::uint16_t id = link->session->id();
   std::optional<hislip::Message> carried;
@@ -558,7 +543,7 @@ Server::Impl::Intake Server::Impl::readChannel(HislipLink& link, hislip::Reader&
   return status == hislip::ReadStatus::ok ? Intake::message : Intake::stop;
 }
 
-void Server::Impl::hislipAsync(const std::shared_ptr<HislipLink>& link, int fd) {
+void Server::Impl::hislipAsync(const std::shared_ptr<HislipLink>& link, sock::Handle fd) {
   int id = link->session->id();
   hislip::Reader reader(fd);
   hislip::Message m;
@@ -599,13 +584,13 @@ void Server::Impl::hislipAsync(const std::shared_ptr<HislipLink>& link, int fd) 
   }
 }
 
-void Server::Impl::rawConnection(int fd) {
+void Server::Impl::rawConnection(sock::Handle fd) {
   Session session(instrument);
   scpi::LineFramer framer(kMaxRawMessage);
   std::string buffer(65536, '\0');
   while (!stopping) {
-    ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
-    if (n < 0 && errno == EINTR) continue;
+    long n = sock::receive(fd, buffer.data(), buffer.size());
+    if (n < 0 && sock::interrupted(sock::lastError())) continue;
     if (n <= 0) return;
     framer.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
     for (std::size_t i = framer.takeOverruns(); i > 0; --i) session.logError(scpi::err::inputOverrun);
@@ -640,15 +625,11 @@ bool Server::start(std::string* error) {
   }
   if (!s.listenOn(s.options.hislipPort, s.hislipFd, s.hislipPortBound, error)) return false;
   if (s.options.rawPort >= 0 && !s.listenOn(s.options.rawPort, s.rawFd, s.rawPortBound, error)) {
-    ::close(s.hislipFd);
-    s.hislipFd = -1;
+    sock::close(s.hislipFd);
     s.hislipPortBound = -1;
     return false;
   }
-  if (::pipe2(s.wake.data(), O_CLOEXEC) != 0) {
-    if (error) *error = std::string("pipe: ") + std::strerror(errno);
-    return false;
-  }
+  if (!s.wake.open(error)) return false;
   s.started = true;
   s.acceptThread = std::thread([&s] { s.acceptLoop(); });
   if (s.options.vxi11Port >= 0) {
@@ -708,13 +689,11 @@ void Server::stop() {
   if (s.announcer) s.announcer->stop();
   if (s.http) s.http->stop();
   if (s.vxi11) s.vxi11->stop();
-  char byte = 0;
-  (void)!::write(s.wake[1], &byte, 1);
+  s.wake.wake();
   if (s.acceptThread.joinable()) s.acceptThread.join();
-  for (int* fd : {&s.hislipFd, &s.rawFd, &s.wake[0], &s.wake[1]}) {
-    if (*fd >= 0) ::close(*fd);
-    *fd = -1;
-  }
+  sock::close(s.hislipFd);
+  sock::close(s.rawFd);
+  s.wake.close();
   s.locks.wakeAll();
   s.reap(true);
 }

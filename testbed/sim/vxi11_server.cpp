@@ -516,6 +516,8 @@ Vxi11Server::Vxi11Server(Instrument& instrument, DeviceLocks& locks, ResponseFau
 
 Vxi11Server::~Vxi11Server() { stop(); }
 
+bool Vxi11Server::available() { return true; }
+
 namespace {
 
 // Whether something answers on the system's portmapper port.

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "testbed/sim/instrument.h"
+#include "testbed/socket/socket.h"
 
 namespace kavrel::sim {
 
@@ -39,7 +40,7 @@ class ResponseFaults {
   // Applies stall and garble to a response (false: it is never sent) and gives its delay.
   virtual bool response(Response& r, std::chrono::milliseconds& delay) = 0;
   // Send bytes under the drop-after-bytes fault; false when the connection must end.
-  virtual bool dataSend(int fd, std::string_view bytes) = 0;
+  virtual bool dataSend(sock::Handle fd, std::string_view bytes) = 0;
 };
 
 struct Vxi11Options {
@@ -57,6 +58,8 @@ class Vxi11Server {
   Vxi11Server(const Vxi11Server&) = delete;
   Vxi11Server& operator=(const Vxi11Server&) = delete;
 
+  // Whether this platform serves VXI-11 at all (it takes an ONC RPC library).
+  static bool available();
   // Listen and serve. False (with the reason) when a port cannot be bound.
   bool start(std::string* error);
   int corePort() const;

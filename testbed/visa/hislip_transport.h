@@ -48,7 +48,7 @@ class HislipTransport final : public NetworkTransport {
   struct Channel {
     explicit Channel(const char* channelName);
     const char* name;  // for the trace
-    int fd = -1;
+    sock::Handle fd = sock::kNone;
     kavrel::hislip::Decoder in;  // keeps a message cut short by a time-out
     std::string unsent;          // what a time-out kept from going out; sent before anything else
   };

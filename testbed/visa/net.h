@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "testbed/socket/socket.h"
 #include "visa_binding/visa_api.h"
 
 namespace kavrel::standin::net {
@@ -35,23 +36,23 @@ enum class IoResult { ok, timeout, closed };  // closed: peer closed, reset, or 
 
 // Connect a TCP socket to host:port: VI_SUCCESS with `fd` set, VI_ERROR_TMO,
 // or VI_ERROR_RSRC_NFOUND when the host is unknown or nothing accepts.
-ViStatus connectTo(const std::string& host, std::uint16_t port, const Deadline& deadline, int& fd);
+ViStatus connectTo(const std::string& host, std::uint16_t port, const Deadline& deadline, sock::Handle& fd);
 
 // Send bytes from the front of `bytes`, removing what went out; ok once all went.
-IoResult sendAll(int fd, std::string_view& bytes, const Deadline& deadline);
+IoResult sendAll(sock::Handle fd, std::string_view& bytes, const Deadline& deadline);
 
-// Send `head` then `tail` as one stream, gathered into each sendmsg call, so a
+// Send `head` then `tail` as one stream, gathered into each send call, so a
 // message's payload goes out where it lies; `sent` counts what went out.
-IoResult sendGathered(int fd, std::string_view head, std::string_view tail, const Deadline& deadline,
+IoResult sendGathered(sock::Handle fd, std::string_view head, std::string_view tail, const Deadline& deadline,
                       std::size_t& sent);
 
 // Send without waiting; whatever does not fit is dropped (for a last word before closing).
-void sendNow(int fd, std::string_view bytes);
+void sendNow(sock::Handle fd, std::string_view bytes);
 
 // Wait for at least one byte and receive up to `capacity` into `buf`.
-IoResult receiveSome(int fd, char* buf, std::size_t capacity, const Deadline& deadline, std::size_t& received);
+IoResult receiveSome(sock::Handle fd, char* buf, std::size_t capacity, const Deadline& deadline, std::size_t& received);
 
-void closeSocket(int& fd);
+void closeSocket(sock::Handle& fd);
 
 }  // namespace kavrel::standin::net
 

@@ -22,7 +22,7 @@ class SocketTransport final : public NetworkTransport {
   }
 
   ViStatus write(std::string_view bytes, bool /*end*/, ViUInt32 timeoutMs) override {
-    if (fd_ < 0) return VI_ERROR_CONN_LOST;
+    if (fd_ == sock::kNone) return VI_ERROR_CONN_LOST;
     if (trace::enabled() && !bytes.empty()) trace::line(vi_, "-> socket " + trace::quoted(bytes));
     return outcome(net::sendAll(fd_, bytes, net::Deadline(timeoutMs)));
   }
@@ -30,7 +30,7 @@ class SocketTransport final : public NetworkTransport {
   ViStatus read(ViByte* buf, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& received, bool& end) override {
     received = 0;
     end = false;
-    if (fd_ < 0) return VI_ERROR_CONN_LOST;
+    if (fd_ == sock::kNone) return VI_ERROR_CONN_LOST;
     const net::IoResult result =
         net::receiveSome(fd_, reinterpret_cast<char*>(buf), capacity, net::Deadline(timeoutMs), received);
     if (trace::enabled() && received > 0) {
@@ -41,7 +41,7 @@ class SocketTransport final : public NetworkTransport {
 
   // Drop what has arrived and not been read.
   ViStatus clear(ViUInt32 /*timeoutMs*/) override {
-    if (fd_ < 0) return VI_ERROR_CONN_LOST;
+    if (fd_ == sock::kNone) return VI_ERROR_CONN_LOST;
     char scratch[4096];
     std::size_t received = 0;
     net::IoResult result = net::IoResult::ok;
@@ -67,7 +67,7 @@ class SocketTransport final : public NetworkTransport {
   }
 
   const ViSession vi_;
-  int fd_ = -1;
+  sock::Handle fd_ = sock::kNone;
 };
 
 }  // namespace

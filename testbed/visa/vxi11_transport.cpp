@@ -219,7 +219,7 @@ class Vxi11Transport final : public NetworkTransport {
 
   // The core channel's port from the portmapper at the resource's port (111 unless it names one).
   ViStatus askPortmapper(const NetworkAddress& address, const net::Deadline& deadline, std::uint16_t& corePort) {
-    int fd = -1;
+    sock::Handle fd = sock::kNone;
     if (ViStatus status = net::connectTo(address.host, address.port, deadline, fd); status < VI_SUCCESS) {
       return status;
     }
@@ -241,7 +241,7 @@ class Vxi11Transport final : public NetworkTransport {
   template <typename Result>
   ViStatus call(rpcproc_t procedure, xdrproc_t argsRoutine, const void* args, v::Decoded<Result>& result,
                 const net::Deadline& deadline, rpcprog_t program = DEVICE_CORE, rpcvers_t version = DEVICE_CORE_VERSION) {
-    if (fd_ < 0) return VI_ERROR_CONN_LOST;
+    if (fd_ == sock::kNone) return VI_ERROR_CONN_LOST;
     const std::uint32_t xid = ++xid_;
     std::string_view message;
     const std::string record = v::recordEncode(v::callEncode(xid, program, version, procedure, argsRoutine, args));
@@ -282,7 +282,7 @@ class Vxi11Transport final : public NetworkTransport {
   }
 
   const ViSession vi_;
-  int fd_ = -1;
+  sock::Handle fd_ = sock::kNone;
   v::RecordDecoder in_;
   std::uint32_t xid_ = 0;
   Device_Link lid_ = 0;
