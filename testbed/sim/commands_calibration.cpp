@@ -70,11 +70,14 @@ void calProcess(Context& c) {
   CalDescription d;
   d.cable = st(c).calCable ? 1 : 0;
   d.connector = st(c).kits[static_cast<std::size_t>(p.kit - 1)].connector;
-  std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  d.date = {utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday};
-  d.time = {utc.tm_hour, utc.tm_min, utc.tm_sec};
+  const auto now = std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+  const auto today = std::chrono::floor<std::chrono::days>(now);
+  const std::chrono::year_month_day date(today);
+  const std::chrono::hh_mm_ss clock(now - today);
+  d.date = {static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+            static_cast<int>(static_cast<unsigned>(date.day()))};
+  d.time = {static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+            static_cast<int>(clock.seconds().count())};
   d.sex = p.type <= 1 ? p.sex : 0;
   d.title = *title;
   d.type = p.type;

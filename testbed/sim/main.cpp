@@ -1,13 +1,15 @@
 // kavrel-sim: the simulated 4100-family test set as a program. Prints the
-// ports it listens on, one per line, then serves until SIGINT or SIGTERM.
+// ports it listens on, one per line, then serves until asked to stop
+// (SIGINT or SIGTERM; Ctrl-C on Windows).
 #include <charconv>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include "testbed/sim/server.h"
+#include "testbed/sim/stop_request.h"
+#include "testbed/sim/vxi11_server.h"
 
 namespace {
 
@@ -21,7 +23,7 @@ constexpr std::string_view kUsage =
     "  --host ADDRESS     address to listen on (127.0.0.1)\n"
     "  --hislip-port N    HiSLIP port, 0 for any free port (4880)\n"
     "  --raw-port N       raw SCPI socket port, 0 for any free port, -1 for none (5025)\n"
-    "  --vxi11-port N     VXI-11 core channel port, 0 for any free port, -1 for none (0)\n"
+    "  --vxi11-port N     VXI-11 core channel port, 0 for any free port, -1 for none (0; none on Windows)\n"
     "  --portmap-port N   answer VXI-11 clients' portmapper queries on port N (111 is the standard one,\n"
     "                     0 any free port); without it the port is registered with the system's rpcbind\n"
     "  --http-port N      LXI welcome page and identification, 0 for any free port (none)\n"
@@ -52,7 +54,8 @@ int usageError(const std::string& message) {
 
 int main(int argc, char** argv) {
   kavrel::sim::Options options;
-  options.vxi11Port = 0;  // VXI-11 clients find the port through the portmapper
+  // VXI-11 clients find the port through the portmapper.
+  options.vxi11Port = kavrel::sim::Vxi11Server::available() ? 0 : -1;
   long long delayMs = 0;
   unsigned stallNth = 0, garbleNth = 0;
   long long dropAfter = -1;
@@ -90,12 +93,7 @@ int main(int argc, char** argv) {
   if (kavrel::sim::modelMaxFrequency(options.model) == 0.0)
     return usageError("model must be 4100..4104");
 
-  // The server's threads inherit the blocked signals; only sigwait below takes them.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  kavrel::sim::holdStopRequests();
 
   kavrel::sim::Server server(options);
   std::string error;
@@ -117,8 +115,7 @@ int main(int argc, char** argv) {
   }
   std::fflush(stdout);
 
-  int received = 0;
-  sigwait(&signals, &received);
+  kavrel::sim::waitForStopRequest();
   server.stop();
   return 0;
 }

@@ -9,7 +9,12 @@
 #include <mutex>
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#else
 #include <unistd.h>
+#endif
 
 #include "testbed/visa/standin_internal.h"
 
@@ -36,7 +41,11 @@ std::string timeStamp() {
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
   tm local{};
+#ifdef _WIN32
+  ::localtime_s(&local, &now.tv_sec);
+#else
   ::localtime_r(&now.tv_sec, &local);
+#endif
   char text[32];
   const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   std::string stamp(text, length);
@@ -49,10 +58,17 @@ std::string timeStamp() {
 // Appends to the file, creating it readable by its owner only: it holds
 // every byte exchanged with the instrument.
 std::FILE* openForOwner(const std::string& path) {
+#ifdef _WIN32
+  const int fd = ::_open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_NOINHERIT | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::_fdopen(fd, "ab");
+  if (file == nullptr) ::_close(fd);
+#else
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return nullptr;
   std::FILE* file = ::fdopen(fd, "a");
   if (file == nullptr) ::close(fd);
+#endif
   return file;
 }
 
