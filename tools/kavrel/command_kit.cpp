@@ -1,7 +1,5 @@
 #include "tools/kavrel/command_kit.h"
 
-#include <unistd.h>
-
 #include <cctype>
 #include <charconv>
 #include <chrono>
@@ -14,6 +12,7 @@
 #include "driver/core/limits.h"
 #include "tools/kavrel/analysis.h"
 #include "tools/kavrel/output.h"
+#include "tools/kavrel/platform.h"
 
 namespace kavrel::cli {
 
@@ -54,9 +53,7 @@ std::string trimZeros(std::string text) {
 }  // namespace
 
 std::string utcNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm parts{};
-  gmtime_r(&now, &parts);
+  const std::tm parts = platform::utc(std::time(nullptr));
   char text[32];
   std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
   return text;
@@ -378,7 +375,7 @@ int writeOutputs(const Setup& setup, const Table& table, const Plot& plot) {
       std::string svgTemporary = pngTemporary + ".svg";
       if (std::string failure = writeFileSafely(svgTemporary, svg); !failure.empty()) return failure;
       std::string failure = convertToPng(svgTemporary, pngTemporary);
-      ::unlink(svgTemporary.c_str());
+      std::remove(svgTemporary.c_str());
       return failure.empty() ? failure : "cannot write " + *pngPath + ": " + failure;
     });
     if (!error.empty()) return failed({error});
@@ -428,7 +425,7 @@ struct Progress::State {
 };
 
 Progress::Progress(std::string what) {
-  if (verbosity < 0 || !isatty(STDERR_FILENO)) return;
+  if (verbosity < 0 || !platform::isTerminal(stderr)) return;
   state_ = std::make_unique<State>();
   State* state = state_.get();
   state->ticker = std::thread([state, what = std::move(what)] {

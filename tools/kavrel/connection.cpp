@@ -7,6 +7,7 @@
 
 #include "driver/core/limits.h"
 #include "testbed/sim/server.h"
+#include "tools/kavrel/platform.h"
 
 namespace kavrel::cli {
 
@@ -25,16 +26,16 @@ std::string hex8(ViStatus status) {
 std::string standinDirectory() {
   namespace fs = std::filesystem;
   std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  const fs::path self = platform::programPath();
   std::vector<fs::path> candidates;
 #ifdef KAVREL_STANDIN_BUILD_DIR
   candidates.emplace_back(KAVREL_STANDIN_BUILD_DIR);
 #endif
 #ifdef KAVREL_STANDIN_INSTALL_DIR
-  if (!ec) candidates.push_back(self.parent_path().parent_path() / KAVREL_STANDIN_INSTALL_DIR);
+  if (!self.empty()) candidates.push_back(self.parent_path().parent_path() / KAVREL_STANDIN_INSTALL_DIR);
 #endif
   for (const fs::path& dir : candidates)
-    if (fs::exists(dir / "libvisa.so", ec)) return dir.string();
+    if (fs::exists(dir / platform::kStandinLibrary, ec)) return dir.string();
   return {};
 }
 
@@ -56,10 +57,11 @@ std::string describe(const Failure& failure) {
 void useStandinVisa(std::string& why) {
   std::string dir = standinDirectory();
   if (dir.empty()) {
-    why = "the project's VISA stand-in (libvisa.so) is not installed next to this program";
+    why = std::string("the project's VISA stand-in (") + platform::kStandinLibrary +
+          ") is not installed next to this program";
     return;
   }
-  setenv("KAVREL_VISA_LIBRARY", (dir + "/libvisa.so").c_str(), 1);
+  platform::setEnvironment("KAVREL_VISA_LIBRARY", (std::filesystem::path(dir) / platform::kStandinLibrary).string());
 }
 
 bool visaLibrary(ViSession vi, std::string& text) {

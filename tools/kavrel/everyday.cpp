@@ -3,9 +3,6 @@
 // plots of saved CSV files and the simulated instrument for other programs.
 // The read-only ones talk over a plain VISA session: the driver's session
 // set-up would clear the instrument's status and error queue.
-#include <editline/readline.h>
-#include <unistd.h>
-
 #include <charconv>
 #include <chrono>
 #include <csignal>
@@ -14,12 +11,15 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <thread>
 
 #include "tools/kavrel/analysis.h"
 #include "tools/kavrel/command_kit.h"
 #include "tools/kavrel/commands.h"
+#include "tools/kavrel/line_editor.h"
 #include "tools/kavrel/output.h"
+#include "tools/kavrel/platform.h"
 #include "testbed/sim/server.h"
 
 namespace kavrel::cli {
@@ -293,23 +293,20 @@ int runShell(std::span<char* const> argv, char** programArgv) {
   if (int code = refuseExtraArguments(setup, 0)) return code;
   Session session;
   if (int code = session.identify(setup)) return code;
-  const bool interactive = isatty(STDIN_FILENO);
+  const bool interactive = platform::isTerminal(stdin);
   std::string history;
-  if (const char* home = std::getenv("HOME"); home && *home) history = std::string(home) + "/.kavrel_history";
+  if (std::string home = platform::homeFolder(); !home.empty()) history = home + "/.kavrel_history";
+  std::unique_ptr<LineEditor> editor;
   if (interactive) {
     std::printf("connected to %s%s\n", session.identity().text.c_str(), session.identity().simulated ? " (simulated)" : "");
     std::printf("a line with '?' shows its reply; quit, exit or Ctrl-D leaves\n");
-    using_history();
-    if (!history.empty()) read_history(history.c_str());
+    editor = std::make_unique<LineEditor>(history);
   }
   int result = kDone;
   while (true) {
     std::string line;
-    if (interactive) {
-      char* text = readline("kavrel> ");
-      if (!text) break;
-      line = text;
-      std::free(text);
+    if (editor) {
+      if (!editor->read("kavrel> ", line)) break;
     } else if (!std::getline(std::cin, line)) {
       break;
     }
@@ -317,7 +314,7 @@ int runShell(std::span<char* const> argv, char** programArgv) {
     if (first == std::string::npos) continue;
     line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
     if (line == "quit" || line == "exit") break;
-    if (interactive) add_history(line.c_str());
+    if (editor) editor->remember(line);
     std::string reply;
     if (ViStatus status = exchange(session.link(), line, reply); status < VI_SUCCESS) {
       std::fprintf(stderr, "kavrel: %s\n", describe({line, status}).c_str());
@@ -327,7 +324,6 @@ int runShell(std::span<char* const> argv, char** programArgv) {
     if (line.find('?') != std::string::npos) std::printf("%s\n", reply.c_str());
     std::fflush(stdout);
   }
-  if (interactive && !history.empty()) write_history(history.c_str());
   return result;
 }
 

@@ -1,14 +1,15 @@
 #include "tools/kavrel/output.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "tools/kavrel/platform.h"
 
 namespace kavrel::cli {
 
@@ -38,15 +39,15 @@ std::string folderOf(const std::string& path) {
 }
 
 // The permissions a new file gets from the process's umask.
-mode_t newFileMode() {
-  mode_t mask = umask(0);
+unsigned newFileMode() {
+  const auto mask = umask(0);
   umask(mask);
-  return 0666 & ~mask;
+  return 0666 & ~static_cast<unsigned>(mask);
 }
 
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    const auto n = ::write(fd, bytes.data(), static_cast<unsigned>(std::min<std::size_t>(bytes.size(), 1u << 30)));
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -69,7 +70,7 @@ std::string checkWritable(const std::string& path) {
   const std::string folder = folderOf(target);
   if (::stat(folder.c_str(), &st) != 0) return reason("cannot write", path, errno);
   if (!S_ISDIR(st.st_mode)) return reason("cannot write", path, ENOTDIR);
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) return reason("cannot write", path, errno);
+  if (!platform::folderWritable(folder)) return reason("cannot write", path, errno);
   return {};
 }
 
@@ -93,24 +94,23 @@ std::string replaceFile(const std::string& path, const std::function<std::string
   if (exists && !S_ISREG(st.st_mode)) return produce(target);  // a FIFO or device takes the bytes as they come
 
   std::string temporary = (fs::path(folderOf(target)) / ("." + fs::path(target).filename().string() + ".XXXXXX")).string();
-  int fd = ::mkstemp(temporary.data());
+  int fd = platform::createUnique(temporary, exists ? (st.st_mode & 07777) : newFileMode());
   if (fd < 0) return reason("cannot write", path, errno);
-  ::fchmod(fd, exists ? (st.st_mode & 07777) : newFileMode());
   ::close(fd);
   std::string error = produce(temporary);
-  if (error.empty() && ::rename(temporary.c_str(), target.c_str()) != 0) error = reason("cannot write", path, errno);
-  if (!error.empty()) ::unlink(temporary.c_str());
+  if (error.empty() && !platform::replaceWith(temporary, target)) error = reason("cannot write", path, errno);
+  if (!error.empty()) std::remove(temporary.c_str());
   return error;
 }
 
 std::string writeFileSafely(const std::string& path, std::string_view contents) {
   return replaceFile(path, [&](const std::string& file) -> std::string {
-    int fd = ::open(file.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    int fd = platform::openTruncated(file);
     if (fd < 0) return reason("cannot write", path, errno);
     bool ok = writeAll(fd, contents);
     int error = errno;
     // Data on disk before the rename makes it the file's new contents.
-    if (ok && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) ok = false, error = errno;
+    if (ok && !platform::flushToDisk(fd)) ok = false, error = errno;
     if (::close(fd) != 0 && ok) ok = false, error = errno;
     return ok ? std::string() : reason("cannot write", path, error);
   });

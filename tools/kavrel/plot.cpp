@@ -1,13 +1,12 @@
 #include "tools/kavrel/plot.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+
+#include "tools/kavrel/platform.h"
 
 namespace kavrel::cli {
 
@@ -204,31 +203,13 @@ std::string renderSvg(const Plot& plot) {
 }
 
 std::string convertToPng(const std::string& svgPath, const std::string& pngPath) {
-  pid_t child = fork();
-  if (child < 0) return "cannot start rsvg-convert";
-  if (child == 0) {
-    execlp("rsvg-convert", "rsvg-convert", "--format", "png", "--output", pngPath.c_str(), svgPath.c_str(),
-           static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  if (waitpid(child, &status, 0) < 0) return "rsvg-convert did not finish";
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
-    return "PNG output needs rsvg-convert (Debian package librsvg2-bin)";
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "rsvg-convert failed";
+  const int status = platform::runProgram({"rsvg-convert", "--format", "png", "--output", pngPath, svgPath});
+  if (status == 127) return "PNG output needs rsvg-convert (Debian package librsvg2-bin)";
+  if (status < 0) return "rsvg-convert did not finish";
+  if (status != 0) return "rsvg-convert failed";
   return {};
 }
 
-bool pngConverterFound() {
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path ? path : "/usr/bin:/bin";
-  while (true) {
-    std::string_view dir = dirs.substr(0, dirs.find(':'));
-    std::string candidate = (dir.empty() ? std::string(".") : std::string(dir)) + "/rsvg-convert";
-    if (::access(candidate.c_str(), X_OK) == 0) return true;
-    if (dir.size() == dirs.size()) return false;
-    dirs.remove_prefix(dir.size() + 1);
-  }
-}
+bool pngConverterFound() { return platform::programOnPath("rsvg-convert"); }
 
 }  // namespace kavrel::cli

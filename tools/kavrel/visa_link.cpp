@@ -1,10 +1,6 @@
 #include "tools/kavrel/visa_link.h"
 
-#include <dlfcn.h>
-#include <link.h>
-#include <poll.h>
-#include <unistd.h>
-
+#include <array>
 #include <atomic>
 #include <cctype>
 #include <cstdio>
@@ -12,6 +8,7 @@
 #include <thread>
 
 #include "driver/kavrel.h"
+#include "tools/kavrel/platform.h"
 
 namespace kavrel::cli {
 
@@ -30,37 +27,26 @@ struct VisaCalls {
   decltype(&::viFindNext) findNext = nullptr;
 };
 
-template <typename T>
-bool resolve(void* handle, const char* name, T& out) {
-  out = reinterpret_cast<T>(dlsym(handle, name));
-  return out != nullptr;
-}
-
-// The loaded object that provides the VISA operations. The driver's own
-// binding keeps its entry points private, so only the VISA library has them.
-int findVisa(dl_phdr_info* info, std::size_t, void* data) {
-  if (info->dlpi_name == nullptr || info->dlpi_name[0] == '\0') return 0;
-  void* handle = dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD);
-  if (handle == nullptr) return 0;
-  VisaCalls calls;
-  if (resolve(handle, "viOpenDefaultRM", calls.openDefaultRM) && resolve(handle, "viOpen", calls.open) &&
-      resolve(handle, "viClose", calls.close) && resolve(handle, "viRead", calls.read) &&
-      resolve(handle, "viWrite", calls.write) && resolve(handle, "viSetAttribute", calls.setAttribute) &&
-      resolve(handle, "viFindRsrc", calls.findRsrc) && resolve(handle, "viFindNext", calls.findNext)) {
-    *static_cast<VisaCalls*>(data) = calls;
-    return 1;  // the handle stays open for the life of the program
-  }
-  dlclose(handle);
-  return 0;
-}
-
 const VisaCalls* visa() {
   static const VisaCalls* found = [] {
     // Any call through the driver loads its VISA library.
     ViChar text[256] = "";
     kavrel_error_message(VI_NULL, VI_ERROR_TMO, text);
+    static constexpr std::array kNames = {"viOpenDefaultRM", "viOpen",         "viClose",    "viRead",
+                                          "viWrite",         "viSetAttribute", "viFindRsrc", "viFindNext"};
+    const std::vector<void*> entries = platform::loadedVisaEntries(kNames);
+    if (entries.size() != kNames.size()) return static_cast<const VisaCalls*>(nullptr);
     static VisaCalls calls;
-    return dl_iterate_phdr(findVisa, &calls) ? &calls : nullptr;
+    auto take = [&, next = entries.begin()]<typename T>(T& entry) mutable { entry = reinterpret_cast<T>(*next++); };
+    take(calls.openDefaultRM);
+    take(calls.open);
+    take(calls.close);
+    take(calls.read);
+    take(calls.write);
+    take(calls.setAttribute);
+    take(calls.findRsrc);
+    take(calls.findNext);
+    return static_cast<const VisaCalls*>(&calls);
   }();
   return found;
 }
@@ -71,33 +57,32 @@ void echo(const char* direction, std::string_view text) {
   std::fprintf(stderr, "%s %.*s\n", direction, static_cast<int>(text.size()), text.data());
 }
 
-// The stand-in's I/O trace, read through a pipe, reduced to the messages.
+// The stand-in's I/O trace, read through a channel, reduced to the messages.
 class TraceEcho {
  public:
   ~TraceEcho() {
     if (!reader_.joinable()) return;
     stop_ = true;
     reader_.join();
-    ::close(pipe_[0]);
+    platform::closeChannel(channel_);
   }
   void start() {
-    if (reader_.joinable() || ::pipe(pipe_) != 0) return;
-    setenv("KAVREL_VISA_TRACE", ("/proc/self/fd/" + std::to_string(pipe_[1])).c_str(), 1);
+    std::string name;
+    if (reader_.joinable() || !platform::traceChannel(name, channel_)) return;
+    platform::setEnvironment("KAVREL_VISA_TRACE", name);
     reader_ = std::thread([this] { run(); });
   }
 
  private:
   void run() {
     std::string pending;
-    pollfd fd{pipe_[0], POLLIN, 0};
     while (true) {
-      const int ready = ::poll(&fd, 1, 50);
-      if (ready <= 0) {
+      char buf[4096];
+      const long n = platform::readWithin(channel_, buf, sizeof buf, 50);
+      if (n == -2) {
         if (stop_) break;  // drained
         continue;
       }
-      char buf[4096];
-      ssize_t n = ::read(pipe_[0], buf, sizeof buf);
       if (n <= 0) break;
       pending.append(buf, static_cast<std::size_t>(n));
       for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1))
@@ -123,7 +108,7 @@ class TraceEcho {
     }
   }
 
-  int pipe_[2] = {-1, -1};
+  int channel_ = -1;
   std::atomic<bool> stop_{false};
   std::thread reader_;
 };

@@ -1,0 +1,125 @@
+#include "tools/kavrel/platform.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <iterator>
+
+namespace kavrel::cli::platform {
+
+const char* const kStandinLibrary = "visa32.dll";
+
+std::tm utc(std::time_t time) {
+  std::tm parts{};
+  gmtime_s(&parts, &time);
+  return parts;
+}
+
+void setEnvironment(const char* name, const std::string& value) { _putenv_s(name, value.c_str()); }
+
+bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)); }
+
+std::string homeFolder() {
+  const char* home = std::getenv("USERPROFILE");
+  return home ? home : "";
+}
+
+std::string programPath() {
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) return path.substr(0, length);
+    path.resize(path.size() * 2);
+  }
+}
+
+namespace {
+
+// One argument as the C run-time of the started program splits it again.
+std::string quoted(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+  std::string out = "\"";
+  std::size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(2 * backslashes, '\\');
+  return out + "\"";
+}
+
+}  // namespace
+
+int runProgram(const std::vector<std::string>& arguments) {
+  std::string line;
+  for (const std::string& a : arguments) line += (line.empty() ? "" : " ") + quoted(a);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return 127;
+  DWORD status = 0;
+  const bool ended = WaitForSingleObject(process.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+                     GetExitCodeProcess(process.hProcess, &status);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ended ? static_cast<int>(status) : -1;
+}
+
+bool programOnPath(const std::string& name) {
+  char found[MAX_PATH];
+  return SearchPathA(nullptr, name.c_str(), ".exe", MAX_PATH, found, nullptr) != 0;
+}
+
+bool folderWritable(const std::string& folder) { return _access(folder.c_str(), 2) == 0; }
+
+int createUnique(std::string& pattern, unsigned) { return mkstemp(pattern.data()); }
+
+int openTruncated(const std::string& path) {
+  return _open(path.c_str(), _O_WRONLY | _O_TRUNC | _O_BINARY | _O_NOINHERIT);
+}
+
+bool flushToDisk(int fd) { return _commit(fd) == 0; }
+
+bool replaceWith(const std::string& from, const std::string& to) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  errno = GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_SHARING_VIOLATION ? EACCES : EIO;
+  return false;
+}
+
+std::vector<void*> loadedVisaEntries(std::span<const char* const> names) {
+  HMODULE modules[1024];
+  DWORD bytes = 0;
+  if (!EnumProcessModules(GetCurrentProcess(), modules, sizeof modules, &bytes)) return {};
+  const std::size_t count = std::min<std::size_t>(bytes / sizeof(HMODULE), std::size(modules));
+  for (std::size_t i = 0; i < count; ++i) {
+    std::vector<void*> entries;
+    for (const char* name : names) {
+      FARPROC entry = GetProcAddress(modules[i], name);
+      if (entry == nullptr) break;
+      entries.push_back(reinterpret_cast<void*>(entry));
+    }
+    if (entries.size() == names.size()) return entries;
+  }
+  return {};
+}
+
+// The stand-in's trace is not echoed on Windows: it goes to a file only (KAVREL_VISA_TRACE).
+bool traceChannel(std::string&, int&) { return false; }
+long readWithin(int, char*, std::size_t, int) { return -1; }
+void closeChannel(int) {}
+
+}  // namespace kavrel::cli::platform
