@@ -24,7 +24,13 @@ bool loadMutexExists() {
   return true;
 }
 
-void chooseLibrary(const std::string& path) { SetEnvironmentVariableA("KAVREL_VISA_LIBRARY", path.c_str()); }
+// KAVREL_VISA_LIBRARY, set as a Windows program sets it: in UTF-16, from UTF-8.
+void chooseLibrary(const std::string& path) {
+  std::wstring wide(path.size() + 1, L'\0');
+  wide.resize(static_cast<std::size_t>(
+      MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size())) - 1));
+  SetEnvironmentVariableW(L"KAVREL_VISA_LIBRARY", wide.c_str());
+}
 
 template <typename Fn>
 Fn stubControl(const char* name) {
@@ -72,6 +78,7 @@ TEST_F(BindingWindowsTest, ChosenAndPartialLibraries) {
       {NOMEMFREE_DIR "/visa32.dll", VI_ERROR_SYSTEM_ERROR, VI_ERROR_SYSTEM_ERROR, "\\nomemfree\\visa32.dll: lacks viMemFree"},
       {NOMOVE_DIR "/visa32.dll", VI_SUCCESS, VI_ERROR_NIMPL_OPER, "\\nomove\\visa32.dll"},
       {STUB_DIR "/visa32.dll", VI_SUCCESS, VI_ERROR_NSUP_OPER, "\\stub\\visa32.dll"},
+      {UTF8_DIR "/visa32.dll", VI_SUCCESS, VI_ERROR_NSUP_OPER, "\\stub-Prüfplatz\\visa32.dll"},
       {STUB_DIR "/absent.dll", VI_ERROR_LIBRARY_NFOUND, VI_ERROR_LIBRARY_NFOUND,
        "/absent.dll: not found; visa32.dll: not found"},
       {STUB_DIR "/stub_visa.def", VI_ERROR_LIBRARY_NFOUND, VI_ERROR_LIBRARY_NFOUND,
