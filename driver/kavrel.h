@@ -89,7 +89,9 @@
 #define VI_ERROR_LIBRARY_NFOUND (_VI_ERROR + 0x3FFF009EL)
 #endif
 
-#if defined(__GNUC__)
+#if defined(_WIN32)
+#define KAVREL_API /* kavrel.dll exports exactly these functions through its module definition */
+#elif defined(__GNUC__)
 #define KAVREL_API __attribute__((visibility("default")))
 #else
 #define KAVREL_API

@@ -23,10 +23,24 @@ typedef signed long long ViInt64;
 #define _VISA_ENV_IS_64_BIT
 #endif
 
+/* Calling conventions: the single x64 convention on 64-bit Windows, __stdcall
+ * (__cdecl for the variadic operations) on 32-bit Windows, plain C elsewhere. */
+#if defined(_WIN64)
+#define _VI_FAR
+#define _VI_FUNC __fastcall
+#define _VI_FUNCC __fastcall
+#define _VI_FUNCH __fastcall
+#elif (defined(_WIN32) || defined(_CVI_)) && !defined(_NI_mswin16_)
+#define _VI_FAR
+#define _VI_FUNC __stdcall
+#define _VI_FUNCC __cdecl
+#define _VI_FUNCH __stdcall
+#else
 #define _VI_FAR
 #define _VI_FUNC
 #define _VI_FUNCC
 #define _VI_FUNCH
+#endif
 #define _VI_SIGNED signed
 #define _VI_ERROR (-2147483647L - 1)
 #define _VI_PTR *

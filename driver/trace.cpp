@@ -35,7 +35,7 @@ ViStatus readTrace(ViSession vi, const Trace& trace, ViPInt32 numberOfPoints, Vi
   KAVREL_RETURN_IF_ERROR(queryInteger(vi, trace.pointsQuery, points));
   if (numberOfPoints != VI_NULL) *numberOfPoints = points;
   // A points reply of zero or below leaves nothing to receive: no block is asked for.
-  const ViInt32 maxCount = std::clamp(points, 0, trace.capacity);
+  const ViInt32 maxCount = std::clamp<ViInt32>(points, 0, trace.capacity);
   if (traceValues != VI_NULL && maxCount > 0) {
     FloatBlock block;
     KAVREL_RETURN_IF_ERROR(queryFloatBlock(vi, trace.blockQuery, maxCount, block));

@@ -3,24 +3,17 @@
 // event handlers.
 #include "visa_binding/binding.h"
 
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <link.h>
-#include <glob.h>
-#include <semaphore.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <semaphore>
 #include <string_view>
+
+#include "visa_binding/platform.h"
 
 namespace kavrel::binding {
 namespace {
@@ -63,8 +56,8 @@ constexpr std::array<StatusText, 6> kFallbackTexts{{
 
 // ---- binding state (one per library instance) ------------------------------
 std::atomic<bool> g_loaded{false};
-std::atomic<sem_t*> g_loadMutex{nullptr};
-void* g_library = nullptr;  // written only under the load mutex
+std::atomic<LoadMutex> g_loadMutex{nullptr};
+Library g_library = nullptr;  // written only under the load mutex
 EntryPoints g_entries;
 std::atomic<unsigned> g_loadCount{0};
 
@@ -102,77 +95,23 @@ std::atomic<bool> g_hookHoldsCallbackLock{false};
 std::atomic<bool> g_stopping{false};
 
 // ---- load mutex -----------------------------------------------------------
-// A named POSIX semaphore, named after this process so that other processes
-// never share it. The name is unlinked as soon as the semaphore exists: the
-// handle stays usable within the process, and nothing is left in /dev/shm when
-// the process ends, even when it is killed. The price: a sibling module of the
-// same process that carries its own copy of this binding cannot find the
-// semaphore by name afterwards and makes its own, so loading is serialised per
-// module rather than per process. That is harmless here: the dynamic loader
-// serialises dlopen itself and each module keeps its own handle and table.
-// O_EXCL plus unlink-and-retry on EEXIST clears a name left by a killed
-// process that had the same process identifier (killed in the instant between
-// creating and unlinking), which could otherwise be a semaphore held forever.
-sem_t* createLoadMutex() {
-  char name[64];
-  std::snprintf(name, sizeof name, "/Pelmora VISA Library %d", static_cast<int>(getpid()));
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    sem_t* created = sem_open(name, O_CREAT | O_EXCL, 0600, 1U);
-    if (created != SEM_FAILED) {
-      sem_unlink(name);
-      return created;
-    }
-    if (errno != EEXIST) return nullptr;
-    sem_unlink(name);
-  }
-  return nullptr;
-}
-
-void lockLoadMutex(sem_t* mutex) {
-  while (sem_wait(mutex) != 0 && errno == EINTR) {
-  }
-}
-
 // The stored load mutex, created on first use; nullptr if it cannot be created.
-sem_t* loadMutex() {
-  sem_t* mutex = g_loadMutex.load(std::memory_order_acquire);
+LoadMutex loadMutex() {
+  LoadMutex mutex = g_loadMutex.load(std::memory_order_acquire);
   if (mutex != nullptr) return mutex;
-  sem_t* created = createLoadMutex();
+  LoadMutex created = createLoadMutex();
   if (created == nullptr) return nullptr;
   if (g_loadMutex.compare_exchange_strong(mutex, created, std::memory_order_acq_rel)) return created;
-  sem_close(created);  // another thread stored one meanwhile
+  closeLoadMutex(created);  // another thread stored one meanwhile
   return mutex;
 }
 
 // ---- library search ---------------------------------------------------------
-bool isPattern(const std::string& name) { return name.find_first_of("*?[") != std::string::npos; }
-
-// Paths matching a pattern, highest version first.
-std::vector<std::string> expandPattern(const std::string& pattern) {
-  std::vector<std::string> paths;
-  glob_t found{};
-  if (glob(pattern.c_str(), 0, nullptr, &found) == 0) {
-    for (std::size_t i = 0; i < found.gl_pathc; ++i) paths.emplace_back(found.gl_pathv[i]);
-  }
-  globfree(&found);
-  std::sort(paths.begin(), paths.end(),
-            [](const std::string& a, const std::string& b) { return strverscmp(a.c_str(), b.c_str()) > 0; });
-  return paths;
-}
-
-// Why the loader refused a library, in the user's terms.
-std::string loaderReason() {
-  const char* error = dlerror();
-  if (error == nullptr || std::strstr(error, "No such file or directory") != nullptr) return "not found";
-  return error;
-}
-
 // The names to try: the user's choice in KAVREL_VISA_LIBRARY (a file name
 // or a path) before the built-in list.
 std::vector<std::string> searchList() {
   std::vector<std::string> names;
-  if (const char* chosen = std::getenv("KAVREL_VISA_LIBRARY"); chosen != nullptr && *chosen != '\0')
-    names.emplace_back(chosen);
+  if (std::string chosen = environmentText("KAVREL_VISA_LIBRARY"); !chosen.empty()) names.push_back(std::move(chosen));
   std::lock_guard lock(g_candidatesLock);
   names.insert(names.end(), candidateList().begin(), candidateList().end());
   return names;
@@ -180,37 +119,25 @@ std::vector<std::string> searchList() {
 
 // The first library the loader opens, and its name; every refusal on the way
 // is appended to `report` as "name: reason; ".
-void* openFirstCandidate(std::string& name, std::string& report) {
+Library openFirstCandidate(std::string& name, std::string& report) {
   for (const std::string& candidate : searchList()) {
-    std::vector<std::string> names = isPattern(candidate) ? expandPattern(candidate) : std::vector{candidate};
+    const std::vector<std::string> names = expandCandidate(candidate);
     if (names.empty()) report += candidate + ": no file matches; ";
     for (const std::string& path : names) {
-      if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+      std::string reason;
+      if (Library handle = openLibrary(path, reason)) {
         name = path;
         return handle;
       }
-      report += path + ": " + loaderReason() + "; ";
+      report += path + ": " + reason + "; ";
     }
   }
   return nullptr;
 }
 
-// The file the loader opened for a library opened by name, as an absolute path.
-std::string loadedPath(void* handle, const std::string& name) {
-  link_map* map = nullptr;
-  std::string path = name;
-  if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr && *map->l_name != '\0')
-    path = map->l_name;
-  if (char* resolved = realpath(path.c_str(), nullptr)) {
-    path = resolved;
-    std::free(resolved);
-  }
-  return path;
-}
-
 template <typename Fn>
-bool resolveEntry(void* handle, const char* name, Fn own, Fn& slot) {
-  void* address = dlsym(handle, name);
+bool resolveEntry(Library handle, const char* name, Fn own, Fn& slot) {
+  void* address = librarySymbol(handle, name);
   // Our own stub never counts: it would forward to itself.
   if (address == nullptr || address == reinterpret_cast<void*>(own)) return false;
   slot = reinterpret_cast<Fn>(address);
@@ -218,7 +145,7 @@ bool resolveEntry(void* handle, const char* name, Fn own, Fn& slot) {
 }
 
 // Resolve every entry point; the name of the first required one missing, or nullptr.
-const char* resolveEntries(void* handle, EntryPoints& table) {
+const char* resolveEntries(Library handle, EntryPoints& table) {
 #define KAVREL_BINDING_RESOLVE_REQUIRED(name) \
   if (!resolveEntry(handle, #name, &::name, table.name)) return #name;
   KAVREL_BINDING_REQUIRED(KAVREL_BINDING_RESOLVE_REQUIRED)
@@ -289,25 +216,25 @@ bool bindingLoaded() { return g_loaded.load(std::memory_order_acquire); }
 
 ViStatus loadVisaLibrary() {
   if (bindingLoaded()) return VI_SUCCESS;
-  sem_t* mutex = loadMutex();
+  LoadMutex mutex = loadMutex();
   if (mutex == nullptr) return VI_ERROR_SYSTEM_ERROR;
   lockLoadMutex(mutex);
   ViStatus status = VI_SUCCESS;
   if (g_library == nullptr) {
     std::string name;
     std::string report;
-    void* handle = openFirstCandidate(name, report);
+    Library handle = openFirstCandidate(name, report);
     EntryPoints table;
     const char* missing = nullptr;
     if (handle == nullptr) {
       status = VI_ERROR_LIBRARY_NFOUND;
       setLoadReport(report.empty() ? "no VISA library to try" : report.substr(0, report.size() - 2));
     } else if ((missing = resolveEntries(handle, table)) != nullptr) {
-      setLoadReport(report + loadedPath(handle, name) + ": lacks " + missing);
-      dlclose(handle);
+      setLoadReport(report + libraryPath(handle, name) + ": lacks " + missing);
+      closeLibrary(handle);
       status = VI_ERROR_SYSTEM_ERROR;
     } else {
-      setLoadReport(loadedPath(handle, name));
+      setLoadReport(libraryPath(handle, name));
       g_entries = table;
       g_library = handle;
       g_stopping.store(false);
@@ -315,17 +242,17 @@ ViStatus loadVisaLibrary() {
       g_loaded.store(true, std::memory_order_release);
     }
   }
-  sem_post(mutex);
+  unlockLoadMutex(mutex);
   return status;
 }
 
 void unloadVisaLibrary() {
-  sem_t* mutex = g_loadMutex.load(std::memory_order_acquire);
+  LoadMutex mutex = g_loadMutex.load(std::memory_order_acquire);
   if (mutex == nullptr) return;  // never loaded
   lockLoadMutex(mutex);
   if (g_library != nullptr) {
     g_loaded.store(false, std::memory_order_release);
-    dlclose(g_library);
+    closeLibrary(g_library);
     g_library = nullptr;
     g_entries = EntryPoints{};
     {
@@ -337,8 +264,8 @@ void unloadVisaLibrary() {
     g_stopping.store(false);
   }
   g_loadMutex.store(nullptr, std::memory_order_release);
-  sem_post(mutex);
-  sem_close(mutex);
+  unlockLoadMutex(mutex);
+  closeLoadMutex(mutex);
 }
 
 // ---- event handlers -------------------------------------------------------
@@ -394,20 +321,7 @@ void runStateChanged(ViInt32 state) {
 }
 
 // ---- test hooks -----------------------------------------------------------
-std::vector<std::string> bindingDefaultCandidates() {
-  return {"libvisa.so",
-          "libivivisa.so.0",
-          "libvisa.so.0",
-          "libktvisa32.so",
-          "libiovisa.so",
-          "librsvisa.so",
-          "/opt/keysight/iolibs/libktvisa32.so",
-          "/usr/local/vxipnp/linux/lib64/libvisa.so",
-          "/usr/local/vxipnp/linux/bin/libvisa.so.7",
-          // a runtime installed without its development link has only versioned names
-          "/usr/lib64/libvisa.so.*",
-          "/usr/lib/*-linux-gnu/libvisa.so.*"};
-}
+std::vector<std::string> bindingDefaultCandidates() { return platformCandidates(); }
 
 void bindingSetCandidates(std::vector<std::string> candidates) {
   std::lock_guard lock(g_candidatesLock);

@@ -1,9 +1,18 @@
 # Fails unless the library exports exactly the functions the public header
 # declares (each line that begins with KAVREL_API): nothing more, nothing less.
+# With OBJDUMP set, LIBRARY is a Windows DLL and its export table is read.
 cmake_policy(VERSION 3.25)
-execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+if(OBJDUMP)
+  execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+  # The name pointer table, "\t[ n] name" lines, as "0 T name" lines.
+  string(REGEX REPLACE ".*\\[Ordinal/Name Pointer\\] Table[^\n]*\n" "" symbols "${dump}")
+  string(REGEX REPLACE "\n[ \t]*\n.*" "" symbols "${symbols}")
+  string(REGEX REPLACE "[ \t]*\\[ *[0-9]+\\] ([^\n]+)" "0 T \\1" symbols "${symbols}")
+else()
+  execute_process(COMMAND nm -D --defined-only ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+endif()
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+  message(FATAL_ERROR "the symbol dump failed on ${LIBRARY}")
 endif()
 file(STRINGS ${HEADER} declarations REGEX "^KAVREL_API")
 set(declared)

@@ -1,0 +1,16 @@
+# Fails if the DLL needs a DLL of the MinGW run-time (libstdc++, libgcc,
+# winpthread) that a Windows PC does not have: only system DLLs may be imported.
+cmake_policy(VERSION 3.25)
+execute_process(COMMAND ${OBJDUMP} -p ${LIBRARY} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+if(NOT imports)
+  message(FATAL_ERROR "${LIBRARY} imports nothing: not a DLL dump")
+endif()
+foreach(import IN LISTS imports)
+  if(import MATCHES "DLL Name: (lib[^\n]*)")
+    message(FATAL_ERROR "${LIBRARY} needs ${CMAKE_MATCH_1}, which is not a system DLL")
+  endif()
+endforeach()
