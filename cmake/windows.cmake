@@ -41,6 +41,11 @@ install(TARGETS kavrel
   ARCHIVE DESTINATION lib
   PUBLIC_HEADER DESTINATION include)
 
+# The stand-in as visa32.dll, the simulator and the program, from the same sources.
+foreach(dir testbed/visa testbed/sim tools)
+  add_subdirectory(${dir})
+endforeach()
+
 if(KAVREL_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests/windows)

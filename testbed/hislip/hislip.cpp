@@ -197,7 +197,7 @@ std::size_t Decoder::consume(std::size_t count) {
   return n;
 }
 
-ReadStatus readMessage(int fd, std::uint64_t maxPayload, Message& out, int timeoutMs) {
+ReadStatus readMessage(sock::Handle fd, std::uint64_t maxPayload, Message& out, int timeoutMs) {
   std::array<char, kHeaderSize> raw{};
   // The first byte decides between "closed" and "truncated".
   switch (readExactly(fd, raw.data(), 1, timeoutMs)) {

@@ -1,7 +1,8 @@
 # Writes OUTPUT, the module definition of visa32.dll: the functions among the
-# external symbols of OBJECTS (listed by NM) named vi* or standin_*, as the
-# Linux version script exports them.
-execute_process(COMMAND ${NM} --defined-only --extern-only ${OBJECTS}
+# external symbols of OBJECTS ('|' between files; listed by NM) named vi* or
+# standin_*, as the Linux version script exports them.
+string(REPLACE "|" ";" objects "${OBJECTS}")
+execute_process(COMMAND ${NM} --defined-only --extern-only ${objects}
                 OUTPUT_VARIABLE listing COMMAND_ERROR_IS_FATAL ANY)
 string(REGEX MATCHALL "[0-9A-Fa-f]+ T (vi|standin_)[A-Za-z0-9_]*" lines "${listing}")
 set(names "")
