@@ -47,6 +47,8 @@ void shutdownBoth(Handle handle);
 void shutdownSend(Handle handle);
 
 void noDelay(Handle handle);
+// Reads on a blocking socket give up after this long.
+void receiveTimeout(Handle handle, int timeoutMs);
 // Rebinding a port in TIME_WAIT, without letting another process take a bound one.
 void reuseAddress(Handle handle);
 // The pending error of a non-blocking connect (0: connected).
@@ -69,6 +71,7 @@ int lastError();
 bool interrupted(int error);  // a signal came; try again
 bool wouldBlock(int error);   // a non-blocking call found nothing to do
 bool connecting(int error);   // a non-blocking connect is under way
+bool wasReset(int error);     // the peer reset the connection
 std::string errorText(int error);
 
 // A handle a polling thread adds to its set so another thread can wake it.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/time.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -33,6 +34,11 @@ void shutdownSend(Handle handle) { ::shutdown(handle, SHUT_WR); }
 void noDelay(Handle handle) {
   const int on = 1;
   ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+void receiveTimeout(Handle handle, int timeoutMs) {
+  const timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  ::setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 }
 
 void reuseAddress(Handle handle) {
@@ -72,6 +78,7 @@ int lastError() { return errno; }
 bool interrupted(int error) { return error == EINTR; }
 bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 bool connecting(int error) { return error == EINPROGRESS; }
+bool wasReset(int error) { return error == ECONNRESET; }
 std::string errorText(int error) { return std::strerror(error); }
 
 // ---- Waker: a pipe -------------------------------------------------------------------

@@ -47,12 +47,22 @@ void close(Handle& handle) {
   handle = kNone;
 }
 
-void shutdownBoth(Handle handle) { ::shutdown(handle, SD_BOTH); }
+// A blocking receive another thread waits in does not end at a shutdown on
+// Windows as it does on POSIX systems: its pending I/O is cancelled too.
+void shutdownBoth(Handle handle) {
+  ::shutdown(handle, SD_BOTH);
+  ::CancelIoEx(reinterpret_cast<HANDLE>(handle), nullptr);
+}
 void shutdownSend(Handle handle) { ::shutdown(handle, SD_SEND); }
 
 void noDelay(Handle handle) {
   const BOOL on = TRUE;
   ::setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+}
+
+void receiveTimeout(Handle handle, int timeoutMs) {
+  const DWORD limit = static_cast<DWORD>(timeoutMs);
+  ::setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
 }
 
 void reuseAddress(Handle handle) {
@@ -97,6 +107,7 @@ int lastError() { return ::WSAGetLastError(); }
 bool interrupted(int error) { return error == WSAEINTR; }
 bool wouldBlock(int error) { return error == WSAEWOULDBLOCK; }
 bool connecting(int error) { return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS; }
+bool wasReset(int error) { return error == WSAECONNRESET || error == WSAECONNABORTED; }
 
 std::string errorText(int error) {
   char text[512] = "";

@@ -7,11 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "testbed/hislip/hislip.h"
 #include "testbed/sim/hislip_session.h"
+#include "testbed/sim/tests/sim_client.h"
 
 namespace kavrel::sim {
 namespace {
@@ -62,8 +60,8 @@ TEST(HislipFraming, ReaderTakesMessagesSentTogetherAndLargeOnes) {
   const std::string large(200000, 'x');
   for (bool cutInHeader : {false, true}) {
     SCOPED_TRACE(cutInHeader);
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    sock::Handle fds[2];
+    ASSERT_TRUE(test::tcpPair(fds));
     std::thread writer([&] {
       std::array<std::uint8_t, hislip::kHeaderSize> header{};
       hislip::headerEncode({static_cast<std::uint8_t>(Type::Data), 0, 2, large.size()}, header);
@@ -74,7 +72,7 @@ TEST(HislipFraming, ReaderTakesMessagesSentTogetherAndLargeOnes) {
       hislip::sendAllGathered(fds[0], header, large);
       hislip::sendAll(fds[0], hislip::messageEncode(Type::DataEnd, 1, 3, "*IDN?") +
                                   (cutInHeader ? std::string("HS\x06") : std::string()));
-      ::shutdown(fds[0], SHUT_WR);
+      sock::shutdownSend(fds[0]);
     });
     hislip::Reader reader(fds[1]);
     std::vector<std::pair<int, std::string>> got;
@@ -91,8 +89,8 @@ TEST(HislipFraming, ReaderTakesMessagesSentTogetherAndLargeOnes) {
     }
     EXPECT_EQ(reader.read(1000, m, 5000), cutInHeader ? hislip::ReadStatus::truncated : hislip::ReadStatus::closed);
     writer.join();
-    ::close(fds[0]);
-    ::close(fds[1]);
+    sock::close(fds[0]);
+    sock::close(fds[1]);
     EXPECT_EQ(got, (std::vector<std::pair<int, std::string>>{
                        {6, "abc"}, {12, ""}, {7, std::string(300, 'r')}, {6, large}, {-1, ""}, {7, "*IDN?"}}));
   }

@@ -7,8 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "testbed/sim/server.h"
 #include "testbed/sim/tests/sim_client.h"
@@ -207,15 +205,15 @@ TEST_F(ServerFixture, InitializationMistakesAreFatal) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    int fd = test::tcpConnect(hislipPort());
-    ASSERT_GE(fd, 0);
+    sock::Handle fd = test::tcpConnect(hislipPort());
+    ASSERT_NE(fd, sock::kNone);
     hislip::sendAll(fd, c.first);
     hislip::Message m;
     ASSERT_EQ(hislip::readMessage(fd, 1024, m, 5000), hislip::ReadStatus::ok);
     EXPECT_EQ(m.type(), Type::FatalError);
     EXPECT_EQ(m.header.control, c.code);
     EXPECT_TRUE(HislipClient::closedByPeer(fd));
-    ::close(fd);
+    sock::close(fd);
   }
   // Data on a session whose asynchronous channel is not open yet.
   HislipClient c;
@@ -284,27 +282,27 @@ TEST_F(ServerFixture, FaultsStallGarbleAndDrop) {
   EXPECT_FALSE(c.readSync(500));
   EXPECT_EQ(c.query("*OPT?"), "0\n");
 
-  int raw = test::tcpConnect(server->rawPort());
-  ASSERT_GE(raw, 0);
+  sock::Handle raw = test::tcpConnect(server->rawPort());
+  ASSERT_NE(raw, sock::kNone);
   server->dropAfterBytes(10);
   hislip::sendAll(raw, "*IDN?\n");
   std::string got;
   char buf[64];
-  for (ssize_t n; (n = ::recv(raw, buf, sizeof buf, 0)) > 0;) got.append(buf, static_cast<std::size_t>(n));
+  for (long n; (n = sock::receive(raw, buf, sizeof buf)) > 0;) got.append(buf, static_cast<std::size_t>(n));
   EXPECT_EQ(got, "OVR,4101,1");  // ten bytes, then the connection ended
-  ::close(raw);
+  sock::close(raw);
   EXPECT_EQ(c.query("*OPT?"), "0\n");  // other connections go on
 }
 
 TEST_F(ServerFixture, RawSocketLines) {
-  int fd = test::tcpConnect(server->rawPort());
-  ASSERT_GE(fd, 0);
+  sock::Handle fd = test::tcpConnect(server->rawPort());
+  ASSERT_NE(fd, sock::kNone);
   auto exchange = [fd](const std::string& out, std::size_t expect) {
     hislip::sendAll(fd, out);
     std::string in;
     char buf[4096];
     while (in.size() < expect) {
-      ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+      long n = sock::receive(fd, buf, sizeof buf);
       if (n <= 0) break;
       in.append(buf, static_cast<std::size_t>(n));
     }

@@ -1,48 +1,48 @@
 #include "testbed/sim/tests/sim_client.h"
 
-#include <cerrno>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
+#include "testbed/sim/listener.h"
 
 namespace kavrel::sim::test {
 
 using hislip::Type;
 
-int tcpConnect(int port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
+sock::Handle tcpConnect(int port) {
+  sock::Handle fd = sock::open(AF_INET, SOCK_STREAM, 0, false);
+  if (fd == sock::kNone) return sock::kNone;
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<std::uint16_t>(port));
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    ::close(fd);
-    return -1;
+    sock::close(fd);
+    return sock::kNone;
   }
-  int one = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-  timeval limit{10, 0};  // no test waits for ever on a read
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  sock::noDelay(fd);
+  sock::receiveTimeout(fd, 10000);  // no test waits for ever on a read
   return fd;
+}
+
+bool tcpPair(sock::Handle ends[2]) {
+  int port = 0;
+  sock::Handle listening = bindSocket("127.0.0.1", 0, SOCK_STREAM, port, nullptr);
+  ends[0] = listening == sock::kNone ? sock::kNone : tcpConnect(port);
+  ends[1] = ends[0] == sock::kNone ? sock::kNone : sock::accept(listening);
+  sock::close(listening);
+  if (ends[1] != sock::kNone) return true;
+  sock::close(ends[0]);
+  return false;
 }
 
 HislipClient::~HislipClient() { close(); }
 
 void HislipClient::close() {
-  if (sync_ >= 0) ::close(sync_);
-  if (async_ >= 0) ::close(async_);
-  sync_ = async_ = -1;
+  sock::close(sync_);
+  sock::close(async_);
 }
 
 bool HislipClient::openSync(int port) {
   sync_ = tcpConnect(port);
-  if (sync_ < 0) return false;
+  if (sync_ == sock::kNone) return false;
   if (!sendSync(Type::Initialize, 0, hislip::initParameter(hislip::kVersion10, ('x' << 8) | 'x'), "hislip0"))
     return false;
   auto r = readSync();
@@ -54,7 +54,7 @@ bool HislipClient::openSync(int port) {
 
 bool HislipClient::openAsync(int port) {
   async_ = tcpConnect(port);
-  if (async_ < 0) return false;
+  if (async_ == sock::kNone) return false;
   if (!sendAsync(Type::AsyncInitialize, 0, session_)) return false;
   auto r = readAsync();
   return r && r->type() == Type::AsyncInitializeResponse;
@@ -119,15 +119,15 @@ std::optional<std::string> HislipClient::query(std::string_view text) {
   return out;
 }
 
-bool HislipClient::closedByPeer(int fd, int timeoutMs) {
+bool HislipClient::closedByPeer(sock::Handle fd, int timeoutMs) {
   pollfd p{fd, POLLIN, 0};
-  if (::poll(&p, 1, timeoutMs) <= 0) return false;
+  if (sock::poll(&p, 1, timeoutMs) <= 0) return false;
   char c = 0;
   for (;;) {
-    ssize_t n = ::recv(fd, &c, 1, 0);
+    long n = sock::receive(fd, &c, 1);
     if (n == 0) return true;
-    if (n < 0) return errno == ECONNRESET;
-    if (::poll(&p, 1, timeoutMs) <= 0) return false;  // drain what was sent before the close
+    if (n < 0) return sock::wasReset(sock::lastError());
+    if (sock::poll(&p, 1, timeoutMs) <= 0) return false;  // drain what was sent before the close
   }
 }
 

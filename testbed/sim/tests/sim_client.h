@@ -12,8 +12,10 @@
 
 namespace kavrel::sim::test {
 
-// A loopback TCP connection with TCP_NODELAY and a 10 s receive limit, or -1.
-int tcpConnect(int port);
+// A loopback TCP connection with TCP_NODELAY and a 10 s receive limit, or sock::kNone.
+sock::Handle tcpConnect(int port);
+// Both ends of a loopback TCP connection; false when it cannot be made.
+bool tcpPair(sock::Handle ends[2]);
 
 class HislipClient {
  public:
@@ -42,18 +44,18 @@ class HislipClient {
   // write, then collect Data/DataEnd with that MessageID up to DataEnd.
   std::optional<std::string> query(std::string_view text);
 
-  int syncFd() const { return sync_; }
-  int asyncFd() const { return async_; }
+  sock::Handle syncFd() const { return sync_; }
+  sock::Handle asyncFd() const { return async_; }
   std::uint16_t sessionId() const { return session_; }
   std::uint16_t version() const { return version_; }
   std::uint64_t serverMaxMessage() const { return serverMax_; }
   std::uint32_t lastSent() const { return lastSent_; }
   // True when the peer closed the channel (read returns end of stream).
-  static bool closedByPeer(int fd, int timeoutMs = 2000);
+  static bool closedByPeer(sock::Handle fd, int timeoutMs = 2000);
 
  private:
-  int sync_ = -1;
-  int async_ = -1;
+  sock::Handle sync_ = sock::kNone;
+  sock::Handle async_ = sock::kNone;
   std::uint16_t session_ = 0;
   std::uint16_t version_ = 0;
   std::uint64_t serverMax_ = 0;
