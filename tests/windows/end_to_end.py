@@ -1,9 +1,10 @@
 """The Windows build end to end under Wine: kavrel-sim.exe serves HiSLIP on
 loopback; the driver's end-to-end program and kavrel.exe reach it through
 visa32.dll (the stand-in, found on the DLL search path); kavrel.exe also
-runs a sweep on its embedded simulator.
+runs a sweep on its embedded simulator, and, installed, uses the stand-in
+installed beside it.
 
-usage: end_to_end.py WINE BINDIR OUTDIR
+usage: end_to_end.py WINE BINDIR OUTDIR BUILDDIR
 """
 import os
 import queue
@@ -11,7 +12,7 @@ import subprocess
 import sys
 import threading
 
-wine, bindir, outdir = sys.argv[1:4]
+wine, bindir, outdir, builddir = sys.argv[1:5]
 os.makedirs(outdir, exist_ok=True)
 failures = []
 
@@ -20,8 +21,8 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def run(name, *args, timeout=120):
-    done = subprocess.run([wine, os.path.join(bindir, name), *args], cwd=outdir, capture_output=True, text=True,
+def run(name, *args, timeout=120, folder=bindir):
+    done = subprocess.run([wine, os.path.join(folder, name), *args], cwd=outdir, capture_output=True, text=True,
                           timeout=timeout)
     return done.returncode, done.stdout.replace("\r\n", "\n"), done.stderr.replace("\r\n", "\n")
 
@@ -65,6 +66,12 @@ try:
 
     code, out, err = run("kavrel.exe", "sweep", "--points", "21", "--csv", "embedded.csv")
     check("kavrel.exe sweep on its embedded simulator", code == 0 and csv_rows("embedded.csv") == 21, out + err)
+
+    prefix = os.path.join(outdir, "installed")
+    subprocess.run(["cmake", "--install", builddir, "--prefix", prefix], check=True, capture_output=True)
+    code, out, err = run("kavrel.exe", "info", folder=os.path.join(prefix, "bin"))
+    check("installed kavrel.exe uses the stand-in installed beside it",
+          code == 0 and "\\installed\\lib\\kavrel\\visa32.dll" in out.lower(), out + err)
 finally:
     sim.terminate()
     try:

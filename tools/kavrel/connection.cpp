@@ -21,18 +21,19 @@ std::string hex8(ViStatus status) {
   return text;
 }
 
-// Where the stand-in lives: in the build's test bed, or installed under
-// <prefix>/<libdir>/kavrel beside the program's <prefix>/bin.
+// Where the stand-in lives: installed under <prefix>/<libdir>/kavrel beside
+// the program's <prefix>/bin, or else in the build's test bed. An installed
+// program takes its own, even where the build tree it came from still exists.
 std::string standinDirectory() {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path self = platform::programPath();
   std::vector<fs::path> candidates;
-#ifdef KAVREL_STANDIN_BUILD_DIR
-  candidates.emplace_back(KAVREL_STANDIN_BUILD_DIR);
-#endif
 #ifdef KAVREL_STANDIN_INSTALL_DIR
   if (!self.empty()) candidates.push_back(self.parent_path().parent_path() / KAVREL_STANDIN_INSTALL_DIR);
+#endif
+#ifdef KAVREL_STANDIN_BUILD_DIR
+  candidates.emplace_back(KAVREL_STANDIN_BUILD_DIR);
 #endif
   for (const fs::path& dir : candidates)
     if (fs::exists(dir / platform::kStandinLibrary, ec)) return dir.string();
