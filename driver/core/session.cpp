@@ -3,6 +3,7 @@
 #include <new>
 
 #include "driver/core/frame.h"
+#include "driver/core/framing.h"
 #include "driver/core/session.h"
 #include "visa_binding/visa_api.h"
 
@@ -82,6 +83,7 @@ ViStatus kavrel_initCleanUp(ViSession rm, ViPSession vi, ViStatus status) {
     delete static_cast<InstrumentData*>(record);
   viClose(*vi);
   viClose(rm);
+  forgetFraming(*vi);
   *vi = VI_NULL;
   return status;
 }
@@ -144,6 +146,7 @@ KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolea
   }
 
   status = configureSession(*vi);
+  if (status >= VI_SUCCESS) status = setUpFraming(*vi);
   if (status >= VI_SUCCESS && idQuery == VI_TRUE) status = checkIdentity(*vi);
   if (status >= VI_SUCCESS) status = resetDevice == VI_TRUE ? kavrel_reset(*vi) : kavrel_defaultInstrSetup(*vi);
   if (status < VI_SUCCESS) return kavrel_initCleanUp(rm, vi, status);
@@ -170,5 +173,6 @@ KAVREL_API ViStatus kavrel_close(ViSession vi) {
   delete static_cast<InstrumentData*>(record);
   status = viClose(vi);
   viClose(rm);
+  forgetFraming(vi);
   return status;
 }
