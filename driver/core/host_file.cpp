@@ -79,14 +79,20 @@ bool HostFile::open(const char* target) {
       fd_ = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
       return fd_ >= 0;
     }
+    // A file the user may not write stays as it is, though its folder would let it be replaced.
+    if (exists && ::access(target_.c_str(), W_OK) != 0) return false;
     std::string name;
     fd_ = createBeside(target_, name);
     if (fd_ < 0) return false;
     temporary_ = std::move(name);
-    // The replacement keeps the permissions of the file it replaces.
-    if (exists && ::fchmod(fd_, info.st_mode & 0777) != 0) {
-      abandon();
-      return false;
+    if (exists) {
+      // The replacement keeps the permissions of the file it replaces, and
+      // its owner where the process may give it away.
+      [[maybe_unused]] const int owned = ::fchown(fd_, info.st_uid, info.st_gid);
+      if (::fchmod(fd_, info.st_mode & 0777) != 0) {
+        abandon();
+        return false;
+      }
     }
     return true;
   } catch (const std::bad_alloc&) {
