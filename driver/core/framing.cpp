@@ -1,6 +1,7 @@
 #include "driver/core/framing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -14,8 +15,10 @@ namespace {
 constexpr ViByte kLineFeed = 0x0A;
 
 // Line-feed sessions open now; every other session ends its messages with END.
+// The count lets a process without any answer without taking the lock.
 std::mutex g_lineSessionsLock;
 std::vector<ViSession> g_lineSessions;
+std::atomic<std::size_t> g_lineSessionCount{0};
 
 enum class Link { instrument, socket, serial };
 
@@ -46,6 +49,7 @@ ViStatus setUpFraming(ViSession vi) {
   try {
     std::lock_guard guard(g_lineSessionsLock);
     g_lineSessions.push_back(vi);
+    g_lineSessionCount = g_lineSessions.size();
   } catch (const std::bad_alloc&) {
     return VI_ERROR_ALLOC;
   }
@@ -53,11 +57,14 @@ ViStatus setUpFraming(ViSession vi) {
 }
 
 void forgetFraming(ViSession vi) {
+  if (g_lineSessionCount == 0) return;
   std::lock_guard guard(g_lineSessionsLock);
   std::erase(g_lineSessions, vi);
+  g_lineSessionCount = g_lineSessions.size();
 }
 
 Framing framingOf(ViSession vi) {
+  if (g_lineSessionCount == 0) return Framing::end;
   std::lock_guard guard(g_lineSessionsLock);
   return std::find(g_lineSessions.begin(), g_lineSessions.end(), vi) != g_lineSessions.end() ? Framing::lineFeed
                                                                                              : Framing::end;
