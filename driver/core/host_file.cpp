@@ -33,7 +33,7 @@ bool followLinks(std::string path, std::string& out) {
     const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
     if (length < 0 || static_cast<std::size_t>(length) >= link.size()) return false;
     link.resize(static_cast<std::size_t>(length));
-    path = link.front() == '/' ? link : folderOf(path) + "/" + link;
+    path = !link.empty() && link.front() == '/' ? link : folderOf(path) + "/" + link;
   }
   return false;
 }
