@@ -49,32 +49,35 @@ std::atomic<void (*)(ViReal64)> appDelay{sleepSeconds};
 
 }  // namespace
 
-KAVREL_API void kavrel_appSetDelay(void (*delay)(ViReal64 seconds)) { appDelay = delay ? delay : sleepSeconds; }
+void kavrel_appSetDelay(void (*delay)(ViReal64 seconds)) { appDelay = delay ? delay : sleepSeconds; }
 
 KAVREL_API ViStatus kavrel_appLoad(ViSession vi, ViString applicationName) {
-  if (ViStatus status = Checks().present(applicationName, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().present(applicationName, VI_ERROR_PARAMETER2));
   return writeLine(vi, line(":SYST:APPL:LOAD \"", applicationName, "\""));
 }
 
 KAVREL_API ViStatus kavrel_appRun(ViSession vi, ViInt32 runNumber) {
-  if (ViStatus status = Checks().integer(runNumber, 1, 2, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().integer(runNumber, 1, 2, VI_ERROR_PARAMETER2));
   return writeLine(vi, line(":SYST:APPL:RUN ", runNumber));
 }
 
 KAVREL_API ViStatus kavrel_appParam(ViSession vi, ViInt32 parameterNumber, ViReal64 value) {
-  if (ViStatus status = Checks()
-                            .integer(parameterNumber, 1, 6, VI_ERROR_PARAMETER2)
-                            .rule(paramAccepts(parameterNumber, value), VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .integer(parameterNumber, 1, 6, VI_ERROR_PARAMETER2)
+                             .rule(paramAccepts(parameterNumber, value), VI_ERROR_PARAMETER3));
   return writeLine(vi, line(":SYST:APPL:PAR ", parameterNumber, ", ", real(value)));
 }
 
 KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, ViPReal64 value) {
+  const SessionGuard guard(vi);
   bool readable = !kavrel_invalidViInt32Range(parameterNumber, 1, 6) || parameterNumber == kReadOnlyParam;
-  if (ViStatus status = Checks().rule(readable, VI_ERROR_PARAMETER2)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().rule(readable, VI_ERROR_PARAMETER2));
   Reply reply;
   ViStatus status = query(vi, line(":SYST:APPL:PAR? ", parameterNumber), reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   ViReal64 received = 0.0;
   if (!reply.scan().real(received)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   if (value) *value = received;
@@ -84,36 +87,32 @@ KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, 
 KAVREL_API ViStatus kavrel_appExample(ViSession vi, ViInt32 input, ViReal64 startFrequency, ViReal64 stopFrequency,
                                       ViReal64 level, ViInt32 sweepPoints, ViBoolean autoSweepTime, ViReal64 sweepTime,
                                       ViBoolean rfOutput, ViPInt32 numberOfPoints, ViReal64 traceValues[]) {
+  const SessionGuard guard(vi);
   const InstrumentData* data = nullptr;
-  if (ViStatus status = fetchData(vi, data)) return status;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   // Start above stop is left to the frequency sweep, which reports it.
-  if (ViStatus status = Checks()
-                            .index(input, kInputs, VI_ERROR_PARAMETER2)
-                            .real(startFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER3)
-                            .real(stopFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER4)
-                            .real(level, data->minLevel, 20.0, VI_ERROR_PARAMETER5)
-                            .integer(sweepPoints, 2, 800, VI_ERROR_PARAMETER6)
-                            .flag(autoSweepTime, VI_ERROR_PARAMETER7)
-                            .real(sweepTime, 0.04, 500.0, VI_ERROR_PARAMETER8)
-                            .flag(rfOutput, VI_ERROR_INSTR_PARAMETER9)
-                            .present(traceValues, VI_ERROR_INSTR_PARAMETER11))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(input, kInputs, VI_ERROR_PARAMETER2)
+                             .real(startFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER3)
+                             .real(stopFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER4)
+                             .real(level, data->minLevel, kMaxLevel, VI_ERROR_PARAMETER5)
+                             .integer(sweepPoints, kMinPoints, kMaxPoints, VI_ERROR_PARAMETER6)
+                             .flag(autoSweepTime, VI_ERROR_PARAMETER7)
+                             .real(sweepTime, kMinSweepTime, kMaxSweepTime, VI_ERROR_PARAMETER8)
+                             .flag(rfOutput, VI_ERROR_INSTR_PARAMETER9)
+                             .present(traceValues, VI_ERROR_INSTR_PARAMETER11));
 
   // Each step's error ends the sequence; its warnings are not kept.
-  ViStatus status = VI_SUCCESS;
-  auto failed = [&status](ViStatus stepStatus) {
-    status = stepStatus;
-    return stepStatus < VI_SUCCESS;
-  };
   constexpr ViInt32 kScalarMode = 0, kContinuousAutoScale = 2;
   bool automatic = autoSweepTime == VI_TRUE;
-  if (failed(kavrel_dualChanDisp(vi, VI_FALSE)) || failed(kavrel_dispSetActMeas(vi, VI_FALSE, VI_FALSE)) ||
-      failed(kavrel_chanMode(vi, VI_FALSE, kScalarMode)) || failed(kavrel_scalPower(vi, VI_FALSE, VI_FALSE, input)) ||
-      failed(kavrel_srcFreqSweep(vi, VI_TRUE, startFrequency, stopFrequency, level)) ||
-      failed(kavrel_srcSweepConfig(vi, sweepPoints, automatic ? 0.0 : sweepTime)) ||
-      failed(kavrel_srcRFOutput(vi, rfOutput)) ||
-      failed(kavrel_scalScaling(vi, VI_FALSE, VI_FALSE, kContinuousAutoScale, 10.0, 5, 0.0)))
-    return status;
+  KAVREL_RETURN_IF_ERROR(kavrel_dualChanDisp(vi, VI_FALSE));
+  KAVREL_RETURN_IF_ERROR(kavrel_dispSetActMeas(vi, VI_FALSE, VI_FALSE));
+  KAVREL_RETURN_IF_ERROR(kavrel_chanMode(vi, VI_FALSE, kScalarMode));
+  KAVREL_RETURN_IF_ERROR(kavrel_scalPower(vi, VI_FALSE, VI_FALSE, input));
+  KAVREL_RETURN_IF_ERROR(kavrel_srcFreqSweep(vi, VI_TRUE, startFrequency, stopFrequency, level));
+  KAVREL_RETURN_IF_ERROR(kavrel_srcSweepConfig(vi, sweepPoints, automatic ? 0.0 : sweepTime));
+  KAVREL_RETURN_IF_ERROR(kavrel_srcRFOutput(vi, rfOutput));
+  KAVREL_RETURN_IF_ERROR(kavrel_scalScaling(vi, VI_FALSE, VI_FALSE, kContinuousAutoScale, 10.0, 5, 0.0));
 
   // Let the sweep run through before reading the trace.
   appDelay.load()(automatic ? kSettleTime : sweepTime + kSettleTime);

@@ -22,17 +22,14 @@ constexpr ViInt32 kSlidingLoadPositions = 8;
 
 enum Operation : ViInt32 { kZero = 0, kProcess = 1, kRestore = 2 };
 
-constexpr ViInt32 kTitleMax = 20;
-
 }  // namespace
 
 KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt32 calibrationType,
                                          ViBoolean connectorSex) {
-  if (ViStatus status = checkStoreNumber(vi, ":REFL:CAL:KIT:MAX?", kitNumber, VI_ERROR_PARAMETER2)) return status;
-  if (ViStatus status = Checks()
-                            .index(calibrationType, kCalibrationTypes, VI_ERROR_PARAMETER3)
-                            .flag(connectorSex, VI_ERROR_PARAMETER4))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":REFL:CAL:KIT:MAX?", kitNumber, VI_ERROR_PARAMETER2));
+  KAVREL_RETURN_IF_ERROR(
+      Checks().index(calibrationType, kCalibrationTypes, VI_ERROR_PARAMETER3).flag(connectorSex, VI_ERROR_PARAMETER4));
   Line command(":REFL:CAL:KIT ", kitNumber, ";:REFL:CAL:TYPE ", keyword(kCalibrationTypes, calibrationType));
   if (calibrationType <= kLastTypeWithSex) command.add(";SEX ").add(keyword(kCalibrationSexes, connectorSex));
   return send(vi, command);
@@ -40,12 +37,12 @@ KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt3
 
 KAVREL_API ViStatus kavrel_reflCalMeas(ViSession vi, ViInt32 standard, ViBoolean offsetShort,
                                        ViInt32 slidingLoadPosition) {
+  const SessionGuard guard(vi);
   // Every argument is checked, whichever the standard uses.
-  if (ViStatus status = Checks()
-                            .index(standard, kStandards, VI_ERROR_PARAMETER2)
-                            .flag(offsetShort, VI_ERROR_PARAMETER3)
-                            .integer(slidingLoadPosition, 1, kSlidingLoadPositions, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(standard, kStandards, VI_ERROR_PARAMETER2)
+                             .flag(offsetShort, VI_ERROR_PARAMETER3)
+                             .integer(slidingLoadPosition, 1, kSlidingLoadPositions, VI_ERROR_PARAMETER4));
   Line command(":REFL:CAL:MEAS:", keyword(kStandards, standard));
   if (standard == kOffsetShort) command.add(" ").add(selectorNumber(offsetShort));
   if (standard == kSlidingLoad) command.add(" ").add(slidingLoadPosition);
@@ -53,26 +50,32 @@ KAVREL_API ViStatus kavrel_reflCalMeas(ViSession vi, ViInt32 standard, ViBoolean
 }
 
 KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt32 storeNumber, ViString title) {
-  if (ViStatus status = Checks().integer(operation, kZero, kRestore, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().integer(operation, kZero, kRestore, VI_ERROR_PARAMETER2));
   // Zeroing uses neither the store nor the title, and asks nothing.
   if (operation == kZero) return send(vi, ":REFL:ZERO");
-  if (ViStatus status = checkStoreNumber(vi, ":REFL:CAL:DATA:MAX?", storeNumber, VI_ERROR_PARAMETER3)) return status;
+  KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":REFL:CAL:DATA:MAX?", storeNumber, VI_ERROR_PARAMETER3));
   if (operation == kRestore) return send(vi, line(":REFL:CAL:REST ", storeNumber));
-  if (ViStatus status = Checks().text(title, kTitleMax, VI_ERROR_PARAMETER4).rule(quotable(title), VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(
+      Checks().text(title, kTextMax, VI_ERROR_PARAMETER4).rule(quotable(title), VI_ERROR_PARAMETER4));
   return send(vi, line(":REFL:CAL:PROC ", storeNumber, ",\"", title, "\""));
 }
 
-KAVREL_API ViStatus kavrel_reflAbortCal(ViSession vi) { return send(vi, ":REFL:CAL:ABOR"); }
+KAVREL_API ViStatus kavrel_reflAbortCal(ViSession vi) {
+  const SessionGuard guard(vi);
+  return send(vi, ":REFL:CAL:ABOR");
+}
 
 KAVREL_API ViStatus kavrel_reflConfigCab(ViSession vi, ViBoolean cable) {
-  if (ViStatus status = Checks().flag(cable, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(cable, VI_ERROR_PARAMETER2));
   return send(vi, line(":REFL:CAL:CABL ", onOff(cable)));
 }
 
 KAVREL_API ViStatus kavrel_reflCalVal(ViSession vi, ViPInt32 validity) {
+  const SessionGuard guard(vi);
   // Without a place for the answer there is nothing to ask.
   if (validity == VI_NULL) return VI_SUCCESS;
-  if (ViStatus status = queryInteger(vi, ":REFL:CAL:VAL?", *validity); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, ":REFL:CAL:VAL?", *validity));
   return kavrel_checkStatus(vi);
 }

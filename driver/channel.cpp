@@ -15,31 +15,34 @@ constexpr Keywords<3> kMeasurementSelections{";:MEAS:NME 1;ACT 1", ";:MEAS:NME 1
 }  // namespace
 
 KAVREL_API ViStatus kavrel_chanMode(ViSession vi, ViBoolean channel, ViInt32 mode) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).index(mode, kChannelModes, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).index(mode, kChannelModes, VI_ERROR_PARAMETER3));
   return send(vi, line(":CHAN:ACT ", selectorNumber(channel), ";MODE ", keyword(kChannelModes, mode)));
 }
 
 KAVREL_API ViStatus kavrel_chanCoupling(ViSession vi, ViBoolean coupling) {
-  if (ViStatus status = Checks().flag(coupling, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(coupling, VI_ERROR_PARAMETER2));
   return send(vi, line(":CHAN:COUP ", onOff(coupling)));
 }
 
 KAVREL_API ViStatus kavrel_dualChanDisp(ViSession vi, ViBoolean dualDisplay) {
-  if (ViStatus status = Checks().flag(dualDisplay, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(dualDisplay, VI_ERROR_PARAMETER2));
   return send(vi, line(":CHAN:NCH ", ViInt32{dualDisplay == VI_TRUE ? 2 : 1}));
 }
 
 KAVREL_API ViStatus kavrel_meas12OnOff(ViSession vi, ViBoolean channel, ViInt32 selection) {
-  if (ViStatus status =
-          Checks().flag(channel, VI_ERROR_PARAMETER2).index(selection, kMeasurementSelections, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      Checks().flag(channel, VI_ERROR_PARAMETER2).index(selection, kMeasurementSelections, VI_ERROR_PARAMETER3));
   return send(vi, line(":CHAN:ACT ", selectorNumber(channel), keyword(kMeasurementSelections, selection)));
 }
 
 // The selection alone: its write status, without a status check, so an
 // instrument-side error stays for the next function that runs one.
 KAVREL_API ViStatus kavrel_dispSetActMeas(ViSession vi, ViBoolean channel, ViBoolean measurement) {
-  if (ViStatus status = selectionChecks(channel, measurement)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement));
   return kavrel_SetActiveMeas(vi, channel, measurement);
 }

@@ -54,15 +54,16 @@ bool knownSegmentTypes(const ViInt32* types, std::size_t count) {
 // in fault-location channels, none otherwise.
 KAVREL_API ViStatus kavrel_measDispRange(ViSession vi, ViBoolean startStop, ViReal64 startOrCenter,
                                          ViReal64 stopOrSpan) {
-  if (ViStatus status = Checks().flag(startStop, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(startStop, VI_ERROR_PARAMETER2));
   Reply mode;
   ViStatus status = query(vi, ":CHAN:MODE?", mode);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
 
   bool startStopForm = startStop == VI_TRUE;
   if (mode.scan().literal("SCAL")) {
     const InstrumentData* data = nullptr;
-    if (ViStatus fetched = fetchData(vi, data)) return fetched;
+    KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
     status = checkDisplayRange(startStopForm, startOrCenter, stopOrSpan, kMinFrequency, data->maxFrequency);
   } else if (mode.scan().literal("FLOC")) {
     status = checkDisplayRange(startStopForm, startOrCenter, stopOrSpan, kFaultRangeLow, kFaultRangeHigh);
@@ -81,10 +82,10 @@ KAVREL_API ViStatus kavrel_measDispRange(ViSession vi, ViBoolean startStop, ViRe
 // The limit line number is checked even when checking is switched off.
 KAVREL_API ViStatus kavrel_measLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck,
                                         ViInt32 limitLine) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .flag(limitCheck, VI_ERROR_PARAMETER4)
-                            .integer(limitLine, 1, kMaxLimitLine, VI_ERROR_PARAMETER5))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .flag(limitCheck, VI_ERROR_PARAMETER4)
+                             .integer(limitLine, 1, kMaxLimitLine, VI_ERROR_PARAMETER5));
   if (limitCheck == VI_TRUE) return sendMeas(vi, channel, measurement, line(":MEAS:LIM:SEL ", limitLine, ";STAT ON"));
   return sendMeas(vi, channel, measurement, ":MEAS:LIM:STAT OFF");
 }
@@ -95,17 +96,17 @@ KAVREL_API ViStatus kavrel_measLimCheck(ViSession vi, ViBoolean channel, ViBoole
 KAVREL_API ViStatus kavrel_measCreateLimSpec(ViSession vi, const ViReal64 field1[], const ViInt32 segmentType[],
                                              const ViReal64 field5[], const ViReal64 field4[], const ViReal64 field2[],
                                              const ViReal64 field6[], const ViReal64 field7[], ViInt32 segmentCount) {
-  if (ViStatus status = Checks().integer(segmentCount, 1, kMaxSegments, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().integer(segmentCount, 1, kMaxSegments, VI_ERROR_PARAMETER2));
   std::size_t count = static_cast<std::size_t>(segmentCount);
-  if (ViStatus status = Checks()
-                            .rule(finiteValues(field1, count), VI_ERROR_PARAMETER2)
-                            .rule(knownSegmentTypes(segmentType, count), VI_ERROR_PARAMETER3)
-                            .rule(finiteValues(field5, count), VI_ERROR_PARAMETER4)
-                            .rule(finiteValues(field4, count), VI_ERROR_PARAMETER5)
-                            .rule(finiteValues(field2, count), VI_ERROR_PARAMETER6)
-                            .rule(finiteValues(field6, count), VI_ERROR_PARAMETER7)
-                            .rule(finiteValues(field7, count), VI_ERROR_PARAMETER8))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .rule(finiteValues(field1, count), VI_ERROR_PARAMETER2)
+                             .rule(knownSegmentTypes(segmentType, count), VI_ERROR_PARAMETER3)
+                             .rule(finiteValues(field5, count), VI_ERROR_PARAMETER4)
+                             .rule(finiteValues(field4, count), VI_ERROR_PARAMETER5)
+                             .rule(finiteValues(field2, count), VI_ERROR_PARAMETER6)
+                             .rule(finiteValues(field6, count), VI_ERROR_PARAMETER7)
+                             .rule(finiteValues(field7, count), VI_ERROR_PARAMETER8));
 
   Line text(":MEAS:LIM:RES");
   for (std::size_t i = 0; i < count; ++i)
@@ -117,13 +118,13 @@ KAVREL_API ViStatus kavrel_measCreateLimSpec(ViSession vi, const ViReal64 field1
 // All five arguments are checked whatever the mode, also those it does not send.
 KAVREL_API ViStatus kavrel_dispDomScaleOffset(ViSession vi, ViBoolean channel, ViInt32 frequencyMode,
                                               ViReal64 frequencyOffset, ViReal64 frequencyScale, ViReal64 powerOffset) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .integer(frequencyMode, 0, 3, VI_ERROR_PARAMETER3)
-                            .real(frequencyOffset, -kMaxFrequencyOffset, kMaxFrequencyOffset, VI_ERROR_PARAMETER4)
-                            .real(frequencyScale, kMinFrequencyScale, kMaxFrequencyScale, VI_ERROR_PARAMETER5)
-                            .real(powerOffset, -kMaxPowerOffset, kMaxPowerOffset, VI_ERROR_PARAMETER6))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .flag(channel, VI_ERROR_PARAMETER2)
+                             .integer(frequencyMode, 0, 3, VI_ERROR_PARAMETER3)
+                             .real(frequencyOffset, -kMaxFrequencyOffset, kMaxFrequencyOffset, VI_ERROR_PARAMETER4)
+                             .real(frequencyScale, kMinFrequencyScale, kMaxFrequencyScale, VI_ERROR_PARAMETER5)
+                             .real(powerOffset, -kMaxPowerOffset, kMaxPowerOffset, VI_ERROR_PARAMETER6));
 
   Line text(":CHAN:ACT ", selectorNumber(channel));
   switch (frequencyMode) {

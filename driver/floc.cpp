@@ -3,7 +3,7 @@
 // scaling, format and the fault-location calibration. The settings belong to
 // the channel, so most functions select the channel's measurement 1; scaling
 // and format act on the caller's measurement.
-#include "driver/core/frame.h"
+#include "driver/core/settings.h"
 
 namespace {
 
@@ -13,27 +13,15 @@ constexpr Keywords<2> kDistanceUnits{"FEET", "METR"};
 constexpr Keywords<3> kWindows{"LOW", "MED", "HIGH"};
 constexpr Keywords<2> kFlocFormats{"VSWR", "LOG"};
 constexpr Keywords<2> kCalibrationActions{"SAVE", "REST"};
-// Averaging modes; the "on" line takes the number of averages after it.
-constexpr Keywords<3> kAveragingModes{":FLOC:AVER OFF", ":FLOC:AVER ON;:FLOC:AVER:NUMB ", ":FLOC:AVER:REST"};
-constexpr ViInt32 kAveragingOn = 1;
 constexpr Keywords<3> kAutoScales{"OFF", "ONCE", "CONT"};
 constexpr ViInt32 kManualScale = 3;
 
 constexpr ViBoolean kFirstMeasurement = VI_FALSE;
-constexpr ViInt32 kMaxAverages = 1000;
 constexpr ViReal64 kMaxDistance = 25000.0;
-constexpr ViInt32 kMaxReferencePosition = 10;
 
 // Attenuation per metre, or the same limit per foot (100 x 0.3048).
 constexpr ViReal64 kMaxAttenuationMetres = 100.0;
 constexpr ViReal64 kMaxAttenuationFeet = 30.48;
-
-struct ScaleLimits {
-  ViReal64 minPerDivision, maxPerDivision;
-  ViReal64 minLevel, maxLevel;
-};
-constexpr ScaleLimits kLogScale{0.01, 20.0, -200.0, 200.0};
-constexpr ScaleLimits kVswrScale{0.01, 10.0, 1.0, 100.0};
 
 // Select the channel's measurement 1, write the line, then the status check.
 ViStatus sendChannel(ViSession vi, ViBoolean channel, std::string_view text) {
@@ -47,23 +35,22 @@ ViStatus sendChannel(ViSession vi, ViBoolean channel, std::string_view text) {
 // been sent.
 KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean medium, ViReal64 cutoffFrequency,
                                       ViReal64 relativeVelocity, ViReal64 attenuation) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(medium, VI_ERROR_PARAMETER3)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(medium, VI_ERROR_PARAMETER3));
   const bool coaxial = medium == VI_TRUE;
   if (coaxial) {
-    if (ViStatus status = Checks().real(relativeVelocity, 0.1, 1.0, VI_ERROR_PARAMETER5)) return status;
+    KAVREL_RETURN_IF_ERROR(Checks().real(relativeVelocity, 0.1, 1.0, VI_ERROR_PARAMETER5));
   } else {
     const InstrumentData* data = nullptr;
-    if (ViStatus status = fetchData(vi, data)) return status;
-    if (ViStatus status = Checks().real(cutoffFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER4))
-      return status;
+    KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
+    KAVREL_RETURN_IF_ERROR(Checks().real(cutoffFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER4));
   }
 
-  if (ViStatus status = kavrel_SetActiveMeas(vi, channel, kFirstMeasurement); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, kFirstMeasurement));
   bool metres = false;
-  if (ViStatus status = queryBeginsWith(vi, ":FLOC:UNIT?", "METR", metres); status < VI_SUCCESS) return status;
-  if (ViStatus status =
-          Checks().real(attenuation, 0.0, metres ? kMaxAttenuationMetres : kMaxAttenuationFeet, VI_ERROR_PARAMETER6))
-    return status;
+  KAVREL_RETURN_IF_ERROR(queryBeginsWith(vi, ":FLOC:UNIT?", "METR", metres));
+  KAVREL_RETURN_IF_ERROR(
+      Checks().real(attenuation, 0.0, metres ? kMaxAttenuationMetres : kMaxAttenuationFeet, VI_ERROR_PARAMETER6));
 
   Line command;
   if (coaxial)
@@ -78,72 +65,69 @@ KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean
 // centre that does not suit the distance, is the instrument's to judge.
 KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean rangeEntry, ViReal64 distanceRange,
                                      ViReal64 centerFrequency, ViReal64 startFrequency, ViReal64 stopFrequency) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(rangeEntry, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(rangeEntry, VI_ERROR_PARAMETER3));
   const bool entry = rangeEntry == VI_TRUE;
   if (entry) {
-    if (ViStatus status = Checks().real(distanceRange, 0.0, kMaxDistance, VI_ERROR_PARAMETER4)) return status;
+    KAVREL_RETURN_IF_ERROR(Checks().real(distanceRange, 0.0, kMaxDistance, VI_ERROR_PARAMETER4));
   }
   const InstrumentData* data = nullptr;
-  if (ViStatus status = fetchData(vi, data)) return status;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   const ViReal64 maxFrequency = data->maxFrequency;
 
   if (entry) {
-    if (ViStatus status = Checks().real(centerFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER5))
-      return status;
+    KAVREL_RETURN_IF_ERROR(Checks().real(centerFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER5));
     return sendChannel(
         vi, channel,
         line(":FLOC:RANG:ENTRY ON;:FLOC:RANG:VAL ", real(distanceRange), ";:FLOC:FREQ:CENT ", real(centerFrequency)));
   }
-  if (ViStatus status = Checks()
-                            .real(startFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER6)
-                            .real(stopFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER7))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(startFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER6)
+                             .real(stopFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER7));
   return sendChannel(
       vi, channel, line(":FLOC:RANG:ENTRY OFF;:FLOC:FREQ:STAR ", real(startFrequency), ";STOP ", real(stopFrequency)));
 }
 
 KAVREL_API ViStatus kavrel_flocNumOfPoints(ViSession vi, ViBoolean channel, ViInt32 numberOfPoints) {
-  if (ViStatus status =
-          Checks().flag(channel, VI_ERROR_PARAMETER2).integer(numberOfPoints, 51, 1024, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .flag(channel, VI_ERROR_PARAMETER2)
+                             .integer(numberOfPoints, kMinFaultPoints, kMaxFaultPoints, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:POIN ", numberOfPoints));
 }
 
 KAVREL_API ViStatus kavrel_flocDispUnit(ViSession vi, ViBoolean channel, ViBoolean distanceUnit) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(distanceUnit, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(distanceUnit, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:UNIT ", keyword(kDistanceUnits, distanceUnit)));
 }
 
 // Returns the write status: no status check, so an error the instrument
 // finds in this command is reported by the next call that reads "*ESR?".
 KAVREL_API ViStatus kavrel_flocAveraging(ViSession vi, ViBoolean channel, ViInt32 mode, ViInt32 numberOfAverages) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .index(mode, kAveragingModes, VI_ERROR_PARAMETER3)
-                            .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4))
-    return status;
-  if (ViStatus status = kavrel_SetActiveMeas(vi, channel, kFirstMeasurement); status < VI_SUCCESS) return status;
-  Line command(keyword(kAveragingModes, mode));
-  if (mode == kAveragingOn) command.add(numberOfAverages);
-  return writeLine(vi, command);
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .flag(channel, VI_ERROR_PARAMETER2)
+                             .averaging(mode, numberOfAverages, VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4));
+  KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, kFirstMeasurement));
+  return writeLine(vi, averagingLine(":FLOC", ":FLOC:AVER:NUMB ", mode, numberOfAverages));
 }
 
 KAVREL_API ViStatus kavrel_flocWindowing(ViSession vi, ViBoolean channel, ViInt32 window) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).index(window, kWindows, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).index(window, kWindows, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:WIND ", keyword(kWindows, window)));
 }
 
 KAVREL_API ViStatus kavrel_flocMaskCorr(ViSession vi, ViBoolean channel, ViBoolean maskCorr) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(maskCorr, VI_ERROR_PARAMETER3)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(maskCorr, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:MCOR ", onOff(maskCorr)));
 }
 
 KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolean enhancement) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(enhancement, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(enhancement, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:ENH ", onOff(enhancement)));
 }
 
@@ -153,22 +137,17 @@ KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolea
 // only, before the reference position.
 KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
                                        ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
-  if (ViStatus status =
-          selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4))
-    return status;
-  const bool manual = scaleMode == kManualScale;
-  if (manual) {
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4));
+  const ScaleLimits* manual = nullptr;
+  if (scaleMode == kManualScale) {
     bool log = false;
-    if (ViStatus status = queryBeginsWith(vi, ":FLOC:FORM?", "LOG", log); status < VI_SUCCESS) return status;
-    const ScaleLimits& limits = log ? kLogScale : kVswrScale;
-    if (ViStatus status = Checks()
-                              .real(valuePerDivision, limits.minPerDivision, limits.maxPerDivision, VI_ERROR_PARAMETER5)
-                              .real(referenceLevel, limits.minLevel, limits.maxLevel, VI_ERROR_PARAMETER7))
-      return status;
+    KAVREL_RETURN_IF_ERROR(queryBeginsWith(vi, ":FLOC:FORM?", "LOG", log));
+    manual = log ? &kLogScale : &kVswrScale;
   }
-  if (ViStatus status = Checks().integer(referencePosition, 0, kMaxReferencePosition, VI_ERROR_PARAMETER6))
-    return status;
-  if (manual)
+  KAVREL_RETURN_IF_ERROR(scaleChecks(manual, valuePerDivision, referencePosition, referenceLevel));
+  if (manual != nullptr)
     return sendMeas(vi, channel, measurement,
                     line(":FLOC:SCAL:DIV ", fixed2(valuePerDivision), ";POS ", referencePosition, ";RLEV ",
                          fixed2(referenceLevel)));
@@ -176,12 +155,14 @@ KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolea
 }
 
 KAVREL_API ViStatus kavrel_flocFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean format) {
-  if (ViStatus status = selectionChecks(channel, measurement).flag(format, VI_ERROR_PARAMETER4)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(format, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":FLOC:FORM ", keyword(kFlocFormats, format)));
 }
 
 // Saves or restores the fault-location calibration; no channel is selected.
 KAVREL_API ViStatus kavrel_flocCalibration(ViSession vi, ViBoolean action) {
-  if (ViStatus status = Checks().flag(action, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(action, VI_ERROR_PARAMETER2));
   return send(vi, line(":FLOC:CAL:", keyword(kCalibrationActions, action)));
 }

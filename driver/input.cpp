@@ -24,41 +24,42 @@ constexpr ViReal64 kMaxCorrectionFrequency = 999999000000.0;
 }  // namespace
 
 KAVREL_API ViStatus kavrel_inpDConfig(ViSession vi, ViBoolean detectorConfig) {
-  if (ViStatus status = Checks().flag(detectorConfig, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(detectorConfig, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:DCON ", keyword(kDetectorConfigs, detectorConfig)));
 }
 
 KAVREL_API ViStatus kavrel_inpOffset(ViSession vi, ViInt32 input, ViReal64 offset) {
-  if (ViStatus status = Checks()
-                            .index(input, kInputs, VI_ERROR_PARAMETER2)
-                            .real(offset, -kMaxOffset, kMaxOffset, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      Checks().index(input, kInputs, VI_ERROR_PARAMETER2).real(offset, -kMaxOffset, kMaxOffset, VI_ERROR_PARAMETER3));
   return send(vi, line(":INP:OFFS ", keyword(kInputs, input), ",", real(offset)));
 }
 
 KAVREL_API ViStatus kavrel_inpDetCorr(ViSession vi, ViInt32 input, ViInt32 detectorNumber) {
-  if (ViStatus status = Checks()
-                            .index(input, kInputs, VI_ERROR_PARAMETER2)
-                            .integer(detectorNumber, 0, kMaxDetector, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(input, kInputs, VI_ERROR_PARAMETER2)
+                             .integer(detectorNumber, 0, kMaxDetector, VI_ERROR_PARAMETER3));
   if (detectorNumber == 0) return send(vi, line(":INP:SCAL:AUTO ", keyword(kInputs, input)));
   return send(vi, line(":INP:SCAL:DET ", keyword(kInputs, input), ",", detectorNumber));
 }
 
 KAVREL_API ViStatus kavrel_inpTempCorr(ViSession vi, ViInt32 input, ViBoolean tempCorr) {
-  if (ViStatus status = Checks().index(input, kInputs, VI_ERROR_PARAMETER2).flag(tempCorr, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().index(input, kInputs, VI_ERROR_PARAMETER2).flag(tempCorr, VI_ERROR_PARAMETER3));
   return send(vi, line(":INP:SCAL:TCOR ", keyword(kInputs, input), ",", onOff(tempCorr)));
 }
 
 KAVREL_API ViStatus kavrel_inpFlatCorr(ViSession vi, ViInt32 input, ViBoolean flatCorr, ViInt32 frequencySource,
                                        ViReal64 frequency) {
+  const SessionGuard guard(vi);
   Checks checks;
   checks.index(input, kInputs, VI_ERROR_PARAMETER2)
       .flag(flatCorr, VI_ERROR_PARAMETER3)
       .index(frequencySource, kFrequencySources, VI_ERROR_PARAMETER4);
   if (frequencySource == kFixedFrequency) checks.real(frequency, 0.0, kMaxCorrectionFrequency, VI_ERROR_PARAMETER5);
-  if (ViStatus status = checks) return status;
+  KAVREL_RETURN_IF_ERROR(checks);
 
   std::string_view inputName = keyword(kInputs, input);
   Line command(":INP:FCOR ", inputName, ",", onOff(flatCorr));
@@ -70,18 +71,19 @@ KAVREL_API ViStatus kavrel_inpFlatCorr(ViSession vi, ViInt32 input, ViBoolean fl
 
 KAVREL_API ViStatus kavrel_inpPwrSensorCorr(ViSession vi, ViInt32 frequencySource, ViReal64 calFactor,
                                             ViReal64 lfacFactor, ViReal64 frequency, ViInt32 storeNumber) {
+  const SessionGuard guard(vi);
   Checks checks;
   checks.index(frequencySource, kFrequencySources, VI_ERROR_PARAMETER2);
   if (frequencySource == kNoFrequencySource)
     checks.real(calFactor, 0.01, 200.0, VI_ERROR_PARAMETER3).real(lfacFactor, 0.1, 15.0, VI_ERROR_PARAMETER4);
   if (frequencySource == kFixedFrequency) checks.real(frequency, 0.0, kMaxCorrectionFrequency, VI_ERROR_PARAMETER5);
-  if (ViStatus status = checks) return status;
+  KAVREL_RETURN_IF_ERROR(checks);
 
   if (frequencySource == kNoFrequencySource)
     return send(vi, line(":INP:CFAC:VAL ", real(calFactor), ";:INP:LFAC:VAL ", real(lfacFactor)));
 
   // The stores are numbered 1..the maximum the instrument reports now.
-  if (ViStatus status = checkStoreNumber(vi, ":INP:CFAC:STOR:MAX?", storeNumber, VI_ERROR_PARAMETER6)) return status;
+  KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":INP:CFAC:STOR:MAX?", storeNumber, VI_ERROR_PARAMETER6));
 
   Line command(":INP:CFAC:STOR:NUMB ", storeNumber, ";:INP:CFAC:FREQ:FROM ",
                keyword(kFrequencySources, frequencySource));
@@ -90,23 +92,26 @@ KAVREL_API ViStatus kavrel_inpPwrSensorCorr(ViSession vi, ViInt32 frequencySourc
 }
 
 KAVREL_API ViStatus kavrel_inpACdetect(ViSession vi, ViBoolean acDetection) {
-  if (ViStatus status = Checks().flag(acDetection, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(acDetection, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:ACD ", onOff(acDetection)));
 }
 
 KAVREL_API ViStatus kavrel_inpDetZero(ViSession vi, ViInt32 zeroing) {
-  if (ViStatus status = Checks().index(zeroing, kZeroings, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().index(zeroing, kZeroings, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:ZERO:", keyword(kZeroings, zeroing)));
 }
 
 KAVREL_API ViStatus kavrel_inpPwrRef(ViSession vi, ViBoolean powerReference) {
-  if (ViStatus status = Checks().flag(powerReference, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(powerReference, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:REF ", onOff(powerReference)));
 }
 
 KAVREL_API ViStatus kavrel_inpCalibration(ViSession vi, ViBoolean detectorCal, ViInt32 input) {
-  if (ViStatus status = Checks().flag(detectorCal, VI_ERROR_PARAMETER2).index(input, kInputs, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(detectorCal, VI_ERROR_PARAMETER2).index(input, kInputs, VI_ERROR_PARAMETER3));
   // The input goes out only with the detector calibration.
   Line command(":INP:CAL");
   if (detectorCal == VI_TRUE) command.add(":DET ").add(keyword(kInputs, input));

@@ -17,7 +17,6 @@ constexpr Keywords<7> kKitStandards{"SHOR", "OPEN", "FIX", "SLID", "OFF1", "OFF2
 constexpr Keywords<2> kWaveguideShorts{"OFF1", "OFF2"};
 
 constexpr ViInt32 kNeutral = 0;
-constexpr ViInt32 kTextMax = 20;
 
 constexpr ViReal64 kMaxOffsetLength = 1.0e8;
 constexpr ViReal64 kMaxOpenCoefficient = 999999.0;
@@ -34,28 +33,29 @@ ViStatus writeKitSex(ViSession vi, ViInt32 sex) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_reflSelectKit(ViSession vi, ViInt32 kitNumber) {
-  if (ViStatus status = checkStoreNumber(vi, ":REFL:CAL:KIT:MAX?", kitNumber, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":REFL:CAL:KIT:MAX?", kitNumber, VI_ERROR_PARAMETER2));
   return send(vi, line(":REFL:CAL:KIT ", kitNumber));
 }
 
 KAVREL_API ViStatus kavrel_reflConfKit(ViSession vi, ViInt32 connector, ViString kitIdentity) {
-  if (ViStatus status = Checks()
-                            .index(connector, kConnectors, VI_ERROR_PARAMETER2)
-                            .text(kitIdentity, kTextMax, VI_ERROR_PARAMETER3)
-                            .rule(quotable(kitIdentity), VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(connector, kConnectors, VI_ERROR_PARAMETER2)
+                             .text(kitIdentity, kTextMax, VI_ERROR_PARAMETER3)
+                             .rule(quotable(kitIdentity), VI_ERROR_PARAMETER3));
   return send(vi, line(":REFL:CAL:KIT:CONN ", keyword(kConnectors, connector), ";IDEN \"", kitIdentity, "\""));
 }
 
 KAVREL_API ViStatus kavrel_reflSetSerNumb(ViSession vi, ViInt32 kitStandard, ViInt32 connectorSex,
                                           ViString serialNumber) {
-  if (ViStatus status = Checks()
-                            .index(kitStandard, kKitStandards, VI_ERROR_PARAMETER2)
-                            .index(connectorSex, kKitSexes, VI_ERROR_PARAMETER3)
-                            .text(serialNumber, kTextMax, VI_ERROR_PARAMETER4)
-                            .rule(quotable(serialNumber), VI_ERROR_PARAMETER4))
-    return status;
-  if (ViStatus status = writeKitSex(vi, connectorSex); status < VI_SUCCESS) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(kitStandard, kKitStandards, VI_ERROR_PARAMETER2)
+                             .index(connectorSex, kKitSexes, VI_ERROR_PARAMETER3)
+                             .text(serialNumber, kTextMax, VI_ERROR_PARAMETER4)
+                             .rule(quotable(serialNumber), VI_ERROR_PARAMETER4));
+  KAVREL_RETURN_IF_ERROR(writeKitSex(vi, connectorSex));
   return send(vi, line(":REFL:CAL:KIT:", keyword(kKitStandards, kitStandard), " \"", serialNumber, "\""));
 }
 
@@ -64,19 +64,19 @@ KAVREL_API ViStatus kavrel_reflConfCoaxial(ViSession vi, ViInt32 connectorSex, V
                                            ViReal64 openCoefficient1, ViReal64 openCoefficient2,
                                            ViReal64 openCoefficient3, ViReal64 fixedLoadOffsetLength,
                                            ViReal64 fixedLoadBfr, ViReal64 slidingLoadBfr) {
-  if (ViStatus status = Checks()
-                            .index(connectorSex, kKitSexes, VI_ERROR_PARAMETER2)
-                            .real(shortOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER3)
-                            .real(openOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER4)
-                            .real(openCoefficient0, -kMaxOpenCoefficient, kMaxOpenCoefficient, VI_ERROR_PARAMETER5)
-                            .real(openCoefficient1, -kMaxOpenCoefficient, kMaxOpenCoefficient, VI_ERROR_PARAMETER6)
-                            .real(openCoefficient2, -kMaxOpenCoefficient, kMaxOpenCoefficient, VI_ERROR_PARAMETER7)
-                            .real(openCoefficient3, -kMaxOpenCoefficient, kMaxOpenCoefficient, VI_ERROR_PARAMETER8)
-                            .real(fixedLoadOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_INSTR_PARAMETER9)
-                            .real(fixedLoadBfr, 0.0, kMaxKitValue, VI_ERROR_INSTR_PARAMETER10)
-                            .real(slidingLoadBfr, 0.0, kMaxKitValue, VI_ERROR_INSTR_PARAMETER11))
-    return status;
-  if (ViStatus status = writeKitSex(vi, connectorSex); status < VI_SUCCESS) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(connectorSex, kKitSexes, VI_ERROR_PARAMETER2)
+                             .real(shortOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER3)
+                             .real(openOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER4)
+                             .real(openCoefficient0, -kMaxOpenCoefficient, kMaxOpenCoefficient, VI_ERROR_PARAMETER5)
+                             .real(openCoefficient1, -kMaxOpenCoefficient, kMaxOpenCoefficient, VI_ERROR_PARAMETER6)
+                             .real(openCoefficient2, -kMaxOpenCoefficient, kMaxOpenCoefficient, VI_ERROR_PARAMETER7)
+                             .real(openCoefficient3, -kMaxOpenCoefficient, kMaxOpenCoefficient, VI_ERROR_PARAMETER8)
+                             .real(fixedLoadOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_INSTR_PARAMETER9)
+                             .real(fixedLoadBfr, 0.0, kMaxKitValue, VI_ERROR_INSTR_PARAMETER10)
+                             .real(slidingLoadBfr, 0.0, kMaxKitValue, VI_ERROR_INSTR_PARAMETER11));
+  KAVREL_RETURN_IF_ERROR(writeKitSex(vi, connectorSex));
   return send(vi, line(":REFL:CAL:KIT:SHOR:OLEN ", real(shortOffsetLength),                                   //
                        ";:REFL:CAL:KIT:OPEN:OLEN ", real(openOffsetLength),                                   //
                        ";FCO ", sci(openCoefficient0), ",", sci(openCoefficient1), ",",                       //
@@ -88,17 +88,17 @@ KAVREL_API ViStatus kavrel_reflConfCoaxial(ViSession vi, ViInt32 connectorSex, V
 KAVREL_API ViStatus kavrel_reflConfWaveguide(ViSession vi, ViReal64 cutoffFrequency, ViReal64 shortOffsetLength,
                                              ViReal64 loadOffsetLength, ViBoolean offsetShort,
                                              ViReal64 offsetShortLength, ViReal64 minFrequency, ViReal64 maxFrequency) {
+  const SessionGuard guard(vi);
   // The offset short's frequency range is the instrument's to judge: no
   // relation between minimum and maximum is checked.
-  if (ViStatus status = Checks()
-                            .real(cutoffFrequency, 0.0, kMaxKitValue, VI_ERROR_PARAMETER2)
-                            .real(shortOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER3)
-                            .real(loadOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER4)
-                            .flag(offsetShort, VI_ERROR_PARAMETER5)
-                            .real(offsetShortLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER6)
-                            .real(minFrequency, 0.0, kMaxKitValue, VI_ERROR_PARAMETER7)
-                            .real(maxFrequency, 0.0, kMaxKitValue, VI_ERROR_PARAMETER8))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(cutoffFrequency, 0.0, kMaxKitValue, VI_ERROR_PARAMETER2)
+                             .real(shortOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER3)
+                             .real(loadOffsetLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER4)
+                             .flag(offsetShort, VI_ERROR_PARAMETER5)
+                             .real(offsetShortLength, 0.0, kMaxOffsetLength, VI_ERROR_PARAMETER6)
+                             .real(minFrequency, 0.0, kMaxKitValue, VI_ERROR_PARAMETER7)
+                             .real(maxFrequency, 0.0, kMaxKitValue, VI_ERROR_PARAMETER8));
   return send(vi, line(":REFL:CAL:KIT:WGC ", sci(cutoffFrequency), ";SHOR:OLEN ", real(shortOffsetLength),            //
                        ";:REFL:CAL:KIT:LOAD:OLEN ", real(loadOffsetLength),                                           //
                        ";:REFL:CAL:KIT:", keyword(kWaveguideShorts, offsetShort), ":OLEN ", real(offsetShortLength),  //

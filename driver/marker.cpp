@@ -46,82 +46,89 @@ ViStatus searchOutcome(ViSession vi, ViInt32 found) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_markSetActive(ViSession vi, ViInt32 markerNumber, ViBoolean state) {
-  if (ViStatus status =
-          Checks().integer(markerNumber, 1, kMarkers, VI_ERROR_PARAMETER2).flag(state, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      Checks().integer(markerNumber, 1, kMarkers, VI_ERROR_PARAMETER2).flag(state, VI_ERROR_PARAMETER3));
   Line command(":MARK:ACT ", onOff(state));
   if (state == VI_TRUE) command.add(";ACT:ASS ").add(markerNumber);
   return send(vi, command);
 }
 
 KAVREL_API ViStatus kavrel_markConfig(ViSession vi, ViInt32 markerNumber, ViReal64 position, ViBoolean state) {
-  if (ViStatus status = Checks()
-                            .integer(markerNumber, 1, kMarkers, VI_ERROR_PARAMETER2)
-                            .rule(sendable(position), VI_ERROR_PARAMETER3)
-                            .flag(state, VI_ERROR_PARAMETER4))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .integer(markerNumber, 1, kMarkers, VI_ERROR_PARAMETER2)
+                             .rule(sendable(position), VI_ERROR_PARAMETER3)
+                             .flag(state, VI_ERROR_PARAMETER4));
   Line command(":MARK ", markerNumber, ",", onOff(state));
   if (state == VI_TRUE) command.add(";:MARK:POS ").add(markerNumber).add(",").add(real(position));
   return send(vi, command);
 }
 
 KAVREL_API ViStatus kavrel_markDelta(ViSession vi, ViReal64 position, ViBoolean state) {
+  const SessionGuard guard(vi);
   // An invalid state is reported as parameter 2, like the position.
-  if (ViStatus status = Checks().rule(sendable(position), VI_ERROR_PARAMETER2).flag(state, VI_ERROR_PARAMETER2))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks().rule(sendable(position), VI_ERROR_PARAMETER2).flag(state, VI_ERROR_PARAMETER2));
   Line command(":MARK:DELT:STAT ", onOff(state));
   if (state == VI_TRUE) command.add(";POS ").add(real(position));
   return send(vi, command);
 }
 
 KAVREL_API ViStatus kavrel_markTracking(ViSession vi, ViInt32 trackingFunction) {
-  if (ViStatus status = Checks().index(trackingFunction, kTrackings, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().index(trackingFunction, kTrackings, VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:TRAC ", keyword(kTrackings, trackingFunction)));
 }
 
 KAVREL_API ViStatus kavrel_markSlope(ViSession vi, ViInt32 slopeFunction) {
-  if (ViStatus status = Checks().index(slopeFunction, kSlopes, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().index(slopeFunction, kSlopes, VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:SLOP ", keyword(kSlopes, slopeFunction)));
 }
 
 KAVREL_API ViStatus kavrel_markBandwidth(ViSession vi, ViReal64 targetLevel, ViBoolean cfdf, ViBoolean reference) {
-  if (ViStatus status = Checks()
-                            .real(targetLevel, -99.99, 99.99, VI_ERROR_PARAMETER2)
-                            .flag(cfdf, VI_ERROR_PARAMETER3)
-                            .flag(reference, VI_ERROR_PARAMETER4))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(targetLevel, -99.99, 99.99, VI_ERROR_PARAMETER2)
+                             .flag(cfdf, VI_ERROR_PARAMETER3)
+                             .flag(reference, VI_ERROR_PARAMETER4));
   return send(vi, line(":MARK:BAND:TARG ", real(targetLevel), ";CFDF ", onOff(cfdf), ";FROM ",
                        keyword(kBandwidthReferences, reference)));
 }
 
 KAVREL_API ViStatus kavrel_markPkPk(ViSession vi, ViReal64 pkPkLimit, ViBoolean limitState) {
-  if (ViStatus status = Checks().real(pkPkLimit, 0.0, 99.99, VI_ERROR_PARAMETER2).flag(limitState, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      Checks().real(pkPkLimit, 0.0, 99.99, VI_ERROR_PARAMETER2).flag(limitState, VI_ERROR_PARAMETER3));
   return send(vi, line(":MARK:PKPK:LIM:VAL ", real(pkPkLimit), ";STAT ", onOff(limitState)));
 }
 
 KAVREL_API ViStatus kavrel_markCoup(ViSession vi, ViBoolean coupling) {
-  if (ViStatus status = Checks().flag(coupling, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(coupling, VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:COUP ", onOff(coupling)));
 }
 
 KAVREL_API ViStatus kavrel_markSearchValue(ViSession vi, ViReal64 searchTarget) {
-  if (ViStatus status = Checks().rule(sendable(searchTarget), VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().rule(sendable(searchTarget), VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:SEAR:TARG ", real(searchTarget)));
 }
 
 KAVREL_API ViStatus kavrel_markSearchFunction(ViSession vi, ViInt32 searchFunction) {
-  if (ViStatus status = Checks().index(searchFunction, kSearchFunctions, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().index(searchFunction, kSearchFunctions, VI_ERROR_PARAMETER2));
   std::string command = line(":MARK:", keyword(kSearchFunctions, searchFunction));
   if (searchFunction < kFirstDirectionalSearch) return send(vi, command);
   ViInt32 found = 0;
-  if (ViStatus status = queryInteger(vi, command, found); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, command, found));
   return searchOutcome(vi, found);
 }
 
 KAVREL_API ViStatus kavrel_markSearchPkPk(ViSession vi, ViPInt32 found, ViPReal64 pkPkValue) {
+  const SessionGuard guard(vi);
   Reply reply;
-  if (ViStatus status = query(vi, ":MARK:PKPK?", reply); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(query(vi, ":MARK:PKPK?", reply));
   // "%d[b4],%f": the found flag, then the peak-to-peak value.
   Scan scan = reply.scan();
   ViInt32 flag = 0;
@@ -133,8 +140,9 @@ KAVREL_API ViStatus kavrel_markSearchPkPk(ViSession vi, ViPInt32 found, ViPReal6
 }
 
 KAVREL_API ViStatus kavrel_markSearchBandwidth(ViSession vi, ViPReal64 value1, ViPReal64 value2, ViPReal64 value3) {
+  const SessionGuard guard(vi);
   Reply reply;
-  if (ViStatus status = query(vi, ":MARK:BAND?", reply); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(query(vi, ":MARK:BAND?", reply));
   ViReal64 values[3] = {};
   if (scanReals(reply, values, 3) != 3) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   store(value1, values[0]);
@@ -144,15 +152,16 @@ KAVREL_API ViStatus kavrel_markSearchBandwidth(ViSession vi, ViPReal64 value1, V
 }
 
 KAVREL_API ViStatus kavrel_readActMarker(ViSession vi, ViPReal64 position, ViPReal64 reading1, ViPReal64 reading2) {
+  const SessionGuard guard(vi);
   Reply reply;
   if (position) {
-    if (ViStatus status = query(vi, ":MARK:ACT:POS?", reply); status < VI_SUCCESS) return status;
+    KAVREL_RETURN_IF_ERROR(query(vi, ":MARK:ACT:POS?", reply));
     ViReal64 value = 0.0;
     if (scanReals(reply, &value, 1) != 1) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
     *position = value;
   }
   if (reading1 || reading2) {
-    if (ViStatus status = query(vi, ":MARK:ACT:DATA?", reply); status < VI_SUCCESS) return status;
+    KAVREL_RETURN_IF_ERROR(query(vi, ":MARK:ACT:DATA?", reply));
     // One reading or two, by what the measurement shows; with a single one
     // the second reading is zero.
     ViReal64 values[2] = {0.0, 0.0};

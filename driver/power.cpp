@@ -7,23 +7,22 @@ namespace {
 
 using namespace kavrel;
 
-constexpr Keywords<3> kRelativeActions{"STATE OFF", "STATE ON", "SAVE"};
-constexpr Keywords<3> kHoldActions{" OFF", " ON", ":RES"};
+// Relative mode and max/min hold: off, on, or the one action of each.
+constexpr ViInt32 kRelativeSave = 2;
+constexpr ViInt32 kHoldReset = 2;
 constexpr Keywords<4> kReadoutFormats{"LOG", "WATT", "PERC", "VOLT"};
 
-// Averaging modes of an input, '#' standing for the input keyword. The fixed
-// number mode takes the number of averages after its line.
-constexpr Keywords<7> kAveragingModes{
-    ":ROUT:AVER #,OFF",
-    ":ROUT:AVER #,ON;:ROUT:AVER:AUTO #,ON",
-    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:RES:PMET #,HIGH",
-    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:RES:PMET #,MED",
-    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:RES:PMET #,LOW",
-    ":ROUT:AVER:AUTO #,OFF;:ROUT:AVER #,ON;:ROUT:AVER:NUMB #,",
-    ":ROUT:AVER:REST #",
+// Averaging modes of an input: off, automatic, manual at a resolution
+// (modes 2..4 in the order of kResolutions), manual with a fixed number,
+// and restart.
+enum AveragingMode : ViInt32 {
+  kAveragingOff = 0,
+  kAveragingAuto = 1,
+  kFirstResolution = 2,
+  kFixedNumberOfAverages = 5,
+  kAveragingRestart = 6,
 };
-constexpr ViInt32 kFixedNumberOfAverages = 5;
-constexpr ViInt32 kMaxAverages = 1000;
+constexpr Keywords<3> kResolutions{"HIGH", "MED", "LOW"};
 
 struct LimitRange {
   ViReal64 min, max;
@@ -31,75 +30,84 @@ struct LimitRange {
 constexpr LimitRange kCounterLimits{0.0, 999999000000.0};  // Hz
 constexpr LimitRange kPowerLimits{-999.999, 999.999};
 
-// The mode's line with every '#' replaced by the input keyword.
-Line averagingLine(ViInt32 mode, std::string_view inputName) {
-  std::string_view pattern = keyword(kAveragingModes, mode);
-  Line command;
-  for (std::size_t at = pattern.find('#'); at != std::string_view::npos; at = pattern.find('#')) {
-    command.add(pattern.substr(0, at)).add(inputName);
-    pattern.remove_prefix(at + 1);
+// The averaging line of one input (its keyword `in`); manual modes switch
+// automatic averaging off first.
+std::string averagingLine(ViInt32 mode, std::string_view in, ViInt32 numberOfAverages) {
+  switch (mode) {
+    case kAveragingOff:
+      return line(":ROUT:AVER ", in, ",OFF");
+    case kAveragingAuto:
+      return line(":ROUT:AVER ", in, ",ON;:ROUT:AVER:AUTO ", in, ",ON");
+    case kAveragingRestart:
+      return line(":ROUT:AVER:REST ", in);
+    case kFixedNumberOfAverages:
+      return line(":ROUT:AVER:AUTO ", in, ",OFF;:ROUT:AVER ", in, ",ON;:ROUT:AVER:NUMB ", in, ",", numberOfAverages);
+    default:
+      return line(":ROUT:AVER:AUTO ", in, ",OFF;:ROUT:AVER ", in, ",ON;:ROUT:RES:PMET ", in, ",",
+                  keyword(kResolutions, mode - kFirstResolution));
   }
-  return command.add(pattern);
 }
 
 }  // namespace
 
 KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:MEAS:POW ", keyword(kInputs, input)));
 }
 
 // The same input may stand on both sides.
 KAVREL_API ViStatus kavrel_routPwrRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator,
                                         ViInt32 denominator) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .index(numerator, kInputs, VI_ERROR_PARAMETER4)
-                            .index(denominator, kInputs, VI_ERROR_PARAMETER5))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .index(numerator, kInputs, VI_ERROR_PARAMETER4)
+                             .index(denominator, kInputs, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":ROUT:MEAS:RAT ", keyword(kInputs, numerator), ",", keyword(kInputs, denominator)));
 }
 
 KAVREL_API ViStatus kavrel_routPwrDiff(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 firstInput,
                                        ViInt32 secondInput) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .index(firstInput, kInputs, VI_ERROR_PARAMETER4)
-                            .index(secondInput, kInputs, VI_ERROR_PARAMETER5))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .index(firstInput, kInputs, VI_ERROR_PARAMETER4)
+                             .index(secondInput, kInputs, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":ROUT:MEAS:DIFF ", keyword(kInputs, firstInput), ",", keyword(kInputs, secondInput)));
 }
 
 KAVREL_API ViStatus kavrel_routCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) {
-  if (ViStatus status = selectionChecks(channel, measurement)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement));
   return sendMeas(vi, channel, measurement, ":ROUT:MEAS:FREQ");
 }
 
 KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 relative) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(relative, kRelativeActions, VI_ERROR_PARAMETER4))
-    return status;
-  return sendMeas(vi, channel, measurement, line(":ROUT:REL:", keyword(kRelativeActions, relative)));
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      selectionChecks(channel, measurement).integer(relative, 0, kRelativeSave, VI_ERROR_PARAMETER4));
+  if (relative == kRelativeSave) return sendMeas(vi, channel, measurement, ":ROUT:REL:SAVE");
+  return sendMeas(vi, channel, measurement, line(":ROUT:REL:STATE ", keyword(kOnOff, relative)));
 }
 
 // Averaging belongs to the input: no channel selection.
 KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mode, ViInt32 numberOfAverages) {
-  if (ViStatus status = Checks()
-                            .index(input, kInputs, VI_ERROR_PARAMETER2)
-                            .index(mode, kAveragingModes, VI_ERROR_PARAMETER3)
-                            .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4))
-    return status;
-  Line command = averagingLine(mode, keyword(kInputs, input));
-  if (mode == kFixedNumberOfAverages) command.add(numberOfAverages);
-  return send(vi, command);
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(input, kInputs, VI_ERROR_PARAMETER2)
+                             .integer(mode, kAveragingOff, kAveragingRestart, VI_ERROR_PARAMETER3)
+                             .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4));
+  return send(vi, averagingLine(mode, keyword(kInputs, input), numberOfAverages));
 }
 
 KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViBoolean measurement,
                                             ViBoolean dutyCycleCorr, ViReal64 dutyCycle) {
+  const SessionGuard guard(vi);
   Checks checks = selectionChecks(channel, measurement);
   checks.flag(dutyCycleCorr, VI_ERROR_PARAMETER4);
   if (dutyCycleCorr == VI_TRUE) checks.real(dutyCycle, 0.001, 100.0, VI_ERROR_PARAMETER5);
-  if (ViStatus status = checks) return status;
+  KAVREL_RETURN_IF_ERROR(checks);
   if (dutyCycleCorr == VI_TRUE)
     return sendMeas(vi, channel, measurement, line(":ROUT:DCYC ON;DCYC:VAL ", fixed3(dutyCycle)));
   return sendMeas(vi, channel, measurement, ":ROUT:DCYC OFF");
@@ -110,37 +118,41 @@ KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViB
 // active when the call begins. The codes of the two limits are crossed.
 KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck,
                                         ViReal64 minimum, ViReal64 maximum) {
-  if (ViStatus status = selectionChecks(channel, measurement).flag(limitCheck, VI_ERROR_PARAMETER4)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(limitCheck, VI_ERROR_PARAMETER4));
   if (limitCheck != VI_TRUE) return sendMeas(vi, channel, measurement, ":ROUT:LIM OFF");
 
   bool counter = false;
-  if (ViStatus status = queryBeginsWith(vi, ":ROUT:MEAS:DEF?", "FREQ", counter); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryBeginsWith(vi, ":ROUT:MEAS:DEF?", "FREQ", counter));
   LimitRange range = counter ? kCounterLimits : kPowerLimits;
-  if (ViStatus status = Checks()
-                            .real(maximum, range.min, range.max, VI_ERROR_PARAMETER5)
-                            .real(minimum, range.min, range.max, VI_ERROR_PARAMETER6)
-                            .rule(minimum <= maximum, VI_ERROR_INSTR_MIN_GT_MAX))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(maximum, range.min, range.max, VI_ERROR_PARAMETER5)
+                             .real(minimum, range.min, range.max, VI_ERROR_PARAMETER6)
+                             .rule(minimum <= maximum, VI_ERROR_INSTR_MIN_GT_MAX));
   return sendMeas(vi, channel, measurement, line(":ROUT:LIM ON;LIM:MAX ", real(maximum), ";MIN ", real(minimum)));
 }
 
 KAVREL_API ViStatus kavrel_routMaxMinHold(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 hold) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(hold, kHoldActions, VI_ERROR_PARAMETER4))
-    return status;
-  return sendMeas(vi, channel, measurement, line(":ROUT:PEAK", keyword(kHoldActions, hold)));
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).integer(hold, 0, kHoldReset, VI_ERROR_PARAMETER4));
+  if (hold == kHoldReset) return sendMeas(vi, channel, measurement, ":ROUT:PEAK:RES");
+  return sendMeas(vi, channel, measurement, line(":ROUT:PEAK ", keyword(kOnOff, hold)));
 }
 
 KAVREL_API ViStatus kavrel_routFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(format, kReadoutFormats, VI_ERROR_PARAMETER4))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(format, kReadoutFormats, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:FORM ", keyword(kReadoutFormats, format)));
 }
 
 KAVREL_API ViStatus kavrel_routCountRes(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 resolution) {
-  if (ViStatus status = selectionChecks(channel, measurement).real(resolution, 1.0, 100000000.0, VI_ERROR_PARAMETER4))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).real(resolution, 1.0, 100000000.0, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:RES:COUN ", real(resolution)));
 }
 
 // Resets the max/min hold of the whole instrument: no selection.
-KAVREL_API ViStatus kavrel_routPeakReset(ViSession vi) { return send(vi, ":ROUT:PIR"); }
+KAVREL_API ViStatus kavrel_routPeakReset(ViSession vi) {
+  const SessionGuard guard(vi);
+  return send(vi, ":ROUT:PIR");
+}

@@ -37,7 +37,7 @@ ViStatus queryStoreKeyword(ViSession vi, std::string_view subject, ViInt32 store
                            ViInt32& out) {
   Reply reply;
   ViStatus status = queryStore(vi, subject, store, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   for (std::size_t row = 0; row < N; ++row) {
     if (reply.text().find(table[row]) != std::string_view::npos) {
       out = static_cast<ViInt32>(row);
@@ -53,7 +53,7 @@ using Triple = std::array<ViInt32, 3>;
 ViStatus queryStoreTriple(ViSession vi, std::string_view subject, ViInt32 store, Triple& out) {
   Reply reply;
   ViStatus status = queryStore(vi, subject, store, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   Scan scan = reply.scan();
   Triple values{};
   if (!(scan.integer(values[0]) && scan.literal(",") && scan.integer(values[1]) && scan.literal(",") &&
@@ -67,9 +67,9 @@ ViStatus queryStoreTriple(ViSession vi, std::string_view subject, ViInt32 store,
 ViStatus readCalDateTime(ViSession vi, ViInt32 store, ViChar* out) {
   Triple date{}, time{};
   ViStatus status = queryStoreTriple(vi, "DATE", store, date);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   status = queryStoreTriple(vi, "TIME", store, time);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   std::string text = line(date[2], ".", date[1], ".", date[0], ";", time[0], ":", time[1], ":", time[2]);
   copyText(text, out, text.size() + 1);
   return status;
@@ -79,7 +79,7 @@ ViStatus readCalDateTime(ViSession vi, ViInt32 store, ViChar* out) {
 ViStatus readCalTitle(ViSession vi, ViInt32 store, ViChar* out) {
   Reply reply;
   ViStatus status = queryStore(vi, "TITL", store, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   copyText(reply.text(), out, kTitleSize);
   return status;
 }
@@ -91,17 +91,17 @@ using namespace kavrel;
 
 KAVREL_API ViStatus kavrel_reflReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 firstValues[],
                                         ViReal64 secondValues[]) {
+  const SessionGuard guard(vi);
   if (numberOfPoints) *numberOfPoints = 0;
   ViInt32 points = 0;
-  if (ViStatus status = queryInteger(vi, ":SOUR:SWE:POIN?", points); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, ":SOUR:SWE:POIN?", points));
   if (numberOfPoints) *numberOfPoints = points;
 
   if (firstValues || secondValues) {
     // Two values a point, never more than the receive area holds.
     ViInt32 maxCount = points <= 0 ? 0 : (points >= kMaxTracePoints ? kBlockCapacity : 2 * points);
     FloatBlock block;
-    if (ViStatus status = queryFloatBlock(vi, ":REFL:DATA:BIN?", maxCount, block); status < VI_SUCCESS)
-      return status;
+    KAVREL_RETURN_IF_ERROR(queryFloatBlock(vi, ":REFL:DATA:BIN?", maxCount, block));
     // Whole pairs only; a missing array still consumes its values.
     const ViInt32 pairs = block.count / 2;
     for (ViInt32 i = 0; i < pairs; ++i) {
@@ -115,43 +115,39 @@ KAVREL_API ViStatus kavrel_reflReadData(ViSession vi, ViPInt32 numberOfPoints, V
 KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32 numberOfStores, ViPInt32 cable,
                                            ViPInt32 connector, ViChar dateTime[], ViPInt32 connectorSex,
                                            ViChar title[], ViPInt32 calibrationType) {
+  const SessionGuard guard(vi);
   ViInt32 stores = 0;
-  if (ViStatus status = queryInteger(vi, ":REFL:CAL:DATA:MAX?", stores); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, ":REFL:CAL:DATA:MAX?", stores));
   // The number of stores is reported even when the store number is bad.
   if (numberOfStores) *numberOfStores = stores;
-  if (ViStatus status = Checks().integer(store, 1, stores, VI_ERROR_PARAMETER2)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().integer(store, 1, stores, VI_ERROR_PARAMETER2));
 
   if (cable) {
-    if (ViStatus status = queryInteger(vi, storeQuery("CABL", store), *cable); status < VI_SUCCESS)
-      return status;
+    KAVREL_RETURN_IF_ERROR(queryInteger(vi, storeQuery("CABL", store), *cable));
   }
   if (connector) {
-    if (ViStatus status = queryStoreKeyword(vi, "CONN", store, kConnectors, *connector); status < VI_SUCCESS)
-      return status;
+    KAVREL_RETURN_IF_ERROR(queryStoreKeyword(vi, "CONN", store, kConnectors, *connector));
   }
   if (dateTime) {
-    if (ViStatus status = readCalDateTime(vi, store, dateTime); status < VI_SUCCESS) return status;
+    KAVREL_RETURN_IF_ERROR(readCalDateTime(vi, store, dateTime));
   }
   if (connectorSex) {
-    if (ViStatus status = queryStoreKeyword(vi, "SEX", store, kConnectorSexes, *connectorSex); status < VI_SUCCESS)
-      return status;
+    KAVREL_RETURN_IF_ERROR(queryStoreKeyword(vi, "SEX", store, kConnectorSexes, *connectorSex));
   }
   if (title) {
-    if (ViStatus status = readCalTitle(vi, store, title); status < VI_SUCCESS) return status;
+    KAVREL_RETURN_IF_ERROR(readCalTitle(vi, store, title));
   }
   if (calibrationType) {
-    if (ViStatus status = queryStoreKeyword(vi, "TYPE", store, kCalibrationTypes, *calibrationType);
-        status < VI_SUCCESS)
-      return status;
+    KAVREL_RETURN_IF_ERROR(queryStoreKeyword(vi, "TYPE", store, kCalibrationTypes, *calibrationType));
   }
   return kavrel_checkStatus(vi);
 }
 
 KAVREL_API ViStatus kavrel_reflMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operation,
                                    ViInt32 memory) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .index(operation, kMemoryOperations, VI_ERROR_PARAMETER4)
-                            .integer(memory, 1, 4, VI_ERROR_PARAMETER5))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .index(operation, kMemoryOperations, VI_ERROR_PARAMETER4)
+                             .integer(memory, 1, 4, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, line(":REFL:MEAS:", keyword(kMemoryOperations, operation), " ", memory));
 }

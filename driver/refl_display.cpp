@@ -26,14 +26,14 @@ struct Limits {
 ViStatus timeDomainLimits(ViSession vi, Limits& limits) {
   bool time = false;
   ViStatus status = queryBeginsWith(vi, ":REFL:TDOM:DISP?", "TIME", time, kAxisReplySize);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   if (time) {
     limits = {-kMaxZoomTime, kMaxZoomTime};
     return status;
   }
   bool metres = false;
   status = queryBeginsWith(vi, ":REFL:TDOM:UNIT?", "METR", metres, kAxisReplySize);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   ViReal64 limit = metres ? kMaxZoomMetres : kMaxZoomFeet;
   limits = {-limit, limit};
   return status;
@@ -42,10 +42,10 @@ ViStatus timeDomainLimits(ViSession vi, Limits& limits) {
 ViStatus axisLimits(ViSession vi, Limits& limits) {
   ViInt32 state = 0;
   ViStatus status = reflTimeDomainState(vi, kAxisReplySize, state);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   if (state != 0) return timeDomainLimits(vi, limits);
   const InstrumentData* data;
-  if (ViStatus fetched = fetchData(vi, data)) return fetched;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
   limits = {kMinZoomFrequency, data->maxFrequency};
   return status;
 }
@@ -57,29 +57,28 @@ using namespace kavrel;
 
 KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoolean positionForm, ViReal64 centerStart,
                                         ViReal64 spanStop) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(positionForm, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(positionForm, VI_ERROR_PARAMETER3));
   // Select the channel first: the axis asked about is that channel's.
-  if (ViStatus status = kavrel_SetActiveMeas(vi, channel, VI_FALSE); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, VI_FALSE));
   Limits limits{};
-  if (ViStatus status = axisLimits(vi, limits); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(axisLimits(vi, limits));
 
   Checks checks;
-  if (ViStatus status = reflCheckWindow(checks, positionForm, centerStart, spanStop, limits.lower, limits.upper))
-    return status;
+  KAVREL_RETURN_IF_ERROR(reflCheckWindow(checks, positionForm, centerStart, spanStop, limits.lower, limits.upper));
   return send(vi, line(":REFL:DISP:", keyword(kWindowFirst, positionForm), " ", exactReal(centerStart), ";",
                        keyword(kWindowSecond, positionForm), " ", exactReal(spanStop)));
 }
 
 KAVREL_API ViStatus kavrel_reflScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean autoScale,
                                        ViReal64 scalePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
+  const SessionGuard guard(vi);
   // Scale and level take any number, but a NaN or infinity is no setting to send.
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .flag(autoScale, VI_ERROR_PARAMETER4)
-                            .rule(std::isfinite(scalePerDivision), VI_ERROR_PARAMETER5)
-                            .integer(referencePosition, 0, 10, VI_ERROR_PARAMETER6)
-                            .rule(std::isfinite(referenceLevel), VI_ERROR_PARAMETER7))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .flag(autoScale, VI_ERROR_PARAMETER4)
+                             .rule(std::isfinite(scalePerDivision), VI_ERROR_PARAMETER5)
+                             .integer(referencePosition, 0, 10, VI_ERROR_PARAMETER6)
+                             .rule(std::isfinite(referenceLevel), VI_ERROR_PARAMETER7));
   if (autoScale == VI_TRUE) return sendMeas(vi, channel, measurement, ":REFL:SCAL:AUT");
   return sendMeas(vi, channel, measurement,
                   line(":REFL:SCAL:DIV ", real(scalePerDivision), ";POS ", referencePosition, ";RLEV ",

@@ -1,10 +1,12 @@
 // Reflection measurement: type, detector, averaging, smoothing, format,
 // electrical delay, phase offset and the medium of the device under test.
+#include "driver/reflection.h"
+
 #include <cmath>
 #include <string_view>
 
 #include "driver/core/exact_real.h"
-#include "driver/reflection.h"
+#include "driver/core/settings.h"
 
 namespace kavrel {
 namespace {
@@ -22,8 +24,7 @@ constexpr ViReal64 kMaxDelayLength = 3.0e8;
 // Ratio ("RAT") or difference ("DIFF") against operand 1..4.
 ViStatus measureAgainstOperand(ViSession vi, ViBoolean channel, ViBoolean measurement, std::string_view kind,
                                ViInt32 operand) {
-  if (ViStatus status = selectionChecks(channel, measurement).integer(operand, 1, 4, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).integer(operand, 1, 4, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":REFL:MEAS:", kind, " ", operand));
 }
 
@@ -32,7 +33,7 @@ ViStatus measureAgainstOperand(ViSession vi, ViBoolean channel, ViBoolean measur
 ViStatus reflTimeDomainState(ViSession vi, ViUInt32 maxBytes, ViInt32& state) {
   Reply reply;
   ViStatus status = query(vi, ":REFL:TDOM:STAT?", reply, maxBytes);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   state = 0;
   reply.scan().integer(state);
   return status;
@@ -52,89 +53,78 @@ Checks& reflCheckWindow(Checks& checks, ViBoolean startStop, ViReal64 first, ViR
 using namespace kavrel;
 
 KAVREL_API ViStatus kavrel_reflS11(ViSession vi, ViBoolean channel, ViBoolean measurement) {
-  if (ViStatus status = selectionChecks(channel, measurement)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement));
   return sendMeas(vi, channel, measurement, ":REFL:MEAS:S11");
 }
 
 KAVREL_API ViStatus kavrel_reflRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand) {
+  const SessionGuard guard(vi);
   return measureAgainstOperand(vi, channel, measurement, "RAT", operand);
 }
 
 KAVREL_API ViStatus kavrel_reflDiffer(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand) {
+  const SessionGuard guard(vi);
   return measureAgainstOperand(vi, channel, measurement, "DIFF", operand);
 }
 
 KAVREL_API ViStatus kavrel_reflDetector(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean lcor,
                                         ViBoolean tcon) {
-  if (ViStatus status =
-          selectionChecks(channel, measurement).flag(lcor, VI_ERROR_PARAMETER4).flag(tcon, VI_ERROR_PARAMETER5))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      selectionChecks(channel, measurement).flag(lcor, VI_ERROR_PARAMETER4).flag(tcon, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, line(":REFL:DET:LCOR ", onOff(lcor), ";TCON ", onOff(tcon)));
 }
 
 KAVREL_API ViStatus kavrel_reflAveraging(ViSession vi, ViInt32 mode, ViInt32 numberOfAverages) {
-  // The number is checked in every mode, though only "ON" sends it.
-  if (ViStatus status =
-          Checks().integer(mode, 0, 2, VI_ERROR_PARAMETER2).integer(numberOfAverages, 1, 1000, VI_ERROR_PARAMETER3))
-    return status;
-  switch (mode) {
-    case 0:
-      return send(vi, ":REFL:AVER OFF");
-    case 1:
-      return send(vi, line(":REFL:AVER ON;AVER:NUMB ", numberOfAverages));
-    default:
-      return send(vi, ":REFL:AVER:REST");
-  }
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().averaging(mode, numberOfAverages, VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3));
+  return send(vi, averagingLine(":REFL", "AVER:NUMB ", mode, numberOfAverages));
 }
 
 KAVREL_API ViStatus kavrel_reflSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing,
                                       ViReal64 aperture) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .flag(smoothing, VI_ERROR_PARAMETER4)
-                            .real(aperture, 0.01, 20.0, VI_ERROR_PARAMETER5))
-    return status;
-  if (smoothing == VI_TRUE) return sendMeas(vi, channel, measurement, line(":MEAS:SMO ON;SMO:APER ", fixed2(aperture)));
-  return sendMeas(vi, channel, measurement, ":MEAS:SMO OFF");
+  const SessionGuard guard(vi);
+  return setSmoothing(vi, channel, measurement, smoothing, aperture);
 }
 
 KAVREL_API ViStatus kavrel_reflFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 displayFormat) {
-  if (ViStatus status =
-          selectionChecks(channel, measurement).index(displayFormat, kDisplayFormats, VI_ERROR_PARAMETER4))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      selectionChecks(channel, measurement).index(displayFormat, kDisplayFormats, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":REFL:DISP:FORM ", keyword(kDisplayFormats, displayFormat)));
 }
 
 KAVREL_API ViStatus kavrel_reflElDelay(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean delayUnit,
                                        ViReal64 delay) {
+  const SessionGuard guard(vi);
   ViReal64 limit = delayUnit == VI_TRUE ? kMaxDelayLength : kMaxDelayTime;
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .flag(delayUnit, VI_ERROR_PARAMETER4)
-                            .real(delay, -limit, limit, VI_ERROR_PARAMETER5))
-    return status;
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .flag(delayUnit, VI_ERROR_PARAMETER4)
+                             .real(delay, -limit, limit, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":REFL:DEL:", keyword(kDelayUnits, delayUnit), " ", exactReal(delay)));
 }
 
 KAVREL_API ViStatus kavrel_reflPhaseOffset(ViSession vi, ViBoolean channel, ViBoolean measurement,
                                            ViReal64 phaseOffset) {
-  if (ViStatus status = selectionChecks(channel, measurement).real(phaseOffset, -360.0, 360.0, VI_ERROR_PARAMETER4))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).real(phaseOffset, -360.0, 360.0, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":REFL:POFF ", real(phaseOffset)));
 }
 
 KAVREL_API ViStatus kavrel_reflDevChar(ViSession vi, ViReal64 impedance, ViInt32 medium, ViReal64 relativeVelocity,
                                        ViReal64 dielectricConstant, ViReal64 cutoffFrequency) {
+  const SessionGuard guard(vi);
   // Every value is checked whatever the medium; only the medium's own one is sent.
-  if (ViStatus status = Checks()
-                            .real(impedance, 1.0, 10000.0, VI_ERROR_PARAMETER2)
-                            .integer(medium, 0, 2, VI_ERROR_PARAMETER3)
-                            .real(relativeVelocity, 0.1, 1.0, VI_ERROR_PARAMETER4)
-                            .real(dielectricConstant, 1.0, 1000.0, VI_ERROR_PARAMETER5))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .real(impedance, 1.0, 10000.0, VI_ERROR_PARAMETER2)
+                             .integer(medium, 0, 2, VI_ERROR_PARAMETER3)
+                             .real(relativeVelocity, 0.1, 1.0, VI_ERROR_PARAMETER4)
+                             .real(dielectricConstant, 1.0, 1000.0, VI_ERROR_PARAMETER5));
   const InstrumentData* data;
-  if (ViStatus status = fetchData(vi, data)) return status;
-  if (ViStatus status = Checks().real(cutoffFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER6))
-    return status;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
+  KAVREL_RETURN_IF_ERROR(Checks().real(cutoffFrequency, kMinFrequency, data->maxFrequency, VI_ERROR_PARAMETER6));
 
   Line command(":REFL:CIMP ", real(impedance), ";MED ", keyword(kMedia, medium == kMediumWaveguide ? 0 : 1));
   switch (medium) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "driver/core/frame.h"
+#include "driver/core/settings.h"
 
 namespace {
 
@@ -15,11 +15,6 @@ using namespace kavrel;
 constexpr Keywords<4> kScalarFormats{"LOG", "WATT", "VSWR", "VOLT"};
 constexpr Keywords<3> kAutoScales{"OFF", "ONCE", "CONT"};
 constexpr ViInt32 kManualScale = 3;
-constexpr ViInt32 kMaxReferencePosition = 10;
-
-constexpr ViInt32 kMaxAverages = 1000;
-constexpr ViReal64 kMinAperture = 0.01;
-constexpr ViReal64 kMaxAperture = 20.0;
 
 constexpr Keywords<10> kPathCalSteps{"THR",  "OPEN",      "OPEN:SEIL", "OPEN:MERG",      "OPEN:MERG:SEIL",
                                      "SHOR", "SHOR:SEIL", "SHOR:MERG", "SHOR:MERG:SEIL", "SEL"};
@@ -27,16 +22,7 @@ constexpr ViInt32 kMaxPathCalIndex = 4;
 constexpr Keywords<3> kMemoryActions{"SAV", "MEAS:MEM", "MEAS:MEM:SETT"};
 
 // Manual scale limits per display format, in the order of kScalarFormats.
-struct ScaleLimits {
-  ViReal64 minPerDivision, maxPerDivision;
-  ViReal64 minReference, maxReference;
-};
-constexpr std::array<ScaleLimits, 4> kScaleLimits{{
-    {0.01, 20.0, -200.0, 200.0},    // LOG
-    {1e-11, 200.0, 1e-11, 1000.0},  // WATT
-    {0.01, 10.0, 1.0, 100.0},       // VSWR
-    {1e-8, 20.0, -100.0, 100.0},    // VOLT
-}};
+constexpr std::array<const ScaleLimits*, 4> kScaleLimits{&kLogScale, &kWattScale, &kVswrScale, &kVoltScale};
 
 // A manual scale value goes out with two decimals where they carry it to
 // within half a percent (always from a magnitude of 1 up, and for 0);
@@ -54,11 +40,10 @@ std::string scaleValue(ViReal64 value) {
 // finds its manual scale limits. An unknown format is an unreadable reply.
 ViStatus queryScaleLimits(ViSession vi, const ScaleLimits*& limits) {
   Reply format;
-  ViStatus status = query(vi, ":SCAL:FORM?", format);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(query(vi, ":SCAL:FORM?", format));
   for (std::size_t i = 0; i < kScalarFormats.size(); ++i) {
     if (format.scan().literal(kScalarFormats[i])) {
-      limits = &kScaleLimits[i];
+      limits = kScaleLimits[i];
       return VI_SUCCESS;
     }
   }
@@ -68,53 +53,42 @@ ViStatus queryScaleLimits(ViSession vi, const ScaleLimits*& limits) {
 }  // namespace
 
 KAVREL_API ViStatus kavrel_scalPower(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":SCAL:MEAS:POW ", keyword(kInputs, input)));
 }
 
 KAVREL_API ViStatus kavrel_scalRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator,
                                      ViInt32 denominator) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .index(numerator, kInputs, VI_ERROR_PARAMETER4)
-                            .index(denominator, kInputs, VI_ERROR_PARAMETER5)
-                            .rule(numerator != denominator, VI_ERROR_INSTR_SAME_CHANNELS))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .index(numerator, kInputs, VI_ERROR_PARAMETER4)
+                             .index(denominator, kInputs, VI_ERROR_PARAMETER5)
+                             .rule(numerator != denominator, VI_ERROR_INSTR_SAME_CHANNELS));
   return sendMeas(vi, channel, measurement,
                   line(":SCAL:MEAS:RAT ", keyword(kInputs, numerator), ",", keyword(kInputs, denominator)));
 }
 
 KAVREL_API ViStatus kavrel_scalCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) {
-  if (ViStatus status = selectionChecks(channel, measurement)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement));
   return sendMeas(vi, channel, measurement, ":SCAL:MEAS:FREQ");
 }
 
-// Mode 0 off, 1 on with the number of averages, 2 restart; the number is
-// checked in every mode.
+// Mode 0 off, 1 on with the number of averages, 2 restart.
 KAVREL_API ViStatus kavrel_scalAveraging(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 mode,
                                          ViInt32 averages) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .integer(mode, 0, 2, VI_ERROR_PARAMETER4)
-                            .integer(averages, 1, kMaxAverages, VI_ERROR_PARAMETER5))
-    return status;
-  switch (mode) {
-    case 0:
-      return sendMeas(vi, channel, measurement, ":SCAL:AVER OFF");
-    case 1:
-      return sendMeas(vi, channel, measurement, line(":SCAL:AVER ON;:SCAL:AVER:NUMB ", averages));
-    default:
-      return sendMeas(vi, channel, measurement, ":SCAL:AVER:REST");
-  }
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      selectionChecks(channel, measurement).averaging(mode, averages, VI_ERROR_PARAMETER4, VI_ERROR_PARAMETER5));
+  return sendMeas(vi, channel, measurement, averagingLine(":SCAL", ":SCAL:AVER:NUMB ", mode, averages));
 }
 
 // Smoothing is a setting of the measurement, not of the scalar analysis.
 KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing,
                                       ViReal64 aperture) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .flag(smoothing, VI_ERROR_PARAMETER4)
-                            .real(aperture, kMinAperture, kMaxAperture, VI_ERROR_PARAMETER5))
-    return status;
-  if (smoothing == VI_TRUE) return sendMeas(vi, channel, measurement, line(":MEAS:SMO ON;SMO:APER ", fixed2(aperture)));
-  return sendMeas(vi, channel, measurement, ":MEAS:SMO OFF");
+  const SessionGuard guard(vi);
+  return setSmoothing(vi, channel, measurement, smoothing, aperture);
 }
 
 // Auto-scale modes 0..2 ignore the values; manual scaling (3) checks them
@@ -122,45 +96,39 @@ KAVREL_API ViStatus kavrel_scalSmooth(ViSession vi, ViBoolean channel, ViBoolean
 // reference level is reported before a bad position.
 KAVREL_API ViStatus kavrel_scalScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
                                        ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
-  if (ViStatus status = selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4))
-    return status;
-  bool manual = scaleMode == kManualScale;
-  if (manual) {
-    const ScaleLimits* limits = nullptr;
-    if (ViStatus status = queryScaleLimits(vi, limits); status < VI_SUCCESS) return status;
-    if (ViStatus status =
-            Checks()
-                .real(valuePerDivision, limits->minPerDivision, limits->maxPerDivision, VI_ERROR_PARAMETER5)
-                .real(referenceLevel, limits->minReference, limits->maxReference, VI_ERROR_PARAMETER7))
-      return status;
-  }
-  if (ViStatus status = Checks().integer(referencePosition, 0, kMaxReferencePosition, VI_ERROR_PARAMETER6))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4));
+  const ScaleLimits* manual = nullptr;
+  if (scaleMode == kManualScale) KAVREL_RETURN_IF_ERROR(queryScaleLimits(vi, manual));
+  KAVREL_RETURN_IF_ERROR(scaleChecks(manual, valuePerDivision, referencePosition, referenceLevel));
 
-  if (!manual) return sendMeas(vi, channel, measurement, line(":SCAL:SCAL:AUTO ", keyword(kAutoScales, scaleMode)));
+  if (manual == nullptr)
+    return sendMeas(vi, channel, measurement, line(":SCAL:SCAL:AUTO ", keyword(kAutoScales, scaleMode)));
   return sendMeas(vi, channel, measurement,
                   line(":SCAL:SCAL:DIV ", scaleValue(valuePerDivision), ";POS ", referencePosition, ";RLEV ",
                        scaleValue(referenceLevel)));
 }
 
 KAVREL_API ViStatus kavrel_scalFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(format, kScalarFormats, VI_ERROR_PARAMETER4))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(format, kScalarFormats, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":SCAL:FORM ", keyword(kScalarFormats, format)));
 }
 
 // ---- path calibration and trace memories ------------------------------------
 
 KAVREL_API ViStatus kavrel_scalCal(ViSession vi, ViInt32 step, ViInt32 calIndex) {
-  if (ViStatus status = Checks()
-                            .index(step, kPathCalSteps, VI_ERROR_PARAMETER2)
-                            .integer(calIndex, 1, kMaxPathCalIndex, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .index(step, kPathCalSteps, VI_ERROR_PARAMETER2)
+                             .integer(calIndex, 1, kMaxPathCalIndex, VI_ERROR_PARAMETER3));
   return send(vi, line(":SCAL:PCAL:", keyword(kPathCalSteps, step), " ", calIndex));
 }
 
 KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal) {
-  if (ViStatus status = Checks().flag(pathCal, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(pathCal, VI_ERROR_PARAMETER2));
   return send(vi, line(":SCAL:PCAL ", onOff(pathCal)));
 }
 
@@ -168,8 +136,9 @@ KAVREL_API ViStatus kavrel_scalCalState(ViSession vi, ViBoolean pathCal) {
 // after that query and before the selection.
 KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean memoryOp,
                                      ViInt32 memory) {
-  if (ViStatus status = selectionChecks(channel, measurement).flag(memoryOp, VI_ERROR_PARAMETER4)) return status;
-  if (ViStatus status = checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(memoryOp, VI_ERROR_PARAMETER4));
+  KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, line(":SCAL:MOP:SEL ", memory, ";STAT ", onOff(memoryOp)));
 }
 
@@ -177,8 +146,8 @@ KAVREL_API ViStatus kavrel_scalMemOp(ViSession vi, ViBoolean channel, ViBoolean 
 // measured trace (":SCAL:MEAS:MEM", ":SCAL:MEAS:MEM:SETT").
 KAVREL_API ViStatus kavrel_scalMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 action,
                                    ViInt32 memory) {
-  if (ViStatus status = selectionChecks(channel, measurement).index(action, kMemoryActions, VI_ERROR_PARAMETER4))
-    return status;
-  if (ViStatus status = checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(action, kMemoryActions, VI_ERROR_PARAMETER4));
+  KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":SCAL:MEM:MAX?", memory, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, line(":SCAL:", keyword(kMemoryActions, action), " ", memory));
 }

@@ -25,56 +25,56 @@ constexpr ViReal64 kGateLimitOff = 3.0e8;
 using namespace kavrel;
 
 KAVREL_API ViStatus kavrel_reflTimeDomain(ViSession vi, ViBoolean channel, ViBoolean timeDomain) {
-  if (ViStatus status = Checks().flag(channel, VI_ERROR_PARAMETER2).flag(timeDomain, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(timeDomain, VI_ERROR_PARAMETER3));
   return sendMeas(vi, channel, VI_FALSE, line(":REFL:TDOM ", onOff(timeDomain)));
 }
 
 KAVREL_API ViStatus kavrel_reflTDomFunc(ViSession vi, ViBoolean channel, ViBoolean transform, ViBoolean response) {
-  if (ViStatus status = Checks()
-                            .flag(channel, VI_ERROR_PARAMETER2)
-                            .flag(transform, VI_ERROR_PARAMETER3)
-                            .flag(response, VI_ERROR_PARAMETER4))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .flag(channel, VI_ERROR_PARAMETER2)
+                             .flag(transform, VI_ERROR_PARAMETER3)
+                             .flag(response, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, VI_FALSE,
                   line(":REFL:TDOM:TRAN ", keyword(kTransforms, transform), ";RESP ", keyword(kResponses, response)));
 }
 
 KAVREL_API ViStatus kavrel_reflDCextrapol(ViSession vi, ViBoolean channel, ViBoolean measurement,
                                           ViInt32 extrapolationMode, ViReal64 rcoValue) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .index(extrapolationMode, kExtrapolationModes, VI_ERROR_PARAMETER4)
-                            .real(rcoValue, 0.0, 1000.0, VI_ERROR_PARAMETER5))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .index(extrapolationMode, kExtrapolationModes, VI_ERROR_PARAMETER4)
+                             .real(rcoValue, 0.0, 1000.0, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":REFL:TDOM:EMOD ", keyword(kExtrapolationModes, extrapolationMode), ";RCO ", fixed1(rcoValue)));
 }
 
 KAVREL_API ViStatus kavrel_reflWindowing(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 windowShape,
                                          ViInt32 userWindow) {
-  if (ViStatus status = selectionChecks(channel, measurement)
-                            .index(windowShape, kWindowShapes, VI_ERROR_PARAMETER4)
-                            .integer(userWindow, 0, 13, VI_ERROR_PARAMETER5))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
+                             .index(windowShape, kWindowShapes, VI_ERROR_PARAMETER4)
+                             .integer(userWindow, 0, 13, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":REFL:TDOM:WIND:SHAP ", keyword(kWindowShapes, windowShape), ";USER ", userWindow));
 }
 
 KAVREL_API ViStatus kavrel_reflDomDisp(ViSession vi, ViBoolean channel, ViInt32 displayDomain) {
-  if (ViStatus status =
-          Checks().flag(channel, VI_ERROR_PARAMETER2).index(displayDomain, kDisplayDomains, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      Checks().flag(channel, VI_ERROR_PARAMETER2).index(displayDomain, kDisplayDomains, VI_ERROR_PARAMETER3));
   return sendMeas(vi, channel, VI_FALSE, line(":REFL:TDOM:DISP ", keyword(kDisplayDomains, displayDomain)));
 }
 
 KAVREL_API ViStatus kavrel_reflGateNFence(ViSession vi, ViBoolean gate, ViBoolean positionForm, ViReal64 centerStart,
                                           ViReal64 spanStop, ViBoolean gateOrFence, ViBoolean coupling,
                                           ViInt32 gateShape) {
-  if (ViStatus status = Checks().flag(gate, VI_ERROR_PARAMETER2).flag(positionForm, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(gate, VI_ERROR_PARAMETER2).flag(positionForm, VI_ERROR_PARAMETER3));
   // The position limits follow the instrument's time-domain state.
   ViInt32 state = 0;
-  if (ViStatus status = reflTimeDomainState(vi, kReplySize, state); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(reflTimeDomainState(vi, kReplySize, state));
   ViReal64 limit = state != 0 ? kGateLimitTimeDomain : kGateLimitOff;
 
   Checks checks;
@@ -82,7 +82,7 @@ KAVREL_API ViStatus kavrel_reflGateNFence(ViSession vi, ViBoolean gate, ViBoolea
       .flag(gateOrFence, VI_ERROR_PARAMETER6)
       .flag(coupling, VI_ERROR_PARAMETER7)
       .index(gateShape, kGateShapes, VI_ERROR_PARAMETER8);
-  if (ViStatus status = checks) return status;
+  KAVREL_RETURN_IF_ERROR(checks);
   return send(vi, line(":REFL:TDOM:GAT:STAT ", onOff(gate), ";:REFL:TDOM:GAT:", keyword(kWindowFirst, positionForm),
                        " ", exactReal(centerStart), ";", keyword(kWindowSecond, positionForm), " ",
                        exactReal(spanStop), ";TYPE ", keyword(kGateTypes, gateOrFence), ";COUP ", onOff(coupling),

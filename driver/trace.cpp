@@ -17,8 +17,8 @@ struct Trace {
   const char* blockQuery;
   ViInt32 capacity;
 };
-constexpr Trace kScalarTrace{":SOUR:SWE:POIN?", ":SCAL:DATA:BIN?", 800};
-constexpr Trace kFaultTrace{":FLOC:POIN?", ":FLOC:DATA:BIN?", 1024};
+constexpr Trace kScalarTrace{":SOUR:SWE:POIN?", ":SCAL:DATA:BIN?", kMaxPoints};
+constexpr Trace kFaultTrace{":FLOC:POIN?", ":FLOC:DATA:BIN?", kMaxFaultPoints};
 static_assert(kScalarTrace.capacity <= kBlockCapacity && kFaultTrace.capacity <= kBlockCapacity);
 
 // Power-meter readings: suffixes of ":ROUT".
@@ -32,13 +32,13 @@ constexpr Keywords<6> kStores{"INP:CFAC:STOR", "REFL:CAL:DATA", "REFL:CAL:KIT", 
 // points or the trace's capacity.
 ViStatus readTrace(ViSession vi, const Trace& trace, ViPInt32 numberOfPoints, ViReal64 traceValues[]) {
   ViInt32 points = 0;
-  if (ViStatus status = queryInteger(vi, trace.pointsQuery, points); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, trace.pointsQuery, points));
   if (numberOfPoints != VI_NULL) *numberOfPoints = points;
   // A points reply of zero or below leaves nothing to receive: no block is asked for.
   const ViInt32 maxCount = std::clamp(points, 0, trace.capacity);
   if (traceValues != VI_NULL && maxCount > 0) {
     FloatBlock block;
-    if (ViStatus status = queryFloatBlock(vi, trace.blockQuery, maxCount, block); status < VI_SUCCESS) return status;
+    KAVREL_RETURN_IF_ERROR(queryFloatBlock(vi, trace.blockQuery, maxCount, block));
     for (ViInt32 i = 0; i < block.count; ++i) traceValues[i] = block.values[static_cast<std::size_t>(i)];
   }
   return kavrel_checkStatus(vi);
@@ -47,26 +47,26 @@ ViStatus readTrace(ViSession vi, const Trace& trace, ViPInt32 numberOfPoints, Vi
 }  // namespace
 
 KAVREL_API ViStatus kavrel_scalReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]) {
+  const SessionGuard guard(vi);
   return readTrace(vi, kScalarTrace, numberOfPoints, traceValues);
 }
 
 KAVREL_API ViStatus kavrel_flocReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]) {
+  const SessionGuard guard(vi);
   return readTrace(vi, kFaultTrace, numberOfPoints, traceValues);
 }
 
 KAVREL_API ViStatus kavrel_routData(ViSession vi, ViInt32 readingKind, ViPReal64 reading) {
-  if (ViStatus status =
-          Checks().index(readingKind, kReadings, VI_ERROR_PARAMETER2).present(reading, VI_ERROR_PARAMETER3))
-    return status;
-  if (ViStatus status = queryReal(vi, line(":ROUT", keyword(kReadings, readingKind)), *reading); status < VI_SUCCESS)
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      Checks().index(readingKind, kReadings, VI_ERROR_PARAMETER2).present(reading, VI_ERROR_PARAMETER3));
+  KAVREL_RETURN_IF_ERROR(queryReal(vi, line(":ROUT", keyword(kReadings, readingKind)), *reading));
   return kavrel_checkStatus(vi);
 }
 
 KAVREL_API ViStatus kavrel_readMax(ViSession vi, ViInt32 storeKind, ViPInt32 count) {
-  if (ViStatus status = Checks().index(storeKind, kStores, VI_ERROR_PARAMETER2).present(count, VI_ERROR_PARAMETER3))
-    return status;
-  if (ViStatus status = queryInteger(vi, line(":", keyword(kStores, storeKind), ":MAX?"), *count); status < VI_SUCCESS)
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().index(storeKind, kStores, VI_ERROR_PARAMETER2).present(count, VI_ERROR_PARAMETER3));
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, line(":", keyword(kStores, storeKind), ":MAX?"), *count));
   return kavrel_checkStatus(vi);
 }

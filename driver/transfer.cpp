@@ -9,8 +9,6 @@ namespace {
 
 using namespace kavrel;
 
-constexpr ViInt32 kFileNameMax = 128;
-
 // A numbered store: "<read> n" asks for store n, "<load> n," followed by the
 // file's bytes loads it; `maxQuery` asks how many stores there are.
 struct StoreCommands {
@@ -37,26 +35,22 @@ constexpr ViInt32 kUserTableLoad = 3;
 
 // Instrument to file: the query, then its whole reply into the file.
 ViStatus storeToFile(ViSession vi, std::string_view query, ViConstString fileName) {
-  ViStatus status = writeLine(vi, query);
-  if (status < VI_SUCCESS) return status;
-  status = kavrel_readToFileBin(vi, fileName, VI_NULL);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, query));
+  KAVREL_RETURN_IF_ERROR(kavrel_readToFileBin(vi, fileName, VI_NULL));
   return kavrel_checkStatus(vi);
 }
 
 // File to instrument: the prefix and the file's bytes as one message.
 ViStatus fileToStore(ViSession vi, const std::string& prefix, ViConstString fileName) {
-  ViStatus status = kavrel_writeFromFile(vi, prefix.c_str(), fileName, VI_NULL);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(kavrel_writeFromFile(vi, prefix.c_str(), fileName, VI_NULL));
   return kavrel_checkStatus(vi);
 }
 
 // Store number and file name checked (the maximum already known), then the copy.
 ViStatus transferStore(ViSession vi, bool toFile, ViInt32 store, ViInt32 maxStore, ViConstString fileName,
                        const StoreCommands& commands) {
-  if (ViStatus status =
-          Checks().integer(store, 1, maxStore, VI_ERROR_PARAMETER3).text(fileName, kFileNameMax, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(
+      Checks().integer(store, 1, maxStore, VI_ERROR_PARAMETER3).text(fileName, kFileNameMax, VI_ERROR_PARAMETER4));
   if (toFile) return storeToFile(vi, line(commands.read, store), fileName);
   return fileToStore(vi, line(commands.load, store, ","), fileName);
 }
@@ -65,50 +59,57 @@ ViStatus transferStore(ViSession vi, bool toFile, ViInt32 store, ViInt32 maxStor
 // query, then store number and file name.
 ViStatus transferCountedStore(ViSession vi, ViBoolean direction, ViInt32 store, ViConstString fileName,
                               const StoreCommands& commands) {
-  if (ViStatus status = Checks().flag(direction, VI_ERROR_PARAMETER2)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().flag(direction, VI_ERROR_PARAMETER2));
   ViInt32 maxStore = 0;
-  if (ViStatus status = queryInteger(vi, commands.maxQuery, maxStore); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, commands.maxQuery, maxStore));
   return transferStore(vi, direction == VI_TRUE, store, maxStore, fileName, commands);
 }
 
 }  // namespace
 
 KAVREL_API ViStatus kavrel_scalTranData(ViSession vi, ViBoolean direction, ViInt32 memoryNumber, ViString fileName) {
+  const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, memoryNumber, fileName, kScalarMemory);
 }
 
 KAVREL_API ViStatus kavrel_scalTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) {
-  if (ViStatus status = Checks().flag(direction, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(direction, VI_ERROR_PARAMETER2));
   return transferStore(vi, direction == VI_TRUE, storeNumber, kScalarPathCalStores, fileName, kScalarPathCal);
 }
 
 KAVREL_API ViStatus kavrel_inpTranSen(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) {
+  const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, storeNumber, fileName, kSensorCorrection);
 }
 
 KAVREL_API ViStatus kavrel_flocTranCal(ViSession vi, ViBoolean direction, ViString fileName) {
-  if (ViStatus status = Checks().flag(direction, VI_ERROR_PARAMETER2).text(fileName, kFileNameMax, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(
+      Checks().flag(direction, VI_ERROR_PARAMETER2).text(fileName, kFileNameMax, VI_ERROR_PARAMETER3));
   if (direction == VI_TRUE) return storeToFile(vi, ":FLOC:CAL:STOR?", fileName);
   return fileToStore(vi, ":FLOC:CAL:STOR ", fileName);
 }
 
 KAVREL_API ViStatus kavrel_reflTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) {
+  const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, storeNumber, fileName, kReflectionCal);
 }
 
 KAVREL_API ViStatus kavrel_reflTranCalKit(ViSession vi, ViBoolean direction, ViInt32 kitNumber, ViString fileName) {
+  const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, kitNumber, fileName, kCalibrationKit);
 }
 
 KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 tableNumber, ViString fileName) {
-  if (ViStatus status = Checks().integer(operation, 0, kUserTableLoad, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().integer(operation, 0, kUserTableLoad, VI_ERROR_PARAMETER2));
   if (operation < kUserTableRead) {
     // The fixed tables have no number: the table argument is not looked at.
-    if (ViStatus status = Checks().text(fileName, kFileNameMax, VI_ERROR_PARAMETER4)) return status;
+    KAVREL_RETURN_IF_ERROR(Checks().text(fileName, kFileNameMax, VI_ERROR_PARAMETER4));
     return storeToFile(vi, line(":SOUR:CAL:", keyword(kSourceFixedTables, operation), "?"), fileName);
   }
   ViInt32 maxTable = 0;
-  if (ViStatus status = queryInteger(vi, kSourceUserTable.maxQuery, maxTable); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, kSourceUserTable.maxQuery, maxTable));
   return transferStore(vi, operation == kUserTableRead, tableNumber, maxTable, fileName, kSourceUserTable);
 }

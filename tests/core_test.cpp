@@ -207,10 +207,10 @@ TEST_F(StatusCheck, ErrorBitsInEitherAnswerCount) {
   mark();
   esr(0x3C);
   esr(0x01);
-  EXPECT_EQ(VI_SUCCESS, checkStatus(vi, StatusRule::secondAnswer));
+  EXPECT_EQ(VI_SUCCESS, kavrel_checkStatus(vi, StatusRule::secondAnswer));
   esr(0);
   esr(0x20);
-  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, checkStatus(vi, StatusRule::secondAnswer));
+  EXPECT_EQ(VI_ERROR_INSTR_SPECIFIC, kavrel_checkStatus(vi, StatusRule::secondAnswer));
   // A failing first query is returned at once; no second query.
   mark();
   fail(STANDIN_QUERYF, 1, VI_ERROR_TMO);

@@ -5,6 +5,7 @@
 
 #include "driver/core/frame.h"
 #include "driver/core/framing.h"
+#include "driver/core/status.h"
 #include "visa_binding/visa_api.h"
 
 namespace kavrel {
@@ -14,21 +15,18 @@ namespace {
 // for are read by count, a 0x0A byte among them being data like any other,
 // and then the line feed that closes the block.
 ViStatus readBlockByCount(ViSession vi, const char* query, ViInt32 maxCount, FloatBlock& block) {
-  ViStatus status = writeLine(vi, query);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, query));
   ViByte header[2] = {0, 0};
   ViUInt32 received = 0;
-  status = readBytes(vi, header, sizeof header, received, true);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(readBytes(vi, header, sizeof header, received, true));
   if (received != sizeof header || header[0] != '#' || header[1] != '0') {
     // Not a block: the rest of its line is dropped, so the next reply is read whole.
-    if (received > 0 && header[received - 1] != '\n') status = skipLine(vi);
-    return status < VI_SUCCESS ? status : VI_ERROR_INSTR_INTERPRETING_RESPONSE;
+    if (received > 0 && header[received - 1] != '\n') KAVREL_RETURN_IF_ERROR(skipLine(vi));
+    return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   }
   // The values arrive in the receive area itself and are turned to host order in place.
   auto* bytes = reinterpret_cast<ViByte*>(block.values.data());
-  status = readBytes(vi, bytes, static_cast<ViUInt32>(maxCount) * 4, received, false);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(readBytes(vi, bytes, static_cast<ViUInt32>(maxCount) * 4, received, false));
   const ViUInt32 count = received / 4;
   for (ViUInt32 i = 0; i < count; ++i) {
     const ViByte* b = bytes + 4 * i;
@@ -36,8 +34,7 @@ ViStatus readBlockByCount(ViSession vi, const char* query, ViInt32 maxCount, Flo
                                (std::uint32_t{b[2]} << 8) | std::uint32_t{b[3]};
     std::memcpy(&block.values[i], &bits, sizeof bits);
   }
-  status = skipLine(vi);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(skipLine(vi));
   block.count = static_cast<ViInt32>(count);
   return VI_SUCCESS;
 }
@@ -56,7 +53,7 @@ ViStatus queryFloatBlock(ViSession vi, const char* query, ViInt32 maxCount, Floa
   // receive area would be taken for data.
   ViChar header[2] = {0, 0};
   ViStatus status = viQueryf(vi, query, "%2c%#zy", header, &count, block.values.data());
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   if (header[0] != '#' || header[1] != '0') return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   // Trust VISA's count only as far as the area it was given.
   block.count = count < 0 ? 0 : (count > maxCount ? maxCount : count);

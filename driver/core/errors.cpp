@@ -52,6 +52,7 @@ constexpr std::size_t kTextSize = 256;
 
 }  // namespace
 
+// No instrument I/O, so no waiting for a call in progress on the session.
 KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViChar message[]) {
   if (message == VI_NULL) return VI_ERROR_PARAMETER3;
   if (viStatusDesc(vi, statusCode, message) != VI_WARN_UNKNOWN_STATUS) return VI_SUCCESS;
@@ -66,10 +67,9 @@ KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViCh
 }
 
 KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar errorMessage[]) {
-  if (ViStatus status = Checks().present(errorCode, VI_ERROR_PARAMETER2).present(errorMessage, VI_ERROR_PARAMETER3))
-    return status;
-  ViStatus status = writeLine(vi, ":SYST:ERR?");
-  if (status < VI_SUCCESS) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().present(errorCode, VI_ERROR_PARAMETER2).present(errorMessage, VI_ERROR_PARAMETER3));
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, ":SYST:ERR?"));
   // The instrument's text may be longer than the caller's 256 characters:
   // scan at most 255 into a local buffer (room for the terminator whether
   // or not VISA counts it in the width), then hand over at most 255.
@@ -77,8 +77,8 @@ KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar 
   // they were: a number no reply holds tells that apart.
   ViInt32 code = INT32_MIN;
   ViChar text[kTextSize + 1] = "";
-  status = viScanf(vi, "%ld,\"%255[^\"]", &code, text);
-  if (status < VI_SUCCESS) return status;
+  ViStatus status = viScanf(vi, "%ld,\"%255[^\"]", &code, text);
+  KAVREL_RETURN_IF_ERROR(status);
   if (code == INT32_MIN) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   *errorCode = code;
   copyText(text, errorMessage, kTextSize);
@@ -86,11 +86,11 @@ KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar 
 }
 
 KAVREL_API ViStatus kavrel_revision_query(ViSession vi, ViChar driverRev[], ViChar instrRev[]) {
-  if (ViStatus status = Checks().present(driverRev, VI_ERROR_PARAMETER2).present(instrRev, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().present(driverRev, VI_ERROR_PARAMETER2).present(instrRev, VI_ERROR_PARAMETER3));
   Reply reply;
   ViStatus status = query(vi, "*IDN?", reply, 100);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   // Manufacturer, model and serial number are skipped; the firmware is kept.
   Scan scan = reply.scan();
   scan.skipField() && scan.literal(",") && scan.skipField() && scan.literal(",") && scan.skipField() &&
@@ -101,12 +101,12 @@ KAVREL_API ViStatus kavrel_revision_query(ViSession vi, ViChar driverRev[], ViCh
 }
 
 KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar testMessage[]) {
-  if (ViStatus status = Checks().present(testResult, VI_ERROR_PARAMETER2)) return status;
-  ViStatus status = writeLine(vi, "*TST?");
-  if (status < VI_SUCCESS) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().present(testResult, VI_ERROR_PARAMETER2));
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, "*TST?"));
   ViInt16 result = INT16_MIN;  // left as it is by a reply that is not a number
-  status = viScanf(vi, "%hd", &result);
-  if (status < VI_SUCCESS) return status;
+  ViStatus status = viScanf(vi, "%hd", &result);
+  KAVREL_RETURN_IF_ERROR(status);
   if (result == INT16_MIN) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   *testResult = result;
   if (testMessage != VI_NULL) testMessage[0] = '\0';
@@ -114,7 +114,8 @@ KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar t
 }
 
 KAVREL_API ViStatus kavrel_writeInstrData(ViSession vi, ViString writeBuffer) {
-  if (ViStatus status = Checks().present(writeBuffer, VI_ERROR_PARAMETER2)) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().present(writeBuffer, VI_ERROR_PARAMETER2));
   // Without END the line feed ends the message; one already there is not doubled.
   const std::size_t length = std::strlen(writeBuffer);
   if (framingOf(vi) == Framing::lineFeed && (length == 0 || writeBuffer[length - 1] != '\n'))
@@ -124,14 +125,15 @@ KAVREL_API ViStatus kavrel_writeInstrData(ViSession vi, ViString writeBuffer) {
 
 KAVREL_API ViStatus kavrel_readInstrData(ViSession vi, ViInt32 numberBytesToRead, ViChar readBuffer[],
                                          ViPInt32 numBytesRead) {
-  if (ViStatus status = Checks()
-                            .integer(numberBytesToRead, 0, INT32_MAX, VI_ERROR_PARAMETER2)
-                            .rule(readBuffer != VI_NULL || numberBytesToRead == 0, VI_ERROR_PARAMETER3))
-    return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .integer(numberBytesToRead, 0, INT32_MAX, VI_ERROR_PARAMETER2)
+                             .rule(readBuffer != VI_NULL || numberBytesToRead == 0, VI_ERROR_PARAMETER3));
   if (numBytesRead != VI_NULL) *numBytesRead = 0;
   ViUInt32 count = 0;
   ViStatus status =
       viRead(vi, reinterpret_cast<ViPBuf>(readBuffer), static_cast<ViUInt32>(numberBytesToRead), &count);
-  if (status >= VI_SUCCESS && numBytesRead != VI_NULL) *numBytesRead = static_cast<ViInt32>(count);
+  KAVREL_RETURN_IF_ERROR(status);
+  if (numBytesRead != VI_NULL) *numBytesRead = static_cast<ViInt32>(count);
   return status;
 }

@@ -11,6 +11,7 @@
 
 #include "driver/core/framing.h"
 #include "driver/core/host_file.h"
+#include "driver/core/status.h"
 #include "visa_binding/visa_api.h"
 
 namespace {
@@ -152,7 +153,7 @@ ViStatus kavrel_readToFileBin(ViSession vi, ViConstString fileName, ViPInt32 byt
   bool done = false;
   do {
     status = reply.next(received, done);
-    if (status < VI_SUCCESS) return status;  // the file is abandoned, the target left as it was
+    KAVREL_RETURN_IF_ERROR(status);  // the file is abandoned, the target left as it was
     if (!file.write(chunk.get(), received)) {
       if (!done) reply.drain();
       return VI_ERROR_INSTR_FILE_WRITE;
@@ -173,13 +174,12 @@ ViStatus kavrel_writeFromFile(ViSession vi, ViConstString prefix, ViConstString 
   Bytes message;
   ViUInt32 length = 0;
   const std::string_view ending = framingOf(vi) == Framing::lineFeed ? "\n" : "";
-  if (ViStatus status = loadMessage(file.get(), prefix != VI_NULL ? prefix : "", ending, message, length))
-    return status;
+  KAVREL_RETURN_IF_ERROR(loadMessage(file.get(), prefix != VI_NULL ? prefix : "", ending, message, length));
   file.reset();
 
   ViUInt32 written = 0;
   ViStatus status = viWrite(vi, message.get(), length, &written);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   if (byteCount != VI_NULL) *byteCount = countOf(written);
   return status;
 }

@@ -34,29 +34,23 @@ ViStatus readEsr(ViSession vi, ViInt32& esr) {
   esr = kEsrUnread;
   const char* query = kavrel::framingOf(vi) == kavrel::Framing::lineFeed ? "*ESR?\n" : "*ESR?";
   ViStatus status = viQueryf(vi, query, "%ld", &esr);
-  if (status >= VI_SUCCESS && esr == kEsrUnread) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
+  KAVREL_RETURN_IF_ERROR(status);
+  if (esr == kEsrUnread) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   return status;
 }
 
 }  // namespace
 
-namespace kavrel {
-
-ViStatus checkStatus(ViSession vi, StatusRule rule) {
+ViStatus kavrel_checkStatus(ViSession vi, kavrel::StatusRule rule) {
   ViInt32 first = 0, second = 0;
-  ViStatus status = readEsr(vi, first);
-  if (status < VI_SUCCESS) return status;
-  status = readEsr(vi, second);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(readEsr(vi, first));
+  ViStatus status = readEsr(vi, second);
+  KAVREL_RETURN_IF_ERROR(status);
   // Reading the register clears it, so an error of the command just sent
   // shows in the first answer; the second holds only what came in between.
-  ViInt32 seen = rule == StatusRule::bothAnswers ? (first | second) : second;
+  ViInt32 seen = rule == kavrel::StatusRule::bothAnswers ? (first | second) : second;
   return (seen & kEsrErrorBits) ? VI_ERROR_INSTR_SPECIFIC : status;
 }
-
-}  // namespace kavrel
-
-ViStatus kavrel_checkStatus(ViSession vi) { return kavrel::checkStatus(vi, kavrel::StatusRule::bothAnswers); }
 
 ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement) {
   using namespace kavrel;
@@ -67,8 +61,7 @@ namespace kavrel {
 
 ViStatus fetchData(ViSession vi, const InstrumentData*& out) {
   ViAddr record = nullptr;
-  ViStatus status = viGetAttribute(vi, VI_ATTR_USER_DATA, &record);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_USER_DATA, &record));
   if (record == nullptr) return VI_ERROR_INV_OBJECT;
   out = static_cast<const InstrumentData*>(record);
   return VI_SUCCESS;
@@ -85,14 +78,12 @@ ViStatus writeLine(ViSession vi, std::string_view text) {
 }
 
 ViStatus send(ViSession vi, std::string_view text) {
-  ViStatus status = writeLine(vi, text);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, text));
   return kavrel_checkStatus(vi);
 }
 
 ViStatus sendMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, std::string_view text) {
-  ViStatus status = kavrel_SetActiveMeas(vi, channel, measurement);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, measurement));
   return send(vi, text);
 }
 
@@ -103,8 +94,7 @@ ViStatus readReply(ViSession vi, Reply& reply, ViUInt32 maxBytes) {
   if (framingOf(vi) == Framing::lineFeed) {
     // The reply is whole at its line feed, however many reads it took.
     ViUInt32 count = 0;
-    ViStatus status = readBytes(vi, bytes, maxBytes, count, true);
-    if (status < VI_SUCCESS) return status;
+    KAVREL_RETURN_IF_ERROR(readBytes(vi, bytes, maxBytes, count, true));
     reply.size = count;
     return count > 0 && count == maxBytes && bytes[count - 1] != '\n' ? VI_SUCCESS_MAX_CNT : VI_SUCCESS;
   }
@@ -115,15 +105,14 @@ ViStatus readReply(ViSession vi, Reply& reply, ViUInt32 maxBytes) {
 }
 
 ViStatus query(ViSession vi, std::string_view text, Reply& reply, ViUInt32 maxBytes) {
-  ViStatus status = writeLine(vi, text);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, text));
   return readReply(vi, reply, maxBytes);
 }
 
 ViStatus queryInteger(ViSession vi, std::string_view text, ViInt32& out) {
   Reply reply;
   ViStatus status = query(vi, text, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   ViInt32 value = 0;
   if (!reply.scan().integer(value)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   out = value;
@@ -133,7 +122,7 @@ ViStatus queryInteger(ViSession vi, std::string_view text, ViInt32& out) {
 ViStatus queryReal(ViSession vi, std::string_view text, ViReal64& out) {
   Reply reply;
   ViStatus status = query(vi, text, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(status);
   ViReal64 value = 0;
   if (!reply.scan().real(value)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   out = value;
@@ -144,13 +133,14 @@ ViStatus queryBeginsWith(ViSession vi, std::string_view text, std::string_view p
                          ViUInt32 maxBytes) {
   Reply reply;
   ViStatus status = query(vi, text, reply, maxBytes);
-  if (status >= VI_SUCCESS) begins = reply.scan().literal(prefix);
+  KAVREL_RETURN_IF_ERROR(status);
+  begins = reply.scan().literal(prefix);
   return status;
 }
 
 ViStatus checkStoreNumber(ViSession vi, std::string_view maxQuery, ViInt32 number, ViStatus code, ViInt32 lowest) {
   ViInt32 highest = 0;
-  if (ViStatus status = queryInteger(vi, maxQuery, highest); status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(queryInteger(vi, maxQuery, highest));
   return Checks().integer(number, lowest, highest, code);
 }
 

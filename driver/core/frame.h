@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <string_view>
 
+#include "driver/core/guard.h"
+#include "driver/core/limits.h"
+#include "driver/core/status.h"
 #include "driver/core/text.h"
 #include "driver/kavrel.h"
 
@@ -27,22 +30,22 @@ ViBoolean kavrel_invalidViInt32Range(ViInt32 value, ViInt32 min, ViInt32 max);
 ViBoolean kavrel_invalidViReal64Range(ViReal64 value, ViReal64 min, ViReal64 max);
 ViBoolean kavrel_invalidViStringRange(ViConstString text, ViInt32 maxLength);
 
-// Two "*ESR?" queries; error bits (0x3C) in either answer give
+namespace kavrel {
+// Which "*ESR?" answers of the status check count. Every call tests both;
+// the default setup, which runs before "*CLS" clears what an earlier program
+// left in the register, tests only the second.
+enum class StatusRule { bothAnswers, secondAnswer };
+}  // namespace kavrel
+
+// Two "*ESR?" queries; error bits (0x3C) in the answers `rule` names give
 // VI_ERROR_INSTR_SPECIFIC, a reply that is not a number
 // VI_ERROR_INSTR_INTERPRETING_RESPONSE.
-ViStatus kavrel_checkStatus(ViSession vi);
+ViStatus kavrel_checkStatus(ViSession vi, kavrel::StatusRule rule = kavrel::StatusRule::bothAnswers);
 // Selects channel and measurement (VI_TRUE is 2, anything else 1); returns the write status.
 ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement);
 
 namespace kavrel {
 
-// Which "*ESR?" answers of the status check count. Every call tests both;
-// the default setup, which runs before "*CLS" clears what an earlier program
-// left in the register, tests only the second.
-enum class StatusRule { bothAnswers, secondAnswer };
-ViStatus checkStatus(ViSession vi, StatusRule rule);
-
-inline constexpr ViReal64 kMinFrequency = 10e6;  // lowest source frequency, Hz
 inline constexpr ViUInt32 kReplySize = 512;      // reply buffer of a query
 
 // Keyword tables are fixed arrays of texts indexed from 0.
@@ -82,6 +85,11 @@ class Checks {
   template <std::size_t N>
   Checks& index(ViInt32 value, const Keywords<N>& /*table*/, ViStatus code) {
     return integer(value, 0, static_cast<ViInt32>(N) - 1, code);
+  }
+  // An averaging mode 0..2, then the number of averages, checked in every
+  // mode though only "on" sends it.
+  Checks& averaging(ViInt32 mode, ViInt32 averages, ViStatus modeCode, ViStatus numberCode) {
+    return integer(mode, 0, 2, modeCode).integer(averages, 1, kMaxAverages, numberCode);
   }
   Checks& present(const void* pointer, ViStatus code) { return rule(pointer != nullptr, code); }
   // A relation between arguments (start not above stop, and the like).

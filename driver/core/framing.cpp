@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "driver/core/status.h"
 #include "visa_binding/visa_api.h"
 
 namespace kavrel {
@@ -40,9 +41,8 @@ ViStatus setUpFraming(ViSession vi) {
   forgetFraming(vi);  // a handle VISA hands out again starts afresh
   const Link link = linkOf(vi);
   if (link == Link::instrument) return VI_SUCCESS;
-  ViStatus status = viSetAttribute(vi, VI_ATTR_TERMCHAR, kLineFeed);
-  if (status >= VI_SUCCESS) status = viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_TERMCHAR, kLineFeed));
+  KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE));
   // A serial line takes the termination character for the end of input
   // (VISA's default); a VISA without the attribute has no other end.
   if (link == Link::serial) viSetAttribute(vi, VI_ATTR_ASRL_END_IN, VI_ASRL_END_TERMCHAR);
@@ -74,8 +74,7 @@ ViStatus readBytes(ViSession vi, ViByte* buffer, ViUInt32 count, ViUInt32& recei
   received = 0;
   while (received < count) {
     ViUInt32 got = 0;
-    const ViStatus status = viRead(vi, buffer + received, count - received, &got);
-    if (status < VI_SUCCESS) return status;
+    KAVREL_RETURN_IF_ERROR(viRead(vi, buffer + received, count - received, &got));
     received += std::min(got, count - received);
     if (got == 0 || (stopAtLineFeed && buffer[received - 1] == kLineFeed)) break;
   }
@@ -86,7 +85,7 @@ ViStatus skipLine(ViSession vi) {
   ViByte scratch[64];
   ViUInt32 received = 0;
   do {
-    if (ViStatus status = readBytes(vi, scratch, sizeof scratch, received, true); status < VI_SUCCESS) return status;
+    KAVREL_RETURN_IF_ERROR(readBytes(vi, scratch, sizeof scratch, received, true));
   } while (received == sizeof scratch && scratch[received - 1] != kLineFeed);
   return VI_SUCCESS;
 }

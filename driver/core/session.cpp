@@ -11,32 +11,6 @@ namespace {
 
 using namespace kavrel;
 
-struct Model {
-  ViInt32 number;
-  ViReal64 maxFrequency;  // Hz
-};
-// 4103 reaches 26.5 GHz and 4104 26 GHz, not the other way round.
-constexpr std::array<Model, 5> kModels{{
-    {4100, 20e9},
-    {4101, 8e9},
-    {4102, 2e9},
-    {4103, 26.5e9},
-    {4104, 26e9},
-}};
-
-const Model* findModel(ViInt32 number) {
-  for (const Model& model : kModels)
-    if (model.number == number) return &model;
-  return nullptr;
-}
-
-// Lowest source level from the option word; the first matching bit wins.
-ViReal64 minLevelFor(ViInt32 options) {
-  if (options & 0x20) return -90.0;
-  if (options & 0x200) return -110.0;
-  return -70.0;
-}
-
 constexpr std::string_view kIdentify = "*IDN?";
 constexpr std::string_view kIdentityPrefix = "OVR,410";
 constexpr std::string_view kSessionStatusSetup = "*CLS;*ESE 1;*SRE 32";
@@ -44,35 +18,40 @@ constexpr ViUInt32 kTimeoutMs = 10000;
 constexpr ViUInt32 kBufferSize = 4000;
 
 ViStatus configureSession(ViSession vi) {
-  ViStatus status = viSetAttribute(vi, VI_ATTR_TMO_VALUE, kTimeoutMs);
-  if (status >= VI_SUCCESS) status = viSetBuf(vi, VI_READ_BUF | VI_WRITE_BUF, kBufferSize);
-  if (status >= VI_SUCCESS) status = viSetAttribute(vi, VI_ATTR_WR_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS);
-  if (status >= VI_SUCCESS) status = viSetAttribute(vi, VI_ATTR_RD_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS);
-  return status;
+  KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_TMO_VALUE, kTimeoutMs));
+  KAVREL_RETURN_IF_ERROR(viSetBuf(vi, VI_READ_BUF | VI_WRITE_BUF, kBufferSize));
+  KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_WR_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS));
+  return viSetAttribute(vi, VI_ATTR_RD_BUF_OPER_MODE, VI_FLUSH_ON_ACCESS);
 }
 
 ViStatus checkIdentity(ViSession vi) {
   Reply reply;
-  ViStatus status = query(vi, kIdentify, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(query(vi, kIdentify, reply));
   Scan scan = reply.scan();
   scan.literal(kIdentityPrefix);
   return scan.consumed() == kIdentityPrefix.size() ? VI_SUCCESS : VI_ERROR_FAIL_ID_QUERY;
 }
 
+// What kavrel_init does on the session it opened; the caller cleans up a failure.
+ViStatus setUpOpened(ViSession vi, ViBoolean idQuery, ViBoolean resetDevice) {
+  KAVREL_RETURN_IF_ERROR(configureSession(vi));
+  KAVREL_RETURN_IF_ERROR(setUpFraming(vi));
+  if (idQuery == VI_TRUE) KAVREL_RETURN_IF_ERROR(checkIdentity(vi));
+  return resetDevice == VI_TRUE ? kavrel_reset(vi) : kavrel_defaultInstrSetup(vi);
+}
+
 // "*OPT?" and the status check by `rule`; selector 16 keeps the whole word,
 // any other n only bit n (modulo 32, also for negative selectors).
 ViStatus readOptions(ViSession vi, ViInt32 selector, ViPInt32 options, StatusRule rule) {
-  if (ViStatus status = Checks().present(options, VI_ERROR_PARAMETER3)) return status;
+  KAVREL_RETURN_IF_ERROR(Checks().present(options, VI_ERROR_PARAMETER3));
   Reply reply;
-  ViStatus status = query(vi, "*OPT?", reply, 50);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(query(vi, "*OPT?", reply, 50));
   if (!reply.scan().integer(*options)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   if (selector != 16) {
     std::uint32_t bit = static_cast<std::uint32_t>(selector) % 32u;
     *options = static_cast<ViInt32>(static_cast<std::uint32_t>(*options) & (1u << bit));
   }
-  return checkStatus(vi, rule);
+  return kavrel_checkStatus(vi, rule);
 }
 
 }  // namespace
@@ -81,17 +60,17 @@ ViStatus kavrel_initCleanUp(ViSession rm, ViPSession vi, ViStatus status) {
   ViAddr record = nullptr;
   if (viGetAttribute(*vi, VI_ATTR_USER_DATA, &record) >= VI_SUCCESS && record != nullptr)
     delete static_cast<InstrumentData*>(record);
+  // While the handle is still this session's: VISA may hand it out again once closed.
+  forgetFraming(*vi);
   viClose(*vi);
   viClose(rm);
-  forgetFraming(*vi);
   *vi = VI_NULL;
   return status;
 }
 
 ViStatus kavrel_defaultInstrSetup(ViSession vi) {
   ViAddr attached = nullptr;
-  ViStatus status = viGetAttribute(vi, VI_ATTR_USER_DATA, &attached);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_USER_DATA, &attached));
   // A new record stays owned here until it is attached to the session.
   std::unique_ptr<InstrumentData> created;
   InstrumentData* record = static_cast<InstrumentData*>(attached);
@@ -102,8 +81,7 @@ ViStatus kavrel_defaultInstrSetup(ViSession vi) {
   }
 
   Reply reply;
-  status = query(vi, kIdentify, reply);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(query(vi, kIdentify, reply));
   Scan scan = reply.scan();
   ViInt32 modelNumber = 0;
   if (!(scan.literal("OVR,") && scan.integer(modelNumber))) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
@@ -112,67 +90,65 @@ ViStatus kavrel_defaultInstrSetup(ViSession vi) {
   record->maxFrequency = model->maxFrequency;
 
   ViInt32 options = 0;
-  status = readOptions(vi, 16, &options, StatusRule::secondAnswer);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(readOptions(vi, 16, &options, StatusRule::secondAnswer));
   record->options = options;
   record->minLevel = minLevelFor(options);
   copyText(kDriverRevision, record->revision, sizeof record->revision);
 
   if (created) {
-    status = viSetAttribute(vi, VI_ATTR_USER_DATA, reinterpret_cast<ViAttrState>(record));
-    if (status < VI_SUCCESS) return status;
+    KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_USER_DATA, reinterpret_cast<ViAttrState>(record)));
     created.release();
   }
   return writeLine(vi, kSessionStatusSetup);
 }
 
 KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean resetDevice, ViPSession vi) {
-  if (ViStatus status = Checks()
-                            .flag(idQuery, VI_ERROR_PARAMETER2)
-                            .flag(resetDevice, VI_ERROR_PARAMETER3)
-                            .present(resourceName, VI_ERROR_PARAMETER1)
-                            .present(vi, VI_ERROR_PARAMETER4))
-    return status;
+  KAVREL_RETURN_IF_ERROR(Checks()
+                             .flag(idQuery, VI_ERROR_PARAMETER2)
+                             .flag(resetDevice, VI_ERROR_PARAMETER3)
+                             .present(resourceName, VI_ERROR_PARAMETER1)
+                             .present(vi, VI_ERROR_PARAMETER4));
 
   ViSession rm = VI_NULL;
-  ViStatus status = viOpenDefaultRM(&rm);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(viOpenDefaultRM(&rm));
   *vi = VI_NULL;
-  status = viOpen(rm, resourceName, VI_NULL, VI_NULL, vi);
+  ViStatus status = viOpen(rm, resourceName, VI_NULL, VI_NULL, vi);
   if (status < VI_SUCCESS) {
     viClose(rm);
     *vi = VI_NULL;
     return status;
   }
 
-  status = configureSession(*vi);
-  if (status >= VI_SUCCESS) status = setUpFraming(*vi);
-  if (status >= VI_SUCCESS && idQuery == VI_TRUE) status = checkIdentity(*vi);
-  if (status >= VI_SUCCESS) status = resetDevice == VI_TRUE ? kavrel_reset(*vi) : kavrel_defaultInstrSetup(*vi);
-  if (status < VI_SUCCESS) return kavrel_initCleanUp(rm, vi, status);
-  return status;
+  SessionGuard guard(*vi, SessionGuard::Opened{});
+  status = guard.ok() ? setUpOpened(*vi, idQuery, resetDevice) : VI_ERROR_ALLOC;
+  if (status >= VI_SUCCESS) return status;
+  // Nobody else has the handle yet: the lock can go before the session does.
+  guard.closed(*vi);
+  return kavrel_initCleanUp(rm, vi, status);
 }
 
 KAVREL_API ViStatus kavrel_reset(ViSession vi) {
-  ViStatus status = writeLine(vi, "*RST");
-  if (status < VI_SUCCESS) return status;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(writeLine(vi, "*RST"));
   return kavrel_defaultInstrSetup(vi);
 }
 
 KAVREL_API ViStatus kavrel_instrOptions(ViSession vi, ViInt32 selector, ViPInt32 options) {
+  const SessionGuard guard(vi);
   return readOptions(vi, selector, options, StatusRule::bothAnswers);
 }
 
 KAVREL_API ViStatus kavrel_close(ViSession vi) {
+  SessionGuard guard(vi);
   ViSession rm = VI_NULL;
-  ViStatus status = viGetAttribute(vi, VI_ATTR_RM_SESSION, &rm);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_RM_SESSION, &rm));
   ViAddr record = nullptr;
-  status = viGetAttribute(vi, VI_ATTR_USER_DATA, &record);
-  if (status < VI_SUCCESS) return status;
+  KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_USER_DATA, &record));
   delete static_cast<InstrumentData*>(record);
-  status = viClose(vi);
-  viClose(rm);
+  // While the handle is still this session's: VISA may hand it out again once closed.
   forgetFraming(vi);
+  ViStatus status = viClose(vi);
+  guard.closed(vi);
+  viClose(rm);
   return status;
 }

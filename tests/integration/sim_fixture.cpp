@@ -2,6 +2,9 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -96,11 +99,57 @@ std::vector<InstrumentError> instrumentErrors(ViSession vi) {
   return errors;
 }
 
+namespace {
+
+// The instrument's answer to a query on `vi`, without its line feed.
+std::string answer(ViSession vi, const char* query) {
+  if (kavrel_writeInstrData(vi, viString(query)) < VI_SUCCESS) return "(the query could not be written)";
+  ViChar reply[512] = {};
+  ViInt32 count = 0;
+  if (kavrel_readInstrData(vi, sizeof reply, reply, &count) < VI_SUCCESS) return "(no answer)";
+  std::string text(reply, static_cast<std::size_t>(count));
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::vector<std::string> answers(const std::string& text) {
+  std::vector<std::string> parts(1);
+  for (char c : text) {
+    if (c == ';')
+      parts.emplace_back();
+    else
+      parts.back().push_back(c);
+  }
+  return parts;
+}
+
+bool number(const std::string& text, double& value) {
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool sameAnswers(const std::string& expected, const std::string& got) {
+  std::vector<std::string> want = answers(expected), have = answers(got);
+  if (want.size() != have.size()) return false;
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    double a = 0, b = 0;
+    bool same = number(want[i], a) && number(have[i], b) ? std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a))
+                                                         : want[i] == have[i];
+    if (!same) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 void SimTest::expectAccepted(const std::vector<Step>& steps) {
   for (const Step& step : steps) {
     SCOPED_TRACE(step.name);
     EXPECT_EQ(VI_SUCCESS, step.call(vi_));
     EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors());
+    if (step.readBack == nullptr) continue;
+    std::string got = answer(vi_, step.readBack);
+    EXPECT_TRUE(sameAnswers(step.expected, got)) << step.readBack << " answers " << got << ", not " << step.expected;
   }
 }
 

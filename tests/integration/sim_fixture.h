@@ -93,10 +93,15 @@ class SimTest : public ::testing::TestWithParam<Transport> {
   std::vector<InstrumentError> drainErrors() { return instrumentErrors(vi_); }
 
   // Run each call in order on vi_: every one must return VI_SUCCESS and leave
-  // the instrument's error queue empty.
+  // the instrument's error queue empty. A step that names a read-back query
+  // then expects the instrument's answer to it, so a command that sets the
+  // wrong setting fails: the answers of a compound query separated by ';',
+  // numbers compared by value and keywords as text.
   struct Step {
     const char* name;
     Call call;
+    const char* readBack = nullptr;
+    const char* expected = nullptr;
   };
   void expectAccepted(const std::vector<Step>& steps);
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/core/limits.h"
 #include "testbed/sim/server.h"
 
 namespace kavrel::cli {
@@ -44,13 +45,8 @@ std::string standinDirectory() {
 }  // namespace
 
 double modelMaxFrequency(const std::string& identity) {
-  struct Model {
-    const char* field;
-    double maxFrequency;
-  };
-  static constexpr Model kModels[] = {{",4100,", 20e9}, {",4101,", 8e9}, {",4102,", 2e9}, {",4103,", 26.5e9}, {",4104,", 26e9}};
   for (const Model& model : kModels)
-    if (identity.find(model.field) != std::string::npos) return model.maxFrequency;
+    if (identity.find("," + std::to_string(model.number) + ",") != std::string::npos) return model.maxFrequency;
   return 0;
 }
 

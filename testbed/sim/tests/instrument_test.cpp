@@ -282,9 +282,11 @@ TEST(InstrumentTraces, BandPassFilterOnInputB) {
 
   s.execute(":SCAL:MEAS:POW A");  // the source's own level
   auto reference = traceOf(s, ":SCAL:DATA:BIN?");
+  ASSERT_EQ(reference.size(), 401u);
   EXPECT_NEAR(reference[0], -0.5, 0.3);
   s.execute(":SCAL:FORM WATT");
   auto watts = traceOf(s, ":SCAL:DATA:BIN?");
+  ASSERT_EQ(watts.size(), 401u);
   EXPECT_NEAR(watts[0], 0.89e-3, 0.1e-3);
 }
 

@@ -1,0 +1,70 @@
+#include "driver/core/guard.h"
+
+#include <new>
+#include <shared_mutex>
+#include <unordered_map>
+
+namespace kavrel {
+namespace {
+
+using Lock = std::shared_ptr<std::recursive_mutex>;
+
+// The lock of every open session. Looking one up shares the table's own
+// mutex with every other call; only init and close take it alone, briefly.
+struct Locks {
+  std::shared_mutex mutex;
+  std::unordered_map<ViSession, Lock> bySession;
+};
+
+// Never destroyed: a call may still run on another thread while the process exits.
+Locks& locks() {
+  static Locks* table = new Locks;
+  return *table;
+}
+
+Lock find(ViSession vi) {
+  std::shared_lock reading(locks().mutex);
+  auto it = locks().bySession.find(vi);
+  return it == locks().bySession.end() ? nullptr : it->second;
+}
+
+}  // namespace
+
+SessionGuard::SessionGuard(ViSession vi) {
+  for (Lock lock = find(vi); lock != nullptr; lock = find(vi)) {
+    lock->lock();
+    // A close that ran while this call waited has taken the lock away (and
+    // the handle may name a newer session by now): look again.
+    if (find(vi) == lock) {
+      lock_ = std::move(lock);
+      return;
+    }
+    lock->unlock();
+  }
+}
+
+SessionGuard::~SessionGuard() {
+  if (lock_ != nullptr) lock_->unlock();
+}
+
+SessionGuard::SessionGuard(ViSession vi, Opened) {
+  try {
+    Lock lock = std::make_shared<std::recursive_mutex>();
+    {
+      std::unique_lock writing(locks().mutex);
+      locks().bySession[vi] = lock;
+    }
+    lock->lock();
+    lock_ = std::move(lock);
+  } catch (const std::bad_alloc&) {
+    // No lock: kavrel_init reports VI_ERROR_ALLOC and closes the session.
+  }
+}
+
+void SessionGuard::closed(ViSession vi) {
+  std::unique_lock writing(locks().mutex);
+  auto it = locks().bySession.find(vi);
+  if (it != locks().bySession.end() && it->second == lock_) locks().bySession.erase(it);
+}
+
+}  // namespace kavrel

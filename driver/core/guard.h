@@ -1,0 +1,41 @@
+// One call at a time on each session: every exported function holds its
+// session's lock for the whole call, so another thread's call on the same
+// session can never take this call's reply or its "*ESR?" answers. Calls on
+// different sessions never wait for each other.
+#ifndef KAVREL_CORE_GUARD_H
+#define KAVREL_CORE_GUARD_H
+
+#include <memory>
+#include <mutex>
+
+#include "driver/kavrel_visatype.h"
+
+namespace kavrel {
+
+// Held from the first line of an exported function to its return. The lock
+// is recursive, so a call built from other exported calls takes it once more.
+// A session the driver did not open (or has closed) has no lock: its calls
+// run unguarded and VISA answers them as it does.
+class SessionGuard {
+ public:
+  explicit SessionGuard(ViSession vi);
+  // kavrel_init: gives the session it has just opened its lock and holds it.
+  // Without memory for the lock the session has none (`ok()` false).
+  struct Opened {};
+  SessionGuard(ViSession vi, Opened);
+  ~SessionGuard();
+  SessionGuard(const SessionGuard&) = delete;
+  SessionGuard& operator=(const SessionGuard&) = delete;
+
+  bool ok() const { return lock_ != nullptr; }
+  // kavrel_close and a failed kavrel_init, once the session is closed: the
+  // session's lock goes, unless the handle already names a newer session.
+  void closed(ViSession vi);
+
+ private:
+  std::shared_ptr<std::recursive_mutex> lock_;
+};
+
+}  // namespace kavrel
+
+#endif
