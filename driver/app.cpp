@@ -12,6 +12,7 @@
 
 #include "driver/app_delay.h"
 #include "driver/core/frame.h"
+#include "driver/core/quoted.h"
 
 namespace {
 
@@ -53,7 +54,8 @@ void kavrel_appSetDelay(void (*delay)(ViReal64 seconds)) { appDelay = delay ? de
 
 KAVREL_API ViStatus kavrel_appLoad(ViSession vi, ViString applicationName) {
   const SessionGuard guard(vi);
-  KAVREL_RETURN_IF_ERROR(Checks().present(applicationName, VI_ERROR_PARAMETER2));
+  // The name goes out between double quotes: a quote or control character in it would run the rest as commands.
+  KAVREL_RETURN_IF_ERROR(Checks().rule(quotable(applicationName), VI_ERROR_PARAMETER2));
   return writeLine(vi, line(":SYST:APPL:LOAD \"", applicationName, "\""));
 }
 

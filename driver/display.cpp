@@ -31,15 +31,6 @@ ViStatus checkDisplayRange(bool startStop, ViReal64 first, ViReal64 second, ViRe
   return checks.rule(first + second / 2 <= high && first - second / 2 >= low, VI_ERROR_INSTR_CENTER_SPAN_RANGE);
 }
 
-// Every one of `count` values is a number ("nan" or "inf" would reach the
-// instrument as text it refuses, after the reset of the limit lines).
-bool finiteValues(const ViReal64* values, std::size_t count) {
-  if (values == nullptr) return false;
-  for (std::size_t i = 0; i < count; ++i)
-    if (!std::isfinite(values[i])) return false;
-  return true;
-}
-
 bool knownSegmentTypes(const ViInt32* types, std::size_t count) {
   if (types == nullptr) return false;
   for (std::size_t i = 0; i < count; ++i)

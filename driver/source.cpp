@@ -110,12 +110,14 @@ KAVREL_API ViStatus kavrel_srcCreateLinList(ViSession vi, ViReal64 segmentStart[
                                             ViInt32 segmentPoints[], ViInt32 segmentCount) {
   const SessionGuard guard(vi);
   // The count is looked at first and reports as the second parameter.
+  KAVREL_RETURN_IF_ERROR(Checks().integer(segmentCount, 1, kMaxListSegments, VI_ERROR_PARAMETER2));
+  // Only a good count may say how many values to look at.
+  const auto count = static_cast<std::size_t>(segmentCount);
   KAVREL_RETURN_IF_ERROR(Checks()
-                             .integer(segmentCount, 1, kMaxListSegments, VI_ERROR_PARAMETER2)
-                             .present(segmentStart, VI_ERROR_PARAMETER2)
-                             .present(segmentStop, VI_ERROR_PARAMETER3)
+                             .rule(finiteValues(segmentStart, count), VI_ERROR_PARAMETER2)
+                             .rule(finiteValues(segmentStop, count), VI_ERROR_PARAMETER3)
                              .present(segmentPoints, VI_ERROR_PARAMETER4));
-  // The segment values are the instrument's to judge; it replaces its list whole.
+  // The segment values are the instrument's to judge (numbers only); it replaces its list whole.
   Line list(":SOUR:LLIS:RES");
   for (ViInt32 i = 0; i < segmentCount; ++i)
     list.add(";SEGM ").add(real(segmentStart[i])).add(", ").add(real(segmentStop[i])).add(", ").add(segmentPoints[i]);

@@ -2,6 +2,8 @@
 // store's reply byte for byte; sent back, its bytes follow the store's
 // command prefix unchanged, so a file read from a store loads into any store
 // of the same kind.
+#include <new>
+
 #include "driver/core/file_transfer.h"
 #include "driver/core/frame.h"
 
@@ -51,8 +53,14 @@ ViStatus transferStore(ViSession vi, bool toFile, ViInt32 store, ViInt32 maxStor
                        const StoreCommands& commands) {
   KAVREL_RETURN_IF_ERROR(
       Checks().integer(store, 1, maxStore, VI_ERROR_PARAMETER3).text(fileName, kFileNameMax, VI_ERROR_PARAMETER4));
-  if (toFile) return storeToFile(vi, line(commands.read, store), fileName);
-  return fileToStore(vi, line(commands.load, store, ","), fileName);
+  // The command lines live on the heap: out of memory is a status, never an
+  // exception through the C interface.
+  try {
+    if (toFile) return storeToFile(vi, line(commands.read, store), fileName);
+    return fileToStore(vi, line(commands.load, store, ","), fileName);
+  } catch (const std::bad_alloc&) {
+    return VI_ERROR_ALLOC;
+  }
 }
 
 // A store whose count the instrument reports: direction, then the maximum

@@ -85,6 +85,10 @@ TEST_F(App, ProgramArgumentErrorsWriteNothing) {
   open();
   expectRefused({
       {"null name", [](ViSession vi) { return kavrel_appLoad(vi, VI_NULL); }, VI_ERROR_PARAMETER2},
+      // A quote or a control character would end the name and let the rest run as commands.
+      {"quote in name", [](ViSession vi) { return kavrel_appLoad(vi, viString("ab\"c\n*RST")); }, VI_ERROR_PARAMETER2},
+      {"line feed in name", [](ViSession vi) { return kavrel_appLoad(vi, viString("ab\n*RST")); }, VI_ERROR_PARAMETER2},
+      {"tab in name", [](ViSession vi) { return kavrel_appLoad(vi, viString("a\tb")); }, VI_ERROR_PARAMETER2},
       {"run 0", [](ViSession vi) { return kavrel_appRun(vi, 0); }, VI_ERROR_PARAMETER2},
       {"run 3", [](ViSession vi) { return kavrel_appRun(vi, 3); }, VI_ERROR_PARAMETER2},
       {"query 0", [](ViSession vi) { return kavrel_appParamQuery(vi, 0, VI_NULL); }, VI_ERROR_PARAMETER2},

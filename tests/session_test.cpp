@@ -138,6 +138,8 @@ TEST_F(Session, ErrorBitsDuringSetupFailInit) {
 TEST_F(Session, BadFlagsOpenNothing) {
   ViSession vi = 7;
   EXPECT_EQ(VI_ERROR_PARAMETER2, kavrel_init(const_cast<ViRsrc>(kResource), 2, 5, &vi));
+  EXPECT_EQ(static_cast<ViSession>(VI_NULL), vi);  // as after every failure
+  vi = 7;
   EXPECT_EQ(VI_ERROR_PARAMETER3, kavrel_init(const_cast<ViRsrc>(kResource), VI_TRUE, 0xFFFF, &vi));
   EXPECT_EQ(VI_ERROR_PARAMETER1, kavrel_init(VI_NULL, VI_TRUE, VI_TRUE, &vi));
   EXPECT_EQ(VI_ERROR_PARAMETER4, kavrel_init(const_cast<ViRsrc>(kResource), VI_TRUE, VI_TRUE, VI_NULL));
@@ -172,12 +174,37 @@ TEST_F(Session, AFailureAtAnyStepOfInitCleansUp) {
         continue;
       }
       EXPECT_EQ(VI_ERROR_IO, status);
-      if (op != STANDIN_OPEN_DEFAULT_RM && op != STANDIN_OPEN) {
-        EXPECT_EQ(static_cast<ViSession>(VI_NULL), vi);
-      }
+      EXPECT_EQ(static_cast<ViSession>(VI_NULL), vi);
       EXPECT_EQ(0u, standin_open_sessions());
     }
   }
+}
+
+// A VISA may store the record's address and still report an error: the
+// record then belongs to the session, and the clean-up frees it once.
+TEST_F(Session, RecordStoredDespiteAnErrorIsFreedOnce) {
+  scriptSetup("OVR,4101,1,1.0\n", "0\n");
+  standin_fail_after(STANDIN_SET_ATTRIBUTE, 4, VI_ERROR_IO);  // after time-out and both buffer modes
+  ViSession vi = 7;
+  EXPECT_EQ(VI_ERROR_IO, kavrel_init(const_cast<ViRsrc>(kResource), VI_FALSE, VI_FALSE, &vi));
+  EXPECT_EQ(static_cast<ViSession>(VI_NULL), vi);
+  EXPECT_EQ(0u, standin_open_sessions());
+}
+
+// A close whose viClose fails leaves no pointer to the freed record behind:
+// later calls on the session find no record instead of freed memory.
+TEST_F(Session, FailedCloseLeavesNoRecordBehind) {
+  open();
+  fail(STANDIN_CLOSE, 1, VI_ERROR_IO);
+  fail(STANDIN_CLOSE, 2, VI_ERROR_IO);  // the resource manager too, or it would close the session
+  EXPECT_EQ(VI_ERROR_IO, kavrel_close(vi_));
+  ASSERT_EQ(nullptr, record());
+  mark();
+  EXPECT_EQ(VI_ERROR_INV_OBJECT, kavrel_srcLinListFreqSweep(vi_, 0.0));
+  EXPECT_EQ(Writes{}, writes());
+  EXPECT_EQ(VI_SUCCESS, kavrel_close(vi_));
+  EXPECT_EQ(0u, standin_open_sessions());
+  vi_ = VI_NULL;
 }
 
 TEST_F(Session, ResetKeepsOneRecordThatFollowsTheLatestAnswers) {

@@ -306,6 +306,7 @@ TEST_F(Source, SegmentListArgumentErrors) {
   open();
   ViReal64 freq[13] = {};
   ViInt32 points[13] = {};
+  ViReal64 bad[] = {kNaN, kInf, -kInf};
   struct Case {
     const char* name;
     ViReal64* starts;
@@ -321,6 +322,11 @@ TEST_F(Source, SegmentListArgumentErrors) {
       {"no starts", nullptr, freq, points, 1, VI_ERROR_PARAMETER2},
       {"no stops", freq, nullptr, points, 12, VI_ERROR_PARAMETER3},
       {"no points", freq, freq, nullptr, 1, VI_ERROR_PARAMETER4},
+      // Values that are not numbers would reach the instrument as "nan" or "inf".
+      {"NaN start", bad, freq, points, 2, VI_ERROR_PARAMETER2},
+      {"+Inf start", bad + 1, freq, points, 1, VI_ERROR_PARAMETER2},
+      {"-Inf stop", freq, bad + 2, points, 1, VI_ERROR_PARAMETER3},
+      {"NaN stop, no points", freq, bad, nullptr, 1, VI_ERROR_PARAMETER3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -69,6 +69,29 @@ TEST_F(Utility, UnknownCodesAndVisaCodes) {
   EXPECT_EQ(VI_ERROR_PARAMETER3, kavrel_error_message(VI_NULL, VI_ERROR_TMO, VI_NULL));
 }
 
+// VISA is asked first; when it fails, the driver's own table answers, and
+// "Unknown Error" for a code it does not hold, as for a code VISA does not know.
+TEST_F(Utility, FailingStatusDescriptionFallsBackToTheDriversTexts) {
+  struct Case {
+    ViStatus code;
+    ViStatus expected;
+    const char* text;
+  } cases[] = {
+      {VI_ERROR_PARAMETER2, VI_SUCCESS, "ERROR: Parameter 2 out of range"},
+      {0x12, VI_WARN_UNKNOWN_STATUS, "Unknown Error 0x00000012"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    char text[256];
+    std::memset(text, 'x', sizeof text);
+    fail(STANDIN_STATUS_DESC, 1, VI_ERROR_SYSTEM_ERROR);
+    EXPECT_EQ(c.expected, kavrel_error_message(VI_NULL, c.code, text));
+    EXPECT_STREQ(c.text, text);
+    EXPECT_EQ(1u, calls(STANDIN_STATUS_DESC));
+    mark();
+  }
+}
+
 TEST_F(Utility, ErrorQueryReadsNumberAndUnquotedText) {
   open();
   reply("-222,\"Data out of range\"\n");

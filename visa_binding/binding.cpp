@@ -5,6 +5,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <link.h>
 #include <glob.h>
 #include <semaphore.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <semaphore>
@@ -67,6 +69,16 @@ EntryPoints g_entries;
 std::atomic<unsigned> g_loadCount{0};
 
 std::mutex g_candidatesLock;
+
+// What the last load attempt found: the path of the library in use, or each
+// library tried and why it was refused. Guarded by g_reportLock.
+std::mutex g_reportLock;
+std::string g_loadReport;
+
+void setLoadReport(std::string report) {
+  std::lock_guard lock(g_reportLock);
+  g_loadReport = std::move(report);
+}
 
 // Library names tried in order; guarded by g_candidatesLock.
 std::vector<std::string>& candidateList() {
@@ -148,19 +160,52 @@ std::vector<std::string> expandPattern(const std::string& pattern) {
   return paths;
 }
 
-void* openFirstCandidate() {
-  std::vector<std::string> candidates;
-  {
-    std::lock_guard lock(g_candidatesLock);
-    candidates = candidateList();
-  }
-  for (const std::string& candidate : candidates) {
+// Why the loader refused a library, in the user's terms.
+std::string loaderReason() {
+  const char* error = dlerror();
+  if (error == nullptr || std::strstr(error, "No such file or directory") != nullptr) return "not found";
+  return error;
+}
+
+// The names to try: the user's choice in KAVREL_VISA_LIBRARY (a file name
+// or a path) before the built-in list.
+std::vector<std::string> searchList() {
+  std::vector<std::string> names;
+  if (const char* chosen = std::getenv("KAVREL_VISA_LIBRARY"); chosen != nullptr && *chosen != '\0')
+    names.emplace_back(chosen);
+  std::lock_guard lock(g_candidatesLock);
+  names.insert(names.end(), candidateList().begin(), candidateList().end());
+  return names;
+}
+
+// The first library the loader opens, and its name; every refusal on the way
+// is appended to `report` as "name: reason; ".
+void* openFirstCandidate(std::string& name, std::string& report) {
+  for (const std::string& candidate : searchList()) {
     std::vector<std::string> names = isPattern(candidate) ? expandPattern(candidate) : std::vector{candidate};
-    for (const std::string& name : names) {
-      if (void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
+    if (names.empty()) report += candidate + ": no file matches; ";
+    for (const std::string& path : names) {
+      if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        name = path;
+        return handle;
+      }
+      report += path + ": " + loaderReason() + "; ";
     }
   }
   return nullptr;
+}
+
+// The file the loader opened for a library opened by name, as an absolute path.
+std::string loadedPath(void* handle, const std::string& name) {
+  link_map* map = nullptr;
+  std::string path = name;
+  if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr && *map->l_name != '\0')
+    path = map->l_name;
+  if (char* resolved = realpath(path.c_str(), nullptr)) {
+    path = resolved;
+    std::free(resolved);
+  }
+  return path;
 }
 
 template <typename Fn>
@@ -172,16 +217,16 @@ bool resolveEntry(void* handle, const char* name, Fn own, Fn& slot) {
   return true;
 }
 
-// Resolve every entry point; false at the first required one missing.
-bool resolveEntries(void* handle, EntryPoints& table) {
+// Resolve every entry point; the name of the first required one missing, or nullptr.
+const char* resolveEntries(void* handle, EntryPoints& table) {
 #define KAVREL_BINDING_RESOLVE_REQUIRED(name) \
-  if (!resolveEntry(handle, #name, &::name, table.name)) return false;
+  if (!resolveEntry(handle, #name, &::name, table.name)) return #name;
   KAVREL_BINDING_REQUIRED(KAVREL_BINDING_RESOLVE_REQUIRED)
 #undef KAVREL_BINDING_RESOLVE_REQUIRED
 #define KAVREL_BINDING_RESOLVE_OPTIONAL(name) resolveEntry(handle, #name, &::name, table.name);
   KAVREL_BINDING_OPTIONAL(KAVREL_BINDING_RESOLVE_OPTIONAL)
 #undef KAVREL_BINDING_RESOLVE_OPTIONAL
-  return true;
+  return nullptr;
 }
 
 // ---- status texts ---------------------------------------------------------
@@ -249,14 +294,20 @@ ViStatus loadVisaLibrary() {
   lockLoadMutex(mutex);
   ViStatus status = VI_SUCCESS;
   if (g_library == nullptr) {
-    void* handle = openFirstCandidate();
+    std::string name;
+    std::string report;
+    void* handle = openFirstCandidate(name, report);
     EntryPoints table;
+    const char* missing = nullptr;
     if (handle == nullptr) {
       status = VI_ERROR_LIBRARY_NFOUND;
-    } else if (!resolveEntries(handle, table)) {
+      setLoadReport(report.empty() ? "no VISA library to try" : report.substr(0, report.size() - 2));
+    } else if ((missing = resolveEntries(handle, table)) != nullptr) {
+      setLoadReport(report + loadedPath(handle, name) + ": lacks " + missing);
       dlclose(handle);
       status = VI_ERROR_SYSTEM_ERROR;
     } else {
+      setLoadReport(loadedPath(handle, name));
       g_entries = table;
       g_library = handle;
       g_stopping.store(false);
@@ -366,6 +417,11 @@ void bindingSetCandidates(std::vector<std::string> candidates) {
 void bindingRestoreCandidates() { bindingSetCandidates(bindingDefaultCandidates()); }
 
 unsigned bindingLoadCount() { return g_loadCount.load(); }
+
+std::string bindingLoadReport() {
+  std::lock_guard lock(g_reportLock);
+  return g_loadReport;
+}
 
 std::size_t bindingRecordedManagers() {
   std::lock_guard lock(g_tableLock);

@@ -51,8 +51,14 @@ ViStatus handlerTrampoline(ViSession vi, ViEventType eventType, ViEvent event, V
 /* Host run-time notification: 4 = client program stops, 5 = resumes handler calls, 6 = holds them back. */
 void runStateChanged(ViInt32 state);
 
+/* What the last load attempt found: the path of the VISA library in use, or,
+ * when none could be used, each library tried and why it was refused
+ * ("name: not found; path: lacks viMemFree"). Empty before the first attempt. */
+std::string bindingLoadReport();
+
 /* ---- Test hooks ---------------------------------------------------------- */
-/* Replace the library names tried in order (names, absolute paths, or glob patterns). */
+/* Replace the built-in library names tried in order (names, absolute paths, or glob patterns);
+ * KAVREL_VISA_LIBRARY still comes first. */
 void bindingSetCandidates(std::vector<std::string> candidates);
 /* Back to the built-in search list. */
 void bindingRestoreCandidates();

@@ -55,7 +55,9 @@ constexpr std::size_t kTextSize = 256;
 // No instrument I/O, so no waiting for a call in progress on the session.
 KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViChar message[]) {
   if (message == VI_NULL) return VI_ERROR_PARAMETER3;
-  if (viStatusDesc(vi, statusCode, message) != VI_WARN_UNKNOWN_STATUS) return VI_SUCCESS;
+  // A failing VISA wrote nothing: the driver's own texts answer, as for a code VISA does not know.
+  const ViStatus described = viStatusDesc(vi, statusCode, message);
+  if (described >= VI_SUCCESS && described != VI_WARN_UNKNOWN_STATUS) return VI_SUCCESS;
   for (const Message& row : kMessages) {
     if (row.code == statusCode) {
       copyText(row.text, message, kTextSize);

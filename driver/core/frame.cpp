@@ -1,5 +1,6 @@
 #include "driver/core/frame.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -41,7 +42,8 @@ ViStatus readEsr(ViSession vi, ViInt32& esr) {
 
 }  // namespace
 
-ViStatus kavrel_checkStatus(ViSession vi, kavrel::StatusRule rule) {
+// The two "*ESR?" queries and the test of their error bits, whatever the switch.
+ViStatus kavrel::queryStatus(ViSession vi, StatusRule rule) {
   ViInt32 first = 0, second = 0;
   KAVREL_RETURN_IF_ERROR(readEsr(vi, first));
   ViStatus status = readEsr(vi, second);
@@ -50,6 +52,28 @@ ViStatus kavrel_checkStatus(ViSession vi, kavrel::StatusRule rule) {
   // shows in the first answer; the second holds only what came in between.
   ViInt32 seen = rule == kavrel::StatusRule::bothAnswers ? (first | second) : second;
   return (seen & kEsrErrorBits) ? VI_ERROR_INSTR_SPECIFIC : status;
+}
+
+namespace {
+// Records whose session skips the check. While there are none, the check
+// does not look at the record, so a default call makes the same VISA calls
+// it always made.
+std::atomic<int> g_skippingRecords{0};
+}  // namespace
+
+ViStatus kavrel_checkStatus(ViSession vi, kavrel::StatusRule rule) {
+  // A session without a record (never set up) is always checked.
+  const InstrumentData* data = nullptr;
+  if (rule == kavrel::StatusRule::bothAnswers && g_skippingRecords.load(std::memory_order_relaxed) > 0 &&
+      kavrel::fetchData(vi, data) >= VI_SUCCESS && data->skipStatusCheck) {
+    return VI_SUCCESS;
+  }
+  return kavrel::queryStatus(vi, rule);
+}
+
+void kavrel::setSkipStatusCheck(InstrumentData& record, bool skip) {
+  if (record.skipStatusCheck != skip) g_skippingRecords.fetch_add(skip ? 1 : -1, std::memory_order_relaxed);
+  record.skipStatusCheck = skip;
 }
 
 ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement) {

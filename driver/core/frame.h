@@ -5,6 +5,7 @@
 #define KAVREL_CORE_FRAME_H
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <string_view>
 
@@ -20,6 +21,7 @@ struct InstrumentData {
   ViReal64 minLevel;      // dBm, from the option word
   ViInt32 options;        // the option word as "*OPT?" reports it
   ViChar revision[256];   // the driver revision text
+  bool skipStatusCheck;   // kavrel_skipStatusCheck: settings and queries end without "*ESR?"
 };
 
 inline constexpr char kDriverRevision[] = "Rev 1.1, 11/1999, CVI 5.0.1";
@@ -39,12 +41,18 @@ enum class StatusRule { bothAnswers, secondAnswer };
 
 // Two "*ESR?" queries; error bits (0x3C) in the answers `rule` names give
 // VI_ERROR_INSTR_SPECIFIC, a reply that is not a number
-// VI_ERROR_INSTR_INTERPRETING_RESPONSE.
+// VI_ERROR_INSTR_INTERPRETING_RESPONSE. A call's check (bothAnswers) is left
+// out while the session skips status checks; the setup's never is.
 ViStatus kavrel_checkStatus(ViSession vi, kavrel::StatusRule rule = kavrel::StatusRule::bothAnswers);
 // Selects channel and measurement (VI_TRUE is 2, anything else 1); returns the write status.
 ViStatus kavrel_SetActiveMeas(ViSession vi, ViBoolean channel, ViBoolean measurement);
 
 namespace kavrel {
+
+// Set the record's switch; a record is set back before it is freed.
+void setSkipStatusCheck(InstrumentData& record, bool skip);
+// The status check's two queries and their test, whether or not the session skips it.
+ViStatus queryStatus(ViSession vi, StatusRule rule);
 
 inline constexpr ViUInt32 kReplySize = 512;      // reply buffer of a query
 
@@ -111,6 +119,15 @@ inline Checks selectionChecks(ViBoolean channel, ViBoolean measurement) {
   Checks checks;
   checks.flag(channel, VI_ERROR_PARAMETER2).flag(measurement, VI_ERROR_PARAMETER3);
   return checks;
+}
+
+// Every one of `count` values is a number: "nan" or "inf" would reach the
+// instrument as text it refuses, after the list it replaces was reset.
+inline bool finiteValues(const ViReal64* values, std::size_t count) {
+  if (values == nullptr) return false;
+  for (std::size_t i = 0; i < count; ++i)
+    if (!std::isfinite(values[i])) return false;
+  return true;
 }
 
 // The session's InstrumentData; `out` is set only on success. A session

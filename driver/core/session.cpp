@@ -11,6 +11,14 @@ namespace {
 
 using namespace kavrel;
 
+// Free a session's record (null is nothing), its status-check switch set back first.
+void freeRecord(ViAddr record) {
+  if (record == nullptr) return;
+  auto* data = static_cast<InstrumentData*>(record);
+  setSkipStatusCheck(*data, false);
+  delete data;
+}
+
 constexpr std::string_view kIdentify = "*IDN?";
 constexpr std::string_view kIdentityPrefix = "OVR,410";
 constexpr std::string_view kSessionStatusSetup = "*CLS;*ESE 1;*SRE 32";
@@ -59,7 +67,7 @@ ViStatus readOptions(ViSession vi, ViInt32 selector, ViPInt32 options, StatusRul
 ViStatus kavrel_initCleanUp(ViSession rm, ViPSession vi, ViStatus status) {
   ViAddr record = nullptr;
   if (viGetAttribute(*vi, VI_ATTR_USER_DATA, &record) >= VI_SUCCESS && record != nullptr)
-    delete static_cast<InstrumentData*>(record);
+    freeRecord(record);
   // While the handle is still this session's: VISA may hand it out again once closed.
   forgetFraming(*vi);
   viClose(*vi);
@@ -96,13 +104,21 @@ ViStatus kavrel_defaultInstrSetup(ViSession vi) {
   copyText(kDriverRevision, record->revision, sizeof record->revision);
 
   if (created) {
-    KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_USER_DATA, reinterpret_cast<ViAttrState>(record)));
-    created.release();
+    const ViStatus status = viSetAttribute(vi, VI_ATTR_USER_DATA, reinterpret_cast<ViAttrState>(record));
+    // A VISA may keep the address and still report an error: the session
+    // then owns the record and init's clean-up frees it. When the session
+    // cannot say, it keeps the record too: a leak, never a second free.
+    ViAddr stored = nullptr;
+    if (status >= VI_SUCCESS || viGetAttribute(vi, VI_ATTR_USER_DATA, &stored) < VI_SUCCESS || stored == record)
+      created.release();
+    KAVREL_RETURN_IF_ERROR(status);
   }
   return writeLine(vi, kSessionStatusSetup);
 }
 
 KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean resetDevice, ViPSession vi) {
+  // The session variable is VI_NULL after every failure, refusals included.
+  if (vi != VI_NULL) *vi = VI_NULL;
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(idQuery, VI_ERROR_PARAMETER2)
                              .flag(resetDevice, VI_ERROR_PARAMETER3)
@@ -111,7 +127,6 @@ KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolea
 
   ViSession rm = VI_NULL;
   KAVREL_RETURN_IF_ERROR(viOpenDefaultRM(&rm));
-  *vi = VI_NULL;
   ViStatus status = viOpen(rm, resourceName, VI_NULL, VI_NULL, vi);
   if (status < VI_SUCCESS) {
     viClose(rm);
@@ -144,11 +159,29 @@ KAVREL_API ViStatus kavrel_close(ViSession vi) {
   KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_RM_SESSION, &rm));
   ViAddr record = nullptr;
   KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_USER_DATA, &record));
-  delete static_cast<InstrumentData*>(record);
+  // Detached first: should viClose fail, the session keeps no pointer to freed memory.
+  if (record != nullptr) KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_USER_DATA, 0));
+  freeRecord(record);
   // While the handle is still this session's: VISA may hand it out again once closed.
   forgetFraming(vi);
   ViStatus status = viClose(vi);
   guard.closed(vi);
   viClose(rm);
   return status;
+}
+
+KAVREL_API ViStatus kavrel_skipStatusCheck(ViSession vi, ViBoolean skip) {
+  using namespace kavrel;
+  const SessionGuard guard(vi);
+  KAVREL_RETURN_IF_ERROR(Checks().flag(skip, VI_ERROR_PARAMETER2));
+  const InstrumentData* data = nullptr;
+  KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
+  // The record is the session's own; its users read their limits through const.
+  setSkipStatusCheck(*const_cast<InstrumentData*>(data), skip == VI_TRUE);
+  return VI_SUCCESS;
+}
+
+KAVREL_API ViStatus kavrel_checkInstrStatus(ViSession vi) {
+  const kavrel::SessionGuard guard(vi);
+  return kavrel::queryStatus(vi, kavrel::StatusRule::bothAnswers);
 }

@@ -1,11 +1,13 @@
 #include "testbed/hislip/hislip.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace kavrel::hislip {
@@ -135,8 +137,22 @@ std::string typeName(std::uint8_t type) {
   return "type " + std::to_string(type);
 }
 
+void Decoder::skipRejected() {
+  if (state_ != State::tooLarge) return;
+  offset_ += kHeaderSize;
+  skip_ = rejected_.length;
+  state_ = State::ok;
+  const auto now = static_cast<std::size_t>(std::min<std::uint64_t>(skip_, buffered()));
+  offset_ += now;
+  skip_ -= now;
+}
+
 void Decoder::feed(std::string_view bytes) {
   if (state_ != State::ok) return;
+  // The payload of a skipped message is never stored.
+  const auto skipped = static_cast<std::size_t>(std::min<std::uint64_t>(skip_, bytes.size()));
+  bytes.remove_prefix(skipped);
+  skip_ -= skipped;
   // Drop consumed bytes before growing, so the buffer holds at most one message and a tail.
   if (offset_ > 0 && offset_ >= buffer_.size() / 2) {
     buffer_.erase(0, offset_);
@@ -145,7 +161,7 @@ void Decoder::feed(std::string_view bytes) {
   buffer_.append(bytes);
 }
 
-std::optional<Message> Decoder::next() {
+std::optional<Header> Decoder::peekHeader() {
   if (state_ != State::ok || buffered() < kHeaderSize) return std::nullopt;
   auto raw = reinterpret_cast<const std::uint8_t*>(buffer_.data() + offset_);
   auto header = headerDecode(std::span<const std::uint8_t, kHeaderSize>(raw, kHeaderSize));
@@ -158,16 +174,33 @@ std::optional<Message> Decoder::next() {
     rejected_ = *header;
     return std::nullopt;
   }
-  if (buffered() - kHeaderSize < header->length) return std::nullopt;
+  return header;
+}
+
+std::optional<Message> Decoder::next() {
+  std::optional<Header> header = peekHeader();
+  if (!header || buffered() - kHeaderSize < header->length) return std::nullopt;
   Message m;
   m.header = *header;
   m.payload.assign(buffer_, offset_ + kHeaderSize, static_cast<std::size_t>(header->length));
-  offset_ += kHeaderSize + static_cast<std::size_t>(header->length);
+  consume(kHeaderSize + static_cast<std::size_t>(header->length));
+  return m;
+}
+
+std::size_t Decoder::take(char* out, std::size_t count) {
+  const std::size_t n = std::min(count, buffered());
+  if (n > 0) std::memcpy(out, buffer_.data() + offset_, n);
+  return consume(n);
+}
+
+std::size_t Decoder::consume(std::size_t count) {
+  const std::size_t n = std::min(count, buffered());
+  offset_ += n;
   if (offset_ == buffer_.size()) {
     buffer_.clear();
     offset_ = 0;
   }
-  return m;
+  return n;
 }
 
 ReadStatus readMessage(int fd, std::uint64_t maxPayload, Message& out, int timeoutMs) {
@@ -213,6 +246,94 @@ bool skipBytes(int fd, std::uint64_t count) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     count -= static_cast<std::uint64_t>(n);
+  }
+  return true;
+}
+
+namespace {
+constexpr std::size_t kReaderChunk = 64 * 1024;
+ReadStatus statusOf(Fill fill, bool begun) {
+  switch (fill) {
+    case Fill::ok: return ReadStatus::ok;
+    case Fill::closed: return begun ? ReadStatus::truncated : ReadStatus::closed;
+    case Fill::timeout: return ReadStatus::timeout;
+    case Fill::error: return ReadStatus::error;
+  }
+  return ReadStatus::error;
+}
+}  // namespace
+
+ReadStatus Reader::fill(std::size_t count, int timeoutMs, bool begun) {
+  if (end_ - pos_ >= count) return ReadStatus::ok;
+  if (pos_ > 0) {  // move the unread tail, if any, to the front
+    std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
+    end_ -= pos_;
+    pos_ = 0;
+  }
+  if (buffer_.size() < std::max(count, kReaderChunk)) buffer_.resize(std::max(count, kReaderChunk));
+  while (end_ < count) {
+    if (timeoutMs >= 0) {
+      int w = waitReadable(fd_, timeoutMs);
+      if (w == 0) return ReadStatus::timeout;
+      if (w < 0) return ReadStatus::error;
+    }
+    ssize_t n = ::recv(fd_, buffer_.data() + end_, buffer_.size() - end_, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return ReadStatus::error;
+    if (n == 0) return statusOf(Fill::closed, begun || end_ > 0);
+    end_ += static_cast<std::size_t>(n);
+  }
+  return ReadStatus::ok;
+}
+
+ReadStatus Reader::read(std::uint64_t maxPayload, Message& out, int timeoutMs) {
+  if (ReadStatus r = fill(kHeaderSize, timeoutMs, false); r != ReadStatus::ok) return r;
+  auto bytes = reinterpret_cast<const std::uint8_t*>(buffer_.data() + pos_);
+  auto header = headerDecode(std::span<const std::uint8_t, kHeaderSize>(bytes, kHeaderSize));
+  out.payload.clear();
+  pos_ += kHeaderSize;
+  if (!header) {
+    out.header = Header{bytes[2], bytes[3], 0, 0};
+    return ReadStatus::badPrologue;
+  }
+  out.header = *header;
+  if (header->length > maxPayload) return ReadStatus::tooLarge;
+  const auto length = static_cast<std::size_t>(header->length);
+  const std::size_t here = std::min(length, end_ - pos_);
+  out.payload.assign(buffer_, pos_, here);
+  pos_ += here;
+  if (here == length) return ReadStatus::ok;
+  // The rest of a large payload goes straight into the message.
+  out.payload.resize(length);
+  return statusOf(readExactly(fd_, out.payload.data() + here, length - here, timeoutMs), true);
+}
+
+bool Reader::skip(std::uint64_t count) {
+  const auto here = static_cast<std::size_t>(std::min<std::uint64_t>(count, end_ - pos_));
+  pos_ += here;
+  return skipBytes(fd_, count - here);
+}
+
+bool sendAllGathered(int fd, std::span<const std::uint8_t> header, std::string_view payload) {
+  iovec parts[2] = {{const_cast<std::uint8_t*>(header.data()), header.size()},
+                    {const_cast<char*>(payload.data()), payload.size()}};
+  msghdr message{};
+  message.msg_iov = parts;
+  message.msg_iovlen = payload.empty() ? 1 : 2;
+  while (message.msg_iovlen > 0) {
+    ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    auto sent = static_cast<std::size_t>(n);
+    while (message.msg_iovlen > 0 && sent >= message.msg_iov->iov_len) {
+      sent -= message.msg_iov->iov_len;
+      ++message.msg_iov;
+      --message.msg_iovlen;
+    }
+    if (message.msg_iovlen > 0) {
+      message.msg_iov->iov_base = static_cast<char*>(message.msg_iov->iov_base) + sent;
+      message.msg_iov->iov_len -= sent;
+    }
   }
   return true;
 }

@@ -116,15 +116,28 @@ std::optional<std::uint64_t> sizePayloadDecode(std::string_view payload);
 std::string typeName(std::uint8_t type);
 
 // Incremental decoder of a byte stream into messages. Feed bytes as they
-// arrive and take whole messages out. A bad prologue or a payload above the
-// limit stops it for good: the stream cannot be resynchronised.
+// arrive and take whole messages out. A bad prologue stops it for good: the
+// stream cannot be resynchronised. A payload above the limit stops it until
+// the owner skips that message.
 class Decoder {
  public:
   enum class State { ok, badPrologue, tooLarge };
   explicit Decoder(std::uint64_t maxPayload) : maxPayload_(maxPayload) {}
+  void setMaxPayload(std::uint64_t maxPayload) { maxPayload_ = maxPayload; }
+  // In state tooLarge: drop the rejected message, payload included as it
+  // arrives, and go on with the next one.
+  void skipRejected();
   void feed(std::string_view bytes);
   // The next whole message, if one is complete.
   std::optional<Message> next();
+  // The header of the next message once its 16 bytes are here, checked as
+  // next() checks it; take it with consume(kHeaderSize) to read its payload
+  // in pieces with take().
+  std::optional<Header> peekHeader();
+  // Copy up to `count` buffered bytes to `out` and consume them; the number copied.
+  std::size_t take(char* out, std::size_t count);
+  // Drop up to `count` buffered bytes; the number dropped.
+  std::size_t consume(std::size_t count);
   State state() const { return state_; }
   // Header of the message that exceeded the limit (valid in state tooLarge).
   const Header& rejectedHeader() const { return rejected_; }
@@ -136,6 +149,7 @@ class Decoder {
   std::size_t offset_ = 0;
   State state_ = State::ok;
   Header rejected_;
+  std::uint64_t skip_ = 0;  // payload bytes of a skipped message still to drop
 };
 
 // ---- blocking socket helpers ------------------------------------------------
@@ -158,12 +172,39 @@ ReadStatus readMessage(int fd, std::uint64_t maxPayload, Message& out, int timeo
 // Read and drop count bytes (the payload of a rejected message). False if the connection ended.
 bool skipBytes(int fd, std::uint64_t count);
 
+// Reads whole messages from one socket like readMessage, but through a
+// buffer: a short message costs one recv, and several that arrived together
+// none more. Large payloads beyond the buffer are received straight into the
+// message.
+class Reader {
+ public:
+  explicit Reader(int fd) : fd_(fd) {}
+  ReadStatus read(std::uint64_t maxPayload, Message& out, int timeoutMs = -1);
+  // Drop count bytes (a rejected payload). False if the connection ended.
+  bool skip(std::uint64_t count);
+  // Bytes received and not yet read as messages.
+  bool pending() const { return pos_ < end_; }
+
+ private:
+  // Receive until at least `count` bytes are buffered; `begun`: a message
+  // has begun, so a closed connection truncated it.
+  ReadStatus fill(std::size_t count, int timeoutMs, bool begun);
+
+  int fd_;
+  std::string buffer_;
+  std::size_t pos_ = 0, end_ = 0;
+};
+
 // Send all bytes (looping over partial sends, no SIGPIPE). False on failure.
 bool sendAll(int fd, std::string_view bytes);
 
 // Encode and send one message with one send call.
 bool sendMessage(int fd, Type type, std::uint8_t control, std::uint32_t parameter,
                  std::string_view payload = {});
+
+// Send the header and the payload as one message with one sendmsg call
+// (more only when the socket takes part), without copying the payload.
+bool sendAllGathered(int fd, std::span<const std::uint8_t> header, std::string_view payload);
 
 }  // namespace kavrel::hislip
 

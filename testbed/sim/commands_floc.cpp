@@ -92,7 +92,7 @@ constexpr Command kCommands[] = {
      [](Context& c) {
        if (!c.none()) return;
        ++c.state().sweepCount;
-       c.replyIndefiniteBlock(dut::floatsToBytes(dut::flocTrace(c.channel(), ms(c), c.rng())));
+       c.replyTrace(TraceKind::faultLocation, [](Context& c) { return dut::flocTrace(c.channel(), ms(c), c.rng()); });
      }},
 };
 

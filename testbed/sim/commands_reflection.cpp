@@ -149,7 +149,7 @@ constexpr Command kCommands[] = {
      [](Context& c) {
        if (!c.none()) return;
        ++st(c).sweepCount;
-       c.replyIndefiniteBlock(dut::floatsToBytes(dut::reflTrace(st(c), ms(c), c.limits(), c.rng())));
+       c.replyTrace(TraceKind::reflection, [](Context& c) { return dut::reflTrace(st(c), ms(c), c.limits(), c.rng()); });
      }},
 };
 

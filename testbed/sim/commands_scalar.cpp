@@ -170,7 +170,7 @@ constexpr Command kCommands[] = {
      [](Context& c) {
        if (!c.none()) return;
        ++c.state().sweepCount;
-       c.replyIndefiniteBlock(dut::floatsToBytes(dut::scalarTrace(c.state(), ms(c), c.limits(), c.rng())));
+       c.replyTrace(TraceKind::scalar, [](Context& c) { return dut::scalarTrace(c.state(), ms(c), c.limits(), c.rng()); });
      }},
 };
 

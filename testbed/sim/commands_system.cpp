@@ -38,7 +38,7 @@ constexpr Command kCommands[] = {
      [](Context& c) {
        if (!c.none()) return;
        const Identity& id = c.identity();
-       c.reply("OVR," + scpi::formatInt(id.model) + "," + id.serial + "," + id.firmware);
+       c.reply(std::string(kManufacturer) + "," + scpi::formatInt(id.model) + "," + id.serial + "," + id.firmware);
      }},
     {"*OPT", nullptr, [](Context& c) { if (c.none()) c.replyInt(c.identity().options); }},
     {"*RST", [](Context& c) { if (c.none()) c.instrument().resetSettings(); }, nullptr},

@@ -32,6 +32,9 @@ struct SessionStatus {
 void statusPushError(SessionStatus& status, int code);
 std::uint8_t statusByteOf(const SessionStatus& status);
 
+// The measured traces a query reads, each kept as its reply until a setting changes.
+enum class TraceKind { scalar, faultLocation, reflection };
+
 struct Instrument::Impl {
   Identity identity;
   Limits limits;
@@ -39,6 +42,13 @@ struct Instrument::Impl {
   mutable std::mutex mutex;
   State state;
   dut::Rng rng{1};
+  // Advances with every command (not query) and reset: the settings a trace was made under.
+  std::uint64_t settingsGeneration = 0;
+  struct CachedTrace {
+    std::uint64_t generation = 0;
+    std::optional<std::string> reply;
+  };
+  std::array<CachedTrace, 3> traces;
   void execute(SessionStatus& status, std::string_view message);  // with the mutex held
   void resetSettings();                                           // with the mutex held
 };
@@ -89,7 +99,12 @@ class Context {
   void replyKeyword(std::span<const std::string_view> table, int index);
   void replyDefiniteBlock(std::string_view bytes);
   void replyIndefiniteBlock(std::string_view bytes);
+  // A measured trace as an indefinite block: computed (with its noise) once
+  // for the current settings, then the same sweep again until they change.
+  void replyTrace(TraceKind kind, std::vector<float> (*measure)(Context&));
   const std::optional<std::string>& replyText() const { return reply_; }
+  // The reply, moved out (a block may be megabytes).
+  std::string takeReply() { return std::move(reply_).value_or(std::string()); }
   bool replyIndefinite() const { return indefinite_; }
 
   // The active channel, its active measurement, a measurement of it.

@@ -34,13 +34,15 @@ void HislipSession::unexpected(bool async, std::uint8_t type) {
   errorSend(async, ErrorCode::UnrecognizedType, "Unrecognized message type");
 }
 
-void HislipSession::rmtDelivered(std::uint8_t control) {
+void HislipSession::rmtDelivered(std::uint8_t control, bool programMessage) {
   if (control & 0x01) {
     rmtExpected_ = false;
     mav_ = false;
     return;
   }
-  if (strictRmt_ && rmtExpected_) {
+  // A status query may come while the reply is still being read: only new
+  // program input (Data, DataEnd, Trigger) shows the reply was abandoned.
+  if (strictRmt_ && programMessage && rmtExpected_) {
     // The client went on without reading the whole response.
     session_.logError(scpi::err::queryInterrupted);
     rmtExpected_ = false;
@@ -83,7 +85,7 @@ std::optional<HislipPending> HislipSession::syncMessage(const hislip::Message& m
         return std::nullopt;
       }
       if (clearing_) return std::nullopt;  // input is dropped until the clear completes
-      rmtDelivered(m.header.control);
+      rmtDelivered(m.header.control, true);
       lastReceived_ = m.header.parameter;
       if (m.type() != Type::Trigger) {
         if (input_.size() + m.payload.size() > kMaxProgram) {
@@ -136,7 +138,7 @@ void HislipSession::asyncMessage(const hislip::Message& m) {
       return;
     }
     case Type::AsyncStatusQuery: {
-      rmtDelivered(m.header.control);
+      rmtDelivered(m.header.control, false);
       std::uint8_t stb = session_.statusByte();
       if (mav_ && m.header.parameter == lastReceived_) stb |= hislip::kStatusMav;
       session_.rearmServiceRequest();
@@ -184,8 +186,8 @@ void HislipSession::responseSend(HislipPending pending) {
     std::size_t n = bytes.size() - offset;
     if (n > chunk) n = static_cast<std::size_t>(chunk);
     bool last = offset + n == bytes.size();
-    sink_.sendSync(hislip::messageEncode(last ? Type::DataEnd : Type::Data, 0, pending.messageId,
-                                         std::string_view(bytes).substr(offset, n)));
+    sink_.sendSyncMessage(last ? Type::DataEnd : Type::Data, 0, pending.messageId,
+                          std::string_view(bytes).substr(offset, n));
     offset += n;
   } while (offset < bytes.size());
   rmtExpected_ = true;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "testbed/hislip/hislip.h"
 #include "testbed/sim/instrument.h"
@@ -18,6 +19,12 @@ class HislipSink {
  public:
   virtual ~HislipSink() = default;
   virtual void sendSync(std::string bytes) = 0;
+  // One message on the synchronous channel; a socket sink sends the
+  // payload where it lies, after the header, without copying it.
+  virtual void sendSyncMessage(hislip::Type type, std::uint8_t control, std::uint32_t parameter,
+                               std::string_view payload) {
+    sendSync(hislip::messageEncode(type, control, parameter, payload));
+  }
   virtual void sendAsync(std::string bytes) = 0;
   // FatalError was sent: close both channels.
   virtual void close() = 0;
@@ -48,6 +55,11 @@ class HislipSession {
   void asyncBind() { asyncBound_ = true; }
   bool asyncBound() const { return asyncBound_; }
   bool clearing() const { return clearing_; }
+  // Whether the synchronous channel has taken the client's message `messageId`
+  // (or nothing is to come: none sent yet, or a clear under way).
+  bool taken(std::uint32_t messageId) const {
+    return messageId == lastReceived_ || messageId == hislip::kNoMessageSent || clearing_;
+  }
   std::uint64_t generation() const { return generation_; }
 
   // A message from the synchronous channel; a program message ended by it may leave a response.
@@ -66,7 +78,7 @@ class HislipSession {
   int remoteLocal() const { return remoteLocal_; }
 
  private:
-  void rmtDelivered(std::uint8_t control);
+  void rmtDelivered(std::uint8_t control, bool programMessage);
   std::optional<HislipPending> programEnd(std::uint32_t messageId);
   void serviceRequestCheck();
   void unexpected(bool async, std::uint8_t type);

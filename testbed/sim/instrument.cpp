@@ -279,6 +279,18 @@ void Context::replyIndefiniteBlock(std::string_view bytes) {
   indefinite_ = true;
 }
 
+void Context::replyTrace(TraceKind kind, std::vector<float> (*measure)(Context&)) {
+  Instrument::Impl::CachedTrace& cached = instrument_.traces[static_cast<std::size_t>(kind)];
+  if (!cached.reply || cached.generation != instrument_.settingsGeneration) {
+    replyIndefiniteBlock(dut::floatsToBytes(measure(*this)));
+    cached.reply = reply_;
+    cached.generation = instrument_.settingsGeneration;
+    return;
+  }
+  reply(*cached.reply);
+  indefinite_ = true;
+}
+
 ChannelState& Context::channel() {
   State& s = state();
   return s.channels[static_cast<std::size_t>(std::clamp(s.activeChannel, 1, 2) - 1)];
@@ -351,14 +363,19 @@ void Instrument::Impl::execute(SessionStatus& status, std::string_view message) 
       continue;
     }
     c.setSuffixes(suffixes);
+    if (!unit.query) ++settingsGeneration;
     h(c);
     if (!c.replyText()) continue;
     if (indefinite) {  // nothing may follow an indefinite block in one response
       statusPushError(status, -440);
       continue;
     }
-    if (anyResponse) response.push_back(';');
-    response += *c.replyText();
+    if (anyResponse) {
+      response.push_back(';');
+      response += c.takeReply();
+    } else {
+      response = c.takeReply();
+    }
     anyResponse = true;
     indefinite = c.replyIndefinite();
   }
@@ -398,6 +415,7 @@ void Instrument::reset() {
 }
 
 void Instrument::Impl::resetSettings() {
+  ++settingsGeneration;
   State fresh = stateDefault(limits);
   State& s = state;
   // Non-volatile: the stores, kits and calibration descriptions.
@@ -420,6 +438,7 @@ void Instrument::factoryDefaults() {
   std::lock_guard lock(impl_->mutex);
   impl_->state = stateDefault(impl_->limits);
   impl_->rng = dut::Rng(impl_->seed);
+  ++impl_->settingsGeneration;
 }
 
 // ---- session -------------------------------------------------------------------------

@@ -13,6 +13,9 @@
 
 namespace kavrel::sim {
 
+// The manufacturer the instrument names in "*IDN?", on its web page and in its announcements.
+inline constexpr std::string_view kManufacturer = "OVR";
+
 struct Identity {
   int model = 4101;             // 4100..4104
   std::string serial = "100001";

@@ -21,13 +21,20 @@ constexpr std::string_view kUsage =
     "  --host ADDRESS     address to listen on (127.0.0.1)\n"
     "  --hislip-port N    HiSLIP port, 0 for any free port (4880)\n"
     "  --raw-port N       raw SCPI socket port, 0 for any free port, -1 for none (5025)\n"
+    "  --vxi11-port N     VXI-11 core channel port, 0 for any free port, -1 for none (0)\n"
+    "  --portmap-port N   answer VXI-11 clients' portmapper queries on port N (111 is the standard one,\n"
+    "                     0 any free port); without it the port is registered with the system's rpcbind\n"
+    "  --http-port N      LXI welcome page and identification, 0 for any free port (none)\n"
+    "  --announce         announce the services over mDNS (_lxi._tcp, _hislip._tcp, _vxi-11._tcp,\n"
+    "                     _scpi-raw._tcp) through the Avahi daemon; give --host an address others reach\n"
     "  --strict-rmt       log -410 when a client does not confirm a response before sending again\n"
     "faults:\n"
     "  --reply-delay MS   hold every response back MS milliseconds\n"
     "  --stall-query N    never answer the Nth query\n"
     "  --garble-reply N   corrupt the bytes of the Nth response\n"
     "  --drop-after N     close the connection after N more data bytes sent\n"
-    "On start it prints \"hislip-port N\" and \"raw-port N\" on their own lines.\n";
+    "On start it prints \"hislip-port N\", \"raw-port N\", \"vxi11-port N\", \"portmap-port N\" and\n"
+    "\"http-port N\" on their own lines, for the ports it serves.\n";
 
 template <typename T>
 bool numberParse(const char* text, T& out) {
@@ -45,6 +52,7 @@ int usageError(const std::string& message) {
 
 int main(int argc, char** argv) {
   kavrel::sim::Options options;
+  options.vxi11Port = 0;  // VXI-11 clients find the port through the portmapper
   long long delayMs = 0;
   unsigned stallNth = 0, garbleNth = 0;
   long long dropAfter = -1;
@@ -54,8 +62,8 @@ int main(int argc, char** argv) {
       std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
       return 0;
     }
-    if (arg == "--strict-rmt") {
-      options.strictRmt = true;
+    if (arg == "--strict-rmt" || arg == "--announce") {
+      (arg == "--announce" ? options.announce : options.strictRmt) = true;
       continue;
     }
     if (i + 1 >= argc) return usageError("missing value for " + std::string(arg));
@@ -69,6 +77,9 @@ int main(int argc, char** argv) {
     else if (arg == "--host") options.host = value;
     else if (arg == "--hislip-port") ok = numberParse(value, options.hislipPort) && options.hislipPort >= 0 && options.hislipPort <= 65535;
     else if (arg == "--raw-port") ok = numberParse(value, options.rawPort) && options.rawPort >= -1 && options.rawPort <= 65535;
+    else if (arg == "--vxi11-port") ok = numberParse(value, options.vxi11Port) && options.vxi11Port >= -1 && options.vxi11Port <= 65535;
+    else if (arg == "--portmap-port") ok = numberParse(value, options.portmapPort) && options.portmapPort >= 0 && options.portmapPort <= 65535;
+    else if (arg == "--http-port") ok = numberParse(value, options.httpPort) && options.httpPort >= 0 && options.httpPort <= 65535;
     else if (arg == "--reply-delay") ok = numberParse(value, delayMs) && delayMs >= 0;
     else if (arg == "--stall-query") ok = numberParse(value, stallNth);
     else if (arg == "--garble-reply") ok = numberParse(value, garbleNth);
@@ -98,6 +109,12 @@ int main(int argc, char** argv) {
   if (dropAfter >= 0) server.dropAfterBytes(static_cast<std::uint64_t>(dropAfter));
   std::printf("hislip-port %d\n", server.hislipPort());
   if (server.rawPort() >= 0) std::printf("raw-port %d\n", server.rawPort());
+  if (server.vxi11Port() >= 0) std::printf("vxi11-port %d\n", server.vxi11Port());
+  if (server.portmapPort() >= 0) std::printf("portmap-port %d\n", server.portmapPort());
+  if (server.httpPort() >= 0) std::printf("http-port %d\n", server.httpPort());
+  if (server.vxi11Port() >= 0 && server.portmapPort() < 0 && !server.vxi11Registered()) {
+    std::fprintf(stderr, "kavrel-sim: no rpcbind runs here: VXI-11 clients can find the simulator only with --portmap-port\n");
+  }
   std::fflush(stdout);
 
   int received = 0;

@@ -415,8 +415,10 @@ std::string formatReal(double value) {
 
 std::string formatDefiniteBlock(std::string_view bytes) {
   std::string length = formatInt(static_cast<long long>(bytes.size()));
-  std::string out = "#" + formatInt(static_cast<long long>(length.size())) + length;
-  out.append(bytes);
+  std::string out;
+  // With room for the line feed that ends a response, so a large block is not moved again for it.
+  out.reserve(2 + length.size() + bytes.size() + 1);
+  out.append("#").append(formatInt(static_cast<long long>(length.size()))).append(length).append(bytes);
   return out;
 }
 

@@ -8,6 +8,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <span>
 #include <thread>
 
 #include <fcntl.h>
@@ -19,7 +20,11 @@
 #include <unistd.h>
 
 #include "testbed/hislip/hislip.h"
+#include "testbed/sim/announcer.h"
 #include "testbed/sim/hislip_session.h"
+#include "testbed/sim/http_server.h"
+#include "testbed/sim/listener.h"
+#include "testbed/sim/vxi11_server.h"
 #include "testbed/sim/scpi.h"
 
 namespace kavrel::sim {
@@ -34,6 +39,8 @@ constexpr std::size_t kMaxRawMessage = 64u << 20;
 constexpr std::uint64_t kMaxSkip = 64u << 20;
 constexpr std::uint16_t kServerVendor = ('O' << 8) | 'V';
 constexpr auto kPollSlice = std::chrono::milliseconds(20);
+// How long a status query waits for the message it names to reach the instrument.
+constexpr auto kStatusWait = std::chrono::milliseconds(500);
 
 // ---- faults -------------------------------------------------------------------------
 
@@ -100,11 +107,11 @@ class Faults {
 
 // One exclusive holder and shared holders with one key. Session 0 (raw socket
 // clients) never holds a lock.
-class LockManager {
+class LockManager final : public DeviceLocks {
  public:
   // 1 granted, 0 not granted in time, 3 error (already held).
   int request(int session, const std::string& key, std::chrono::milliseconds timeout,
-              const std::atomic<bool>& stopping) {
+              const std::atomic<bool>& stopping) override {
     std::unique_lock lock(mutex_);
     bool exclusive = key.empty();
     if (exclusive ? exclusive_ == session : shared_.count(session) > 0) return 3;
@@ -118,7 +125,7 @@ class LockManager {
     return 1;
   }
   // 1 exclusive released, 2 shared released, 3 nothing held.
-  int release(int session) {
+  int release(int session) override {
     std::lock_guard lock(mutex_);
     int result = 3;
     if (exclusive_ == session) {
@@ -130,7 +137,7 @@ class LockManager {
     cv_.notify_all();
     return result;
   }
-  void releaseAll(int session) {
+  void releaseAll(int session) override {
     std::lock_guard lock(mutex_);
     if (exclusive_ == session) exclusive_ = 0;
     shared_.erase(session);
@@ -149,6 +156,15 @@ class LockManager {
     while (!accessible(session)) {
       if (stopping) return false;
       cv_.wait_for(lock, std::chrono::milliseconds(100));
+    }
+    return !stopping;
+  }
+  bool waitAccessFor(int session, std::chrono::milliseconds timeout, const std::atomic<bool>& stopping) override {
+    std::unique_lock lock(mutex_);
+    const auto deadline = Clock::now() + timeout;
+    while (!accessible(session)) {
+      if (stopping || Clock::now() >= deadline) return false;
+      cv_.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(100)));
     }
     return !stopping;
   }
@@ -204,7 +220,7 @@ struct Connection {
 
 struct HislipLink;
 
-struct Server::Impl {
+struct Server::Impl final : ResponseFaults {
   explicit Impl(Options o)
       : options(std::move(o)),
         instrument(Identity{options.model, options.serial, options.firmware, options.options}, options.seed) {}
@@ -225,21 +241,31 @@ struct Server::Impl {
   std::map<std::uint16_t, std::shared_ptr<HislipLink>> links;
   std::uint16_t nextSessionId = 1;
 
+  std::unique_ptr<Vxi11Server> vxi11;
+  std::unique_ptr<HttpServer> http;
+  std::unique_ptr<Announcer> announcer;
+
+  // What --announce tells the network: every protocol served, under one instance name.
+  std::vector<AnnouncedService> services() const;
+
   bool listenOn(int port, int& fd, int& bound, std::string* error);
+  bool response(Response& r, std::chrono::milliseconds& delay) override { return faults.response(r, delay); }
   void acceptLoop();
   void reap(bool all);
   void hislipConnection(int fd);
   // One message from a channel. A poorly formed header ends the connection
   // with FatalError; an oversized message is skipped with Error when it can be.
   enum class Intake { message, skipped, stop };
-  static Intake readChannel(HislipLink& link, int fd, bool async, hislip::Message& m);
+  static Intake readChannel(HislipLink& link, hislip::Reader& reader, bool async, hislip::Message& m);
   void hislipSync(const std::shared_ptr<HislipLink>& link);
   void hislipAsync(const std::shared_ptr<HislipLink>& link, int fd);
   void rawConnection(int fd);
   // Send data bytes under the drop-after-bytes fault; false when the connection must end.
-  bool dataSend(int fd, std::string_view bytes);
+  bool dataSend(int fd, std::string_view bytes) override;
+  // A header and its payload likewise, in one call where no fault cuts them.
+  bool dataSend(int fd, std::span<const std::uint8_t> header, std::string_view payload);
   // Wait a response's delay in slices; true when the time passed without new input.
-  bool delayWait(int fd, std::chrono::milliseconds delay);
+  bool delayWait(const hislip::Reader& reader, int fd, std::chrono::milliseconds delay);
 };
 
 struct HislipLink final : HislipSink {
@@ -251,6 +277,18 @@ struct HislipLink final : HislipSink {
       std::lock_guard lock(syncSend);
       if (closed) return;
       failed = !server.dataSend(syncFd, bytes);
+    }
+    if (failed) closeSockets();
+  }
+  void sendSyncMessage(hislip::Type type, std::uint8_t control, std::uint32_t parameter,
+                       std::string_view payload) override {
+    std::array<std::uint8_t, hislip::kHeaderSize> header{};
+    hislip::headerEncode({static_cast<std::uint8_t>(type), control, parameter, payload.size()}, header);
+    bool failed = false;
+    {
+      std::lock_guard lock(syncSend);
+      if (closed) return;
+      failed = !server.dataSend(syncFd, header, payload);
     }
     if (failed) closeSockets();
   }
@@ -271,6 +309,7 @@ struct HislipLink final : HislipSink {
     std::scoped_lock lock(syncSend, asyncSend);
     if (closed) return;
     closed = true;
+    synced.notify_all();
     ::shutdown(syncFd, SHUT_RDWR);
     int fd = asyncFd.load();
     if (fd >= 0) ::shutdown(fd, SHUT_RDWR);
@@ -280,45 +319,15 @@ struct HislipLink final : HislipSink {
   int syncFd;
   std::atomic<int> asyncFd{-1};
   std::mutex mutex;  // guards session
+  std::condition_variable synced;  // the synchronous channel took a message
   std::unique_ptr<HislipSession> session;
   std::mutex syncSend, asyncSend;
   std::atomic<bool> closed{false};
 };
 
 bool Server::Impl::listenOn(int port, int& fd, int& bound, std::string* error) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-  addrinfo* found = nullptr;
-  std::string service = std::to_string(port);
-  int rc = ::getaddrinfo(options.host.empty() ? nullptr : options.host.c_str(), service.c_str(), &hints, &found);
-  if (rc != 0) {
-    if (error) *error = "cannot resolve " + options.host + ": " + ::gai_strerror(rc);
-    return false;
-  }
-  std::string why = "no address";
-  for (addrinfo* a = found; a; a = a->ai_next) {
-    int s = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
-    if (s < 0) continue;
-    int one = 1;
-    ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (::bind(s, a->ai_addr, a->ai_addrlen) == 0 && ::listen(s, 16) == 0) {
-      sockaddr_storage addr{};
-      socklen_t len = sizeof addr;
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-      bound = addr.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port)
-                                         : ntohs(reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
-      fd = s;
-      ::freeaddrinfo(found);
-      return true;
-    }
-    why = std::strerror(errno);
-    ::close(s);
-  }
-  ::freeaddrinfo(found);
-  if (error) *error = "cannot listen on " + options.host + ":" + service + ": " + why;
-  return false;
+  fd = bindSocket(options.host, port, SOCK_STREAM, bound, error);
+  return fd >= 0;
 }
 
 bool Server::Impl::dataSend(int fd, std::string_view bytes) {
@@ -331,7 +340,19 @@ bool Server::Impl::dataSend(int fd, std::string_view bytes) {
   return ok;
 }
 
-bool Server::Impl::delayWait(int fd, std::chrono::milliseconds delay) {
+bool Server::Impl::dataSend(int fd, std::span<const std::uint8_t> header, std::string_view payload) {
+  auto [allowed, closeAfter] = faults.sendBudget(header.size() + payload.size());
+  if (!closeAfter) return hislip::sendAllGathered(fd, header, payload);
+  // The fault cuts the message: send the bytes before the cut, then close.
+  std::string whole(reinterpret_cast<const char*>(header.data()), header.size());
+  whole.append(payload);
+  hislip::sendAll(fd, std::string_view(whole).substr(0, allowed));
+  ::shutdown(fd, SHUT_RDWR);
+  return false;
+}
+
+bool Server::Impl::delayWait(const hislip::Reader& reader, int fd, std::chrono::milliseconds delay) {
+  if (reader.pending()) return false;  // input came with the message just read
   auto deadline = Clock::now() + delay;
   while (Clock::now() < deadline && !stopping) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -467,6 +488,7 @@ void Server::Impl::hislipConnection(int fd) {
 
 void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
   int fd = link->syncFd;
+  hislip::Reader reader(fd);
   std::uint16_t id = link->session->id();
   std::optional<hislip::Message> carried;
   hislip::Message m;
@@ -475,7 +497,7 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
       m = std::move(*carried);
       carried.reset();
     } else {
-      Intake intake = readChannel(*link, fd, false, m);
+      Intake intake = readChannel(*link, reader, false, m);
       if (intake == Intake::stop) return;
       if (intake == Intake::skipped) continue;
     }
@@ -486,14 +508,15 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
       std::lock_guard lock(link->mutex);
       pending = link->session->syncMessage(m);
     }
+    link->synced.notify_all();
     if (!pending) continue;
     std::chrono::milliseconds delay{0};
     if (!faults.response(pending->response, delay)) continue;  // stalled
-    while (delay.count() > 0 && !delayWait(fd, delay)) {
+    while (delay.count() > 0 && !delayWait(reader, fd, delay)) {
       if (stopping) return;
       // Input arrived while the response was held back.
       hislip::Message next;
-      if (hislip::readMessage(fd, HislipSession::kMaxPayloadIn, next) != hislip::ReadStatus::ok) return;
+      if (reader.read(HislipSession::kMaxPayloadIn, next) != hislip::ReadStatus::ok) return;
       if (isData(next)) {
         std::lock_guard lock(link->mutex);
         link->session->interrupt(next.header.parameter);
@@ -501,8 +524,11 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
         pending.reset();
         break;
       }
-      std::lock_guard lock(link->mutex);
-      (void)link->session->syncMessage(next);  // a clear handshake or a complaint; no response
+      {
+        std::lock_guard lock(link->mutex);
+        (void)link->session->syncMessage(next);  // a clear handshake or a complaint; no response
+      }
+      link->synced.notify_all();
       delay = std::chrono::milliseconds(0);
     }
     if (!pending) continue;
@@ -511,15 +537,16 @@ void Server::Impl::hislipSync(const std::shared_ptr<HislipLink>& link) {
   }
 }
 
-Server::Impl::Intake Server::Impl::readChannel(HislipLink& link, int fd, bool async, hislip::Message& m) {
-  auto status = hislip::readMessage(fd, HislipSession::kMaxPayloadIn, m);
+Server::Impl::Intake Server::Impl::readChannel(HislipLink& link, hislip::Reader& reader, bool async,
+                                               hislip::Message& m) {
+  auto status = reader.read(HislipSession::kMaxPayloadIn, m);
   if (status == hislip::ReadStatus::badPrologue) {
     std::lock_guard lock(link.mutex);
     link.session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Poorly formed message header");
     return Intake::stop;
   }
   if (status == hislip::ReadStatus::tooLarge) {
-    bool skipped = m.header.length <= kMaxSkip && hislip::skipBytes(fd, m.header.length);
+    bool skipped = m.header.length <= kMaxSkip && reader.skip(m.header.length);
     std::lock_guard lock(link.mutex);
     if (!skipped) {
       link.session->fatalSend(hislip::FatalCode::PoorlyFormedHeader, "Message too large");
@@ -533,9 +560,10 @@ Server::Impl::Intake Server::Impl::readChannel(HislipLink& link, int fd, bool as
 
 void Server::Impl::hislipAsync(const std::shared_ptr<HislipLink>& link, int fd) {
   int id = link->session->id();
+  hislip::Reader reader(fd);
   hislip::Message m;
   while (!stopping && !link->closed) {
-    Intake intake = readChannel(*link, fd, true, m);
+    Intake intake = readChannel(*link, reader, true, m);
     if (intake == Intake::stop) return;
     if (intake == Intake::skipped) continue;
     // Locks are kept across sessions, outside the session's own state.
@@ -559,7 +587,14 @@ void Server::Impl::hislipAsync(const std::shared_ptr<HislipLink>& link, int fd) 
                                             static_cast<std::uint32_t>(holders)));
       continue;
     }
-    std::lock_guard lock(link->mutex);
+    std::unique_lock lock(link->mutex);
+    // A status query answers for every message the client sent before it:
+    // the one it names is waited for (briefly) on the synchronous channel.
+    if (m.type() == Type::AsyncStatusQuery) {
+      link->synced.wait_for(lock, kStatusWait, [&] {
+        return stopping || link->closed || link->session->taken(m.header.parameter);
+      });
+    }
     link->session->asyncMessage(m);
   }
 }
@@ -614,15 +649,63 @@ bool Server::start(std::string* error) {
   }
   s.started = true;
   s.acceptThread = std::thread([&s] { s.acceptLoop(); });
+  if (s.options.vxi11Port >= 0) {
+    s.vxi11 = std::make_unique<Vxi11Server>(
+        s.instrument, s.locks, s, Vxi11Options{s.options.host, s.options.vxi11Port, s.options.portmapPort});
+    if (!s.vxi11->start(error)) {
+      stop();
+      return false;
+    }
+  }
+  if (s.options.httpPort >= 0) {
+    s.http = std::make_unique<HttpServer>(s.instrument.identity(), s.options.host, s.options.httpPort,
+                                            ServedPorts{s.hislipPortBound, s.vxi11 ? s.vxi11->corePort() : -1, s.rawPortBound});
+    if (!s.http->start(error)) {
+      stop();
+      return false;
+    }
+  }
+  if (s.options.announce) {
+    const Identity& id = s.instrument.identity();
+    s.announcer = std::make_unique<Announcer>(
+        std::string(kManufacturer) + " " + std::to_string(id.model) + " " + id.serial, s.services());
+    if (!s.announcer->start(error)) {
+      stop();
+      return false;
+    }
+  }
   return true;
+}
+
+std::vector<AnnouncedService> Server::Impl::services() const {
+  const Identity& id = instrument.identity();
+  const std::vector<std::string> txt = {"txtvers=1", "Manufacturer=" + std::string(kManufacturer),
+                                        "Model=" + std::to_string(id.model), "SerialNumber=" + id.serial,
+                                        "FirmwareVersion=" + id.firmware};
+  std::vector<AnnouncedService> out;
+  if (http) out.push_back({"_lxi._tcp", http->port(), txt});
+  out.push_back({"_hislip._tcp", hislipPortBound, txt});
+  // VXI-11 clients start at the portmapper.
+  if (vxi11 && (vxi11->portmapPort() >= 0 || vxi11->registered())) {
+    out.push_back({"_vxi-11._tcp", vxi11->portmapPort() >= 0 ? vxi11->portmapPort() : 111, txt});
+  }
+  if (rawPortBound >= 0) out.push_back({"_scpi-raw._tcp", rawPortBound, txt});
+  return out;
 }
 
 int Server::hislipPort() const { return impl_->hislipPortBound; }
 int Server::rawPort() const { return impl_->rawPortBound; }
+int Server::vxi11Port() const { return impl_->vxi11 ? impl_->vxi11->corePort() : -1; }
+int Server::portmapPort() const { return impl_->vxi11 ? impl_->vxi11->portmapPort() : -1; }
+bool Server::vxi11Registered() const { return impl_->vxi11 && impl_->vxi11->registered(); }
+int Server::httpPort() const { return impl_->http ? impl_->http->port() : -1; }
 
 void Server::stop() {
   Impl& s = *impl_;
   if (!s.started || s.stopping.exchange(true)) return;
+  if (s.announcer) s.announcer->stop();
+  if (s.http) s.http->stop();
+  if (s.vxi11) s.vxi11->stop();
   char byte = 0;
   (void)!::write(s.wake[1], &byte, 1);
   if (s.acceptThread.joinable()) s.acceptThread.join();

@@ -21,6 +21,12 @@ struct Options {
   std::string host = "127.0.0.1";
   int hislipPort = 4880;  // 0: an ephemeral port
   int rawPort = 5025;     // 0: an ephemeral port, -1: no raw socket
+  int vxi11Port = -1;     // VXI-11 core channel: 0 an ephemeral port, -1 none
+  // Where VXI-11 clients ask for the core channel's port: -1 the system's
+  // rpcbind (registered when it runs), 0 an ephemeral port, else that port.
+  int portmapPort = -1;
+  int httpPort = -1;      // LXI welcome page and identification: 0 an ephemeral port, -1 none
+  bool announce = false;  // announce the services over mDNS (needs the Avahi daemon)
   // Log error -410 when a client sends again without confirming the last response (RMT-delivered).
   bool strictRmt = false;
   int maxClients = 64;  // HiSLIP sessions at once; more are refused with FatalError 4
@@ -38,6 +44,10 @@ class Server {
   // The ports in use after start (-1 for none).
   int hislipPort() const;
   int rawPort() const;
+  int vxi11Port() const;
+  int portmapPort() const;  // -1 when the simulator does not answer portmapper queries itself
+  bool vxi11Registered() const;  // with the system's rpcbind
+  int httpPort() const;
   // Close every connection and stop; start may not be called again.
   void stop();
 

@@ -10,15 +10,18 @@ namespace kavrel::standin {
 namespace {
 
 struct Fault {
-  standin_op op;
-  unsigned call;  // the call number of op that fails
+  standin_op op;  // STANDIN_OP_COUNT: an operation of any kind
+  unsigned call;  // the call number of op (or of all operations) that fails
   ViStatus status;
+  bool afterWork;  // the call does its work first
 };
 
 struct Control {
   std::mutex lock;
   std::array<unsigned, STANDIN_OP_COUNT> calls{};
+  unsigned operations = 0;  // of every kind
   std::vector<Fault> faults;
+  std::size_t writesAtFault = 0;
 };
 
 Control& control() {
@@ -26,17 +29,26 @@ Control& control() {
   return instance;
 }
 
+void addFault(standin_op op, unsigned nth, ViStatus status, bool afterWork) {
+  Control& c = control();
+  std::lock_guard guard(c.lock);
+  const unsigned done = op == STANDIN_OP_COUNT ? c.operations : c.calls[op];
+  c.faults.push_back({op, done + (nth == 0 ? 1 : nth), status, afterWork});
+}
+
 }  // namespace
 
-std::optional<ViStatus> enterOperation(standin_op op) {
+std::optional<InjectedFault> enterOperation(standin_op op) {
   Control& c = control();
   std::lock_guard guard(c.lock);
   const unsigned call = ++c.calls[op];
+  const unsigned operation = ++c.operations;
   for (auto it = c.faults.begin(); it != c.faults.end(); ++it) {
-    if (it->op == op && it->call == call) {
-      const ViStatus status = it->status;
+    if ((it->op == op && it->call == call) || (it->op == STANDIN_OP_COUNT && it->call == operation)) {
+      const InjectedFault fault{it->status, it->afterWork};
       c.faults.erase(it);
-      return status;
+      c.writesAtFault = standin_write_count();
+      return fault;
     }
   }
   return std::nullopt;
@@ -62,14 +74,33 @@ void standin_reset(void) {
   kavrel::standin::Control& c = kavrel::standin::control();
   std::lock_guard guard(c.lock);
   c.calls.fill(0);
+  c.operations = 0;
   c.faults.clear();
+  c.writesAtFault = 0;
 }
 
 void standin_fail(enum standin_op op, unsigned nth, ViStatus status) {
   if (op < 0 || op >= STANDIN_OP_COUNT) return;
+  kavrel::standin::addFault(op, nth, status, false);
+}
+
+void standin_fail_after(enum standin_op op, unsigned nth, ViStatus status) {
+  if (op < 0 || op >= STANDIN_OP_COUNT) return;
+  kavrel::standin::addFault(op, nth, status, true);
+}
+
+void standin_fail_any(unsigned nth, ViStatus status) { kavrel::standin::addFault(STANDIN_OP_COUNT, nth, status, false); }
+
+unsigned standin_operations(void) {
   kavrel::standin::Control& c = kavrel::standin::control();
   std::lock_guard guard(c.lock);
-  c.faults.push_back({op, c.calls[op] + (nth == 0 ? 1 : nth), status});
+  return c.operations;
+}
+
+size_t standin_writes_at_fault(void) {
+  kavrel::standin::Control& c = kavrel::standin::control();
+  std::lock_guard guard(c.lock);
+  return c.writesAtFault;
 }
 
 unsigned standin_calls(enum standin_op op) {

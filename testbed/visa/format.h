@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "visa_binding/visa_api.h"
@@ -37,6 +38,11 @@ class FormatInput {
   virtual ViStatus peek(int& byte) = 0;
   // Take the byte peek returned.
   virtual void advance() = 0;
+  // The bytes at hand after a peek, to be taken in bulk without further
+  // reads; empty where the input offers only byte by byte.
+  virtual std::string_view ready() { return {}; }
+  // Take `count` of the bytes ready() showed.
+  virtual void skip(std::size_t /*count*/) {}
 };
 
 // Scan the input by `fmt`, storing through the argument pointers. The scan
@@ -51,6 +57,8 @@ class StringInput : public FormatInput {
   explicit StringInput(const char* text) : text_(text) {}
   ViStatus peek(int& byte) override;
   void advance() override;
+  std::string_view ready() override { return text_; }
+  void skip(std::size_t count) override { text_ += count; }
 
  private:
   const char* text_;

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "testbed/visa/standin_internal.h"
 #include "testbed/visa/trace.h"
 
 namespace kavrel::standin {
@@ -89,20 +90,76 @@ ViStatus HislipTransport::flush(Channel& channel, const net::Deadline& deadline)
   return lose("send failed", kNoFatalError);
 }
 
-// The whole message is built in one buffer and goes out in one send call.
-// Once here it is queued: on a time-out the rest goes out before the next message.
+// Header and payload go out together in one send call, the payload from
+// where it lies. Once here the message is queued: on a time-out the rest is
+// kept and goes out before the next message.
 ViStatus HislipTransport::send(Channel& channel, Type type, std::uint8_t control, std::uint32_t parameter,
                                std::string_view payload, const net::Deadline& deadline) {
-  if (channel.unsent.empty()) {
-    channel.unsent = hs::messageEncode(type, control, parameter, payload);
-  } else {
+  const hs::Header header{static_cast<std::uint8_t>(type), control, parameter, payload.size()};
+  traceMessage(channel, true, header, payload);
+  if (!channel.unsent.empty()) {
     channel.unsent += hs::messageEncode(type, control, parameter, payload);
+    return flush(channel, deadline);
   }
-  traceMessage(channel, true, {static_cast<std::uint8_t>(type), control, parameter, payload.size()}, payload);
-  return flush(channel, deadline);
+  std::array<std::uint8_t, hs::kHeaderSize> head{};
+  hs::headerEncode(header, head);
+  const std::string_view headText(reinterpret_cast<const char*>(head.data()), head.size());
+  std::size_t sent = 0;
+  const net::IoResult result = net::sendGathered(channel.fd, headText, payload, deadline, sent);
+  if (result == net::IoResult::ok) return VI_SUCCESS;
+  channel.unsent.assign(headText.substr(std::min(sent, headText.size())));
+  channel.unsent.append(payload.substr(sent > headText.size() ? sent - headText.size() : 0));
+  if (result == net::IoResult::timeout) return VI_ERROR_TMO;
+  return lose("send failed", kNoFatalError);
+}
+
+ViStatus HislipTransport::fill(Channel& channel, const net::Deadline& deadline) {
+  switch (channel.in.state()) {
+    case hs::Decoder::State::ok: break;
+    case hs::Decoder::State::badPrologue:
+      return lose("poorly formed message header", static_cast<int>(hs::FatalCode::PoorlyFormedHeader));
+    case hs::Decoder::State::tooLarge: {
+      // Larger than we offered: refused with a non-fatal Error on its channel and skipped.
+      const hs::Header& rejected = channel.in.rejectedHeader();
+      traceMessage(channel, false, rejected, "(payload above the maximum message size, discarded)");
+      channel.in.skipRejected();
+      if (ViStatus status = send(channel, Type::Error, static_cast<std::uint8_t>(hs::ErrorCode::MessageTooLarge), 0,
+                                 "Message too large", deadline);
+          status < VI_SUCCESS) {
+        return status;
+      }
+      return VI_SUCCESS;
+    }
+  }
+  std::size_t received = 0;
+  switch (net::receiveSome(channel.fd, chunk_.data(), chunk_.size(), deadline, received)) {
+    case net::IoResult::ok: channel.in.feed(std::string_view(chunk_.data(), received)); return VI_SUCCESS;
+    case net::IoResult::timeout: return VI_ERROR_TMO;
+    case net::IoResult::closed: break;
+  }
+  return lose("closed by the server", kNoFatalError);
+}
+
+ViStatus HislipTransport::discardStale(const net::Deadline& deadline) {
+  while (staleLeft_ > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(staleLeft_, chunk_.size()));
+    std::size_t dropped = sync_.in.consume(want);
+    if (dropped == 0) {
+      switch (net::receiveSome(sync_.fd, chunk_.data(), want, deadline, dropped)) {
+        case net::IoResult::ok: break;
+        case net::IoResult::timeout: return VI_ERROR_TMO;
+        case net::IoResult::closed: return lose("closed by the server", kNoFatalError);
+      }
+    }
+    staleLeft_ -= dropped;
+  }
+  return VI_SUCCESS;
 }
 
 ViStatus HislipTransport::receive(Channel& channel, const net::Deadline& deadline, hs::Message& out) {
+  if (&channel == &sync_) {
+    if (ViStatus status = discardStale(deadline); status < VI_SUCCESS) return status;
+  }
   for (;;) {
     if (std::optional<hs::Message> message = channel.in.next()) {
       traceMessage(channel, false, message->header, message->payload);
@@ -110,19 +167,7 @@ ViStatus HislipTransport::receive(Channel& channel, const net::Deadline& deadlin
       if (out.type() == Type::FatalError) return lose("fatal error from the server", kNoFatalError);
       return VI_SUCCESS;
     }
-    switch (channel.in.state()) {
-      case hs::Decoder::State::ok: break;
-      case hs::Decoder::State::badPrologue:
-        return lose("poorly formed message header", static_cast<int>(hs::FatalCode::PoorlyFormedHeader));
-      case hs::Decoder::State::tooLarge:
-        return lose("message above the maximum message size", static_cast<int>(hs::FatalCode::Unidentified));
-    }
-    std::size_t received = 0;
-    switch (net::receiveSome(channel.fd, chunk_.data(), chunk_.size(), deadline, received)) {
-      case net::IoResult::ok: channel.in.feed(std::string_view(chunk_.data(), received)); break;
-      case net::IoResult::timeout: return VI_ERROR_TMO;
-      case net::IoResult::closed: return lose("closed by the server", kNoFatalError);
-    }
+    if (ViStatus status = fill(channel, deadline); status < VI_SUCCESS) return status;
   }
 }
 
@@ -160,6 +205,9 @@ void HislipTransport::dropReply() {
   reply_.clear();
   replyPos_ = 0;
   replyEnd_ = false;
+  if (streaming_) staleLeft_ += streamLeft_;
+  streaming_ = false;
+  streamLeft_ = 0;
 }
 
 // ---- open -----------------------------------------------------------------
@@ -175,21 +223,14 @@ ViStatus HislipTransport::open(const NetworkAddress& address, ViUInt32 timeoutMs
   if (status >= VI_SUCCESS) status = expect(sync_, Type::InitializeResponse, deadline, answer);
   if (status < VI_SUCCESS) return openFailure(status);
   const std::uint16_t sessionId = hs::paramLow(answer.header.parameter);
+  version_ = hs::paramHigh(answer.header.parameter);
   overlapped_ = (answer.header.control & 1) != 0;
 
   if (status = net::connectTo(address.host, address.port, deadline, async_.fd); status < VI_SUCCESS) return status;
   status = send(async_, Type::AsyncInitialize, 0, sessionId, {}, deadline);
   if (status >= VI_SUCCESS) status = expect(async_, Type::AsyncInitializeResponse, deadline, answer);
-  if (status >= VI_SUCCESS) {
-    status = send(async_, Type::AsyncMaximumMessageSize, 0, 0, hs::sizePayloadEncode(kMaxMessageIn), deadline);
-  }
-  if (status >= VI_SUCCESS) status = expect(async_, Type::AsyncMaximumMessageSizeResponse, deadline, answer);
+  if (status >= VI_SUCCESS) status = offerMaxMessage(kMaxMessageIn, deadline);
   if (status < VI_SUCCESS) return openFailure(status);
-  const std::optional<std::uint64_t> maxOut = hs::sizePayloadDecode(answer.payload);
-  if (!maxOut || *maxOut <= hs::kHeaderSize) {
-    return openFailure(lose("maximum message size too small", static_cast<int>(hs::FatalCode::Unidentified)));
-  }
-  maxPayloadOut_ = *maxOut - hs::kHeaderSize;
 
   // A server that starts overlapped is asked for synchronized mode through a device clear.
   if (overlapped_) {
@@ -199,7 +240,40 @@ ViStatus HislipTransport::open(const NetworkAddress& address, ViUInt32 timeoutMs
   return VI_SUCCESS;
 }
 
+ViStatus HislipTransport::offerMaxMessage(std::uint64_t size, const net::Deadline& deadline) {
+  hs::Message answer;
+  if (ViStatus status = asyncExchange(Type::AsyncMaximumMessageSize, 0, 0, hs::sizePayloadEncode(size),
+                                      Type::AsyncMaximumMessageSizeResponse, deadline, answer);
+      status < VI_SUCCESS) {
+    return status;
+  }
+  const std::optional<std::uint64_t> maxOut = hs::sizePayloadDecode(answer.payload);
+  if (!maxOut || *maxOut <= hs::kHeaderSize) {
+    return lose("maximum message size too small", static_cast<int>(hs::FatalCode::Unidentified));
+  }
+  maxPayloadOut_ = *maxOut - hs::kHeaderSize;
+  maxMessageIn_ = size;
+  // Servers that leave the header out of the count are accepted too.
+  sync_.in.setMaxPayload(size);
+  return VI_SUCCESS;
+}
+
+ViStatus HislipTransport::asyncExchange(Type type, std::uint8_t control, std::uint32_t parameter,
+                                        std::string_view payload, Type wanted, const net::Deadline& deadline,
+                                        hs::Message& answer) {
+  ViStatus status = send(async_, type, control, parameter, payload, deadline);
+  if (status >= VI_SUCCESS) status = awaitAsync(wanted, deadline, answer);
+  if (status == VI_ERROR_TMO) ++owed_[static_cast<std::uint8_t>(wanted)];  // the late answer is not for the next request
+  return status;
+}
+
 // ---- data -----------------------------------------------------------------
+ViStatus HislipTransport::sendNumbered(Type type, std::string_view payload, const net::Deadline& deadline) {
+  lastSentId_ = nextId_;
+  nextId_ += 2;  // wraps past 0xFFFFFFFE to 0
+  return send(sync_, type, takeRmtDelivered(), lastSentId_, payload, deadline);
+}
+
 ViStatus HislipTransport::write(std::string_view bytes, bool end, ViUInt32 timeoutMs) {
   if (lost_) return VI_ERROR_CONN_LOST;
   const net::Deadline deadline(timeoutMs);
@@ -211,23 +285,24 @@ ViStatus HislipTransport::write(std::string_view bytes, bool end, ViUInt32 timeo
                                                         bytes.size(), maxPayloadOut_)));
     bytes.remove_prefix(piece.size());
     const Type type = bytes.empty() && end ? Type::DataEnd : Type::Data;
-    lastSentId_ = nextId_;
-    nextId_ += 2;  // wraps past 0xFFFFFFFE to 0
-    if (ViStatus status = send(sync_, type, takeRmtDelivered(), lastSentId_, piece, deadline); status < VI_SUCCESS) {
-      return status;
-    }
+    if (ViStatus status = sendNumbered(type, piece, deadline); status < VI_SUCCESS) return status;
   } while (!bytes.empty());
   return VI_SUCCESS;
 }
 
+bool HislipTransport::current(const hs::Header& header) const {
+  const std::uint32_t id = header.parameter;
+  const bool isEnd = header.type == static_cast<std::uint8_t>(Type::DataEnd);
+  return id == lastSentId_ || (!isEnd && id == hs::kNoMessageId);
+}
+
 // A message on the synchronous channel while a reply is awaited.
 ViStatus HislipTransport::takeSync(const hs::Message& message) {
-  const std::uint32_t id = message.header.parameter;
   switch (message.type()) {
     case Type::Data:
     case Type::DataEnd: {
       const bool isEnd = message.type() == Type::DataEnd;
-      if (id != lastSentId_ && (isEnd || id != hs::kNoMessageId)) {
+      if (!current(message.header)) {
         dropReply();  // the answer to an older message: it and what came with it are stale
         if (trace::enabled()) trace::line(vi_, "stale reply dropped");
         return VI_SUCCESS;
@@ -244,6 +319,49 @@ ViStatus HislipTransport::takeSync(const hs::Message& message) {
   }
 }
 
+ViStatus HislipTransport::startStream(const net::Deadline& deadline, bool& started) {
+  started = false;
+  if (trace::enabled()) return VI_SUCCESS;  // traced replies are taken whole, to show their bytes
+  if (ViStatus status = discardStale(deadline); status < VI_SUCCESS) return status;
+  std::optional<hs::Header> header;
+  while (!(header = sync_.in.peekHeader())) {
+    if (ViStatus status = fill(sync_, deadline); status < VI_SUCCESS) return status;
+  }
+  const auto type = static_cast<Type>(header->type);
+  if ((type != Type::Data && type != Type::DataEnd) || !current(*header)) return VI_SUCCESS;
+  sync_.in.consume(hs::kHeaderSize);
+  streaming_ = true;
+  streamLeft_ = header->length;
+  streamEnd_ = type == Type::DataEnd;
+  started = true;
+  return VI_SUCCESS;
+}
+
+// Payload bytes go from the decoder, then from the socket, straight into the reader's buffer.
+ViStatus HislipTransport::deliverStream(ViByte* buf, std::size_t capacity, const net::Deadline& deadline,
+                                        std::size_t& received, bool& end) {
+  while (received < capacity && streamLeft_ > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(capacity - received, streamLeft_));
+    char* to = reinterpret_cast<char*>(buf + received);
+    std::size_t got = sync_.in.take(to, want);
+    if (got == 0) {
+      switch (net::receiveSome(sync_.fd, to, want, deadline, got)) {
+        case net::IoResult::ok: break;
+        case net::IoResult::timeout: return received > 0 ? VI_SUCCESS : VI_ERROR_TMO;
+        case net::IoResult::closed: return lose("closed by the server", kNoFatalError);
+      }
+    }
+    received += got;
+    streamLeft_ -= got;
+  }
+  if (streamLeft_ == 0) {
+    streaming_ = false;
+    end = streamEnd_;
+    rmtDelivered_ = rmtDelivered_ || end;
+  }
+  return VI_SUCCESS;
+}
+
 ViStatus HislipTransport::read(ViByte* buf, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& received,
                                bool& end) {
   received = 0;
@@ -252,6 +370,14 @@ ViStatus HislipTransport::read(ViByte* buf, std::size_t capacity, ViUInt32 timeo
   const net::Deadline deadline(timeoutMs);
   if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
   while (replyPos_ == reply_.size() && !replyEnd_) {
+    if (streaming_) {
+      if (ViStatus status = deliverStream(buf, capacity, deadline, received, end); status < VI_SUCCESS) return status;
+      if (received > 0 || end || streaming_) return VI_SUCCESS;
+      continue;  // an empty Data message: on to the next
+    }
+    bool started = false;
+    if (ViStatus status = startStream(deadline, started); status < VI_SUCCESS) return status;
+    if (started) continue;
     hs::Message message;
     if (ViStatus status = receive(sync_, deadline, message); status < VI_SUCCESS) return status;
     if (ViStatus status = takeSync(message); status < VI_SUCCESS) return status;
@@ -316,16 +442,91 @@ ViStatus HislipTransport::readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) {
   if (lost_) return VI_ERROR_CONN_LOST;
   const net::Deadline deadline(timeoutMs);
   if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
-  ViStatus status = send(async_, Type::AsyncStatusQuery, takeRmtDelivered(), lastSentId_, {}, deadline);
   hs::Message answer;
-  if (status >= VI_SUCCESS) status = awaitAsync(Type::AsyncStatusResponse, deadline, answer);
-  if (status == VI_ERROR_TMO) {
-    ++owed_[static_cast<std::uint8_t>(Type::AsyncStatusResponse)];  // the late answer is not for the next query
+  if (ViStatus status = asyncExchange(Type::AsyncStatusQuery, takeRmtDelivered(), lastSentId_, {},
+                                      Type::AsyncStatusResponse, deadline, answer);
+      status < VI_SUCCESS) {
     return status;
   }
-  if (status < VI_SUCCESS) return status;
   stb = answer.header.control;
   return VI_SUCCESS;
+}
+
+// ---- locks, trigger, remote/local -------------------------------------------------
+ViStatus HislipTransport::lock(std::string_view sharedKey, ViUInt32 lockTimeoutMs, ViUInt32 timeoutMs) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  // The server may take the whole lock time-out before it answers.
+  const bool infinite = lockTimeoutMs == VI_TMO_INFINITE || timeoutMs == VI_TMO_INFINITE;
+  const net::Deadline deadline(infinite ? VI_TMO_INFINITE
+                                        : static_cast<ViUInt32>(std::min<std::uint64_t>(
+                                              std::uint64_t{lockTimeoutMs} + timeoutMs, VI_TMO_INFINITE - 1)));
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  hs::Message answer;
+  if (ViStatus status = asyncExchange(Type::AsyncLock, 1, lockTimeoutMs, sharedKey, Type::AsyncLockResponse,
+                                      deadline, answer);
+      status < VI_SUCCESS) {
+    return status;
+  }
+  switch (answer.header.control) {
+    case 1: return VI_SUCCESS;
+    case 0: return VI_ERROR_TMO;  // others held it for the whole time-out
+    default: return VI_ERROR_RSRC_LOCKED;
+  }
+}
+
+ViStatus HislipTransport::unlock(ViUInt32 timeoutMs) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const net::Deadline deadline(timeoutMs);
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  hs::Message answer;
+  if (ViStatus status =
+          asyncExchange(Type::AsyncLock, 0, lastSentId_, {}, Type::AsyncLockResponse, deadline, answer);
+      status < VI_SUCCESS) {
+    return status;
+  }
+  return answer.header.control == 1 || answer.header.control == 2 ? VI_SUCCESS : kErrorSesnNlocked;
+}
+
+ViStatus HislipTransport::trigger(ViUInt32 timeoutMs) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const net::Deadline deadline(timeoutMs);
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  dropReply();  // like any new message, a trigger makes an unread reply stale
+  return sendNumbered(Type::Trigger, {}, deadline);
+}
+
+ViStatus HislipTransport::remoteLocal(ViUInt16 mode, ViUInt32 timeoutMs) {
+  if (lost_) return VI_ERROR_CONN_LOST;
+  const net::Deadline deadline(timeoutMs);
+  if (ViStatus status = finishClear(deadline); status < VI_SUCCESS) return status;
+  hs::Message answer;
+  return asyncExchange(Type::AsyncRemoteLocalControl, static_cast<std::uint8_t>(mode), lastSentId_, {},
+                       Type::AsyncRemoteLocalResponse, deadline, answer);
+}
+
+// ---- attributes -------------------------------------------------------------
+std::optional<Transport::AttributeValue> HislipTransport::protocolAttribute(ViAttr attr) const {
+  switch (attr) {
+    case VI_ATTR_TCPIP_IS_HISLIP: return AttributeValue{VI_TRUE, 2};
+    case VI_ATTR_TCPIP_HISLIP_VERSION:  // ViVersion: major in bits 20..31, minor in 12..19
+      return AttributeValue{(ViUInt64{version_} >> 8) << 20 | (ViUInt64{version_} & 0xFF) << 12, 4};
+    case VI_ATTR_TCPIP_HISLIP_MAX_MESSAGE_KB: return AttributeValue{maxMessageIn_ / 1024, 4};
+    default: return std::nullopt;
+  }
+}
+
+std::optional<ViStatus> HislipTransport::setProtocolAttribute(ViAttr attr, ViAttrState value, ViUInt32 timeoutMs) {
+  switch (attr) {
+    case VI_ATTR_TCPIP_IS_HISLIP:
+    case VI_ATTR_TCPIP_HISLIP_VERSION: return VI_ERROR_ATTR_READONLY;
+    case VI_ATTR_TCPIP_HISLIP_MAX_MESSAGE_KB: {
+      // A new offer goes to the server at once; at least room for a header and one byte.
+      if (value == 0 || value > 0xFFFFFFFFU) return VI_ERROR_NSUP_ATTR_STATE;
+      if (lost_) return VI_ERROR_CONN_LOST;
+      return offerMaxMessage(std::uint64_t{value} * 1024, net::Deadline(timeoutMs));
+    }
+    default: return std::nullopt;
+  }
 }
 
 std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi) { return std::make_unique<HislipTransport>(vi); }

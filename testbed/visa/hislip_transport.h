@@ -37,6 +37,12 @@ class HislipTransport final : public NetworkTransport {
   ViStatus read(ViByte* buf, std::size_t capacity, ViUInt32 timeoutMs, std::size_t& received, bool& end) override;
   ViStatus clear(ViUInt32 timeoutMs) override;
   ViStatus readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) override;
+  ViStatus lock(std::string_view sharedKey, ViUInt32 lockTimeoutMs, ViUInt32 timeoutMs) override;
+  ViStatus unlock(ViUInt32 timeoutMs) override;
+  ViStatus trigger(ViUInt32 timeoutMs) override;
+  ViStatus remoteLocal(ViUInt16 mode, ViUInt32 timeoutMs) override;
+  std::optional<AttributeValue> protocolAttribute(ViAttr attr) const override;
+  std::optional<ViStatus> setProtocolAttribute(ViAttr attr, ViAttrState value, ViUInt32 timeoutMs) override;
 
  private:
   struct Channel {
@@ -56,7 +62,28 @@ class HislipTransport final : public NetworkTransport {
                   kavrel::hislip::Message& out);
   ViStatus awaitAsync(kavrel::hislip::Type wanted, const net::Deadline& deadline, kavrel::hislip::Message& out);
   ViStatus takeSync(const kavrel::hislip::Message& message);
+  // Whether a Data or DataEnd message with this ID answers the latest message sent.
+  bool current(const kavrel::hislip::Header& header) const;
+  // Start delivering the next synchronous message's payload straight to the
+  // reader when it is a current reply: `started` says so. Anything else stays
+  // for receive().
+  ViStatus startStream(const net::Deadline& deadline, bool& started);
+  ViStatus deliverStream(ViByte* buf, std::size_t capacity, const net::Deadline& deadline, std::size_t& received,
+                         bool& end);
+  // Drop what is left of a reply payload no longer wanted.
+  ViStatus discardStale(const net::Deadline& deadline);
+  // More bytes from a channel's socket into its decoder.
+  ViStatus fill(Channel& channel, const net::Deadline& deadline);
   ViStatus finishClear(const net::Deadline& deadline);
+  // One request on the asynchronous channel and its answer of type `wanted`;
+  // an answer that comes too late is dropped when it arrives.
+  ViStatus asyncExchange(kavrel::hislip::Type type, std::uint8_t control, std::uint32_t parameter,
+                         std::string_view payload, kavrel::hislip::Type wanted, const net::Deadline& deadline,
+                         kavrel::hislip::Message& answer);
+  // Offer the server the largest message we take.
+  ViStatus offerMaxMessage(std::uint64_t size, const net::Deadline& deadline);
+  // Send Data, DataEnd or Trigger with the next MessageID.
+  ViStatus sendNumbered(kavrel::hislip::Type type, std::string_view payload, const net::Deadline& deadline);
   // Close both channels for good, after a FatalError with `fatalCode` unless it is negative.
   ViStatus lose(std::string_view why, int fatalCode);
   std::uint8_t takeRmtDelivered();
@@ -71,6 +98,8 @@ class HislipTransport final : public NetworkTransport {
   bool lost_ = false;         // every later call answers VI_ERROR_CONN_LOST
   bool overlapped_ = false;   // the mode the server set
   std::uint64_t maxPayloadOut_ = 0;  // per message to the server, from its maximum message size
+  std::uint64_t maxMessageIn_ = 0;   // the largest message we offered to take
+  std::uint16_t version_ = 0;        // negotiated protocol version
 
   // MessageIDs: the next to use, and the latest sent (the one a reply must carry).
   std::uint32_t nextId_ = kavrel::hislip::kFirstMessageId;
@@ -78,9 +107,18 @@ class HislipTransport final : public NetworkTransport {
   bool rmtDelivered_ = false;  // a whole reply went to the application; told once
 
   // Reply bytes accepted and not yet read; replyEnd_: the last one carries END.
+  // Taken whole this way only while tracing; otherwise payloads stream below.
   std::string reply_;
   std::size_t replyPos_ = 0;
   bool replyEnd_ = false;
+
+  // The reply message whose payload goes straight to the reader: bytes still
+  // to come, and whether it is a DataEnd. A reply that went stale before it
+  // was read leaves its rest to drop.
+  bool streaming_ = false;
+  std::uint64_t streamLeft_ = 0;
+  bool streamEnd_ = false;
+  std::uint64_t staleLeft_ = 0;
 
   ClearStage clearStage_ = ClearStage::none;
   // Asynchronous answers still owed to requests that timed out, by message type.

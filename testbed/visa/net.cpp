@@ -11,6 +11,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace kavrel::standin::net {
@@ -82,11 +83,22 @@ ViStatus connectTo(const std::string& host, std::uint16_t port, const Deadline& 
   return status;
 }
 
-IoResult sendAll(int fd, std::string_view& bytes, const Deadline& deadline) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+IoResult sendGathered(int fd, std::string_view head, std::string_view tail, const Deadline& deadline,
+                      std::size_t& sent) {
+  sent = 0;
+  const std::size_t total = head.size() + tail.size();
+  while (sent < total) {
+    iovec parts[2];
+    int count = 0;
+    if (sent < head.size()) parts[count++] = {const_cast<char*>(head.data() + sent), head.size() - sent};
+    const std::size_t tailFrom = sent > head.size() ? sent - head.size() : 0;
+    if (tailFrom < tail.size()) parts[count++] = {const_cast<char*>(tail.data() + tailFrom), tail.size() - tailFrom};
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = static_cast<std::size_t>(count);
+    const ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL);
     if (n > 0) {
-      bytes.remove_prefix(static_cast<std::size_t>(n));
+      sent += static_cast<std::size_t>(n);
     } else if (n < 0 && errno == EINTR) {
       continue;
     } else if (n < 0 && wouldBlock(errno)) {
@@ -96,6 +108,13 @@ IoResult sendAll(int fd, std::string_view& bytes, const Deadline& deadline) {
     }
   }
   return IoResult::ok;
+}
+
+IoResult sendAll(int fd, std::string_view& bytes, const Deadline& deadline) {
+  std::size_t sent = 0;
+  const IoResult result = sendGathered(fd, bytes, {}, deadline, sent);
+  bytes.remove_prefix(sent);
+  return result;
 }
 
 void sendNow(int fd, std::string_view bytes) {

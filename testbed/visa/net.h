@@ -40,6 +40,11 @@ ViStatus connectTo(const std::string& host, std::uint16_t port, const Deadline& 
 // Send bytes from the front of `bytes`, removing what went out; ok once all went.
 IoResult sendAll(int fd, std::string_view& bytes, const Deadline& deadline);
 
+// Send `head` then `tail` as one stream, gathered into each sendmsg call, so a
+// message's payload goes out where it lies; `sent` counts what went out.
+IoResult sendGathered(int fd, std::string_view head, std::string_view tail, const Deadline& deadline,
+                      std::size_t& sent);
+
 // Send without waiting; whatever does not fit is dropped (for a last word before closing).
 void sendNow(int fd, std::string_view bytes);
 

@@ -21,6 +21,8 @@ struct Script {
   bool reading = false;
   std::string incoming;        // received since the last END
   std::deque<std::string> log;  // a deque keeps the logged bytes in place while it grows
+  standin_answerer answerer = nullptr;
+  void* answererContext = nullptr;
 };
 
 Script& script() {
@@ -43,7 +45,13 @@ class ScriptedTransport : public Transport {
     std::lock_guard guard(s.lock);
     s.incoming.append(bytes);
     if (!end) return VI_SUCCESS;
-    if (isEsrQuery(s.incoming)) {
+    std::size_t answerLength = 0;
+    const void* answer =
+        s.answerer != nullptr ? s.answerer(s.answererContext, s.incoming.data(), s.incoming.size(), &answerLength)
+                              : nullptr;
+    if (answer != nullptr) {
+      s.answers.emplace_back(static_cast<const char*>(answer), answerLength);
+    } else if (isEsrQuery(s.incoming)) {
       s.answers.push_back(s.esr.empty() ? std::string("0\n") : std::move(s.esr.front()));
       if (!s.esr.empty()) s.esr.pop_front();
     }
@@ -107,6 +115,8 @@ void scriptReset() {
   s.reading = false;
   s.incoming.clear();
   s.log.clear();
+  s.answerer = nullptr;
+  s.answererContext = nullptr;
 }
 
 }  // namespace kavrel::standin
@@ -133,6 +143,13 @@ void standin_esr(ViInt32 value) {
   Script& s = script();
   std::lock_guard guard(s.lock);
   s.esr.push_back(std::string(digits, result.ptr) + "\n");
+}
+
+void standin_answer(standin_answerer answerer, void* context) {
+  Script& s = script();
+  std::lock_guard guard(s.lock);
+  s.answerer = answerer;
+  s.answererContext = context;
 }
 
 size_t standin_write_count(void) {

@@ -115,12 +115,21 @@ class Session::DeviceInput : public FormatInput {
       fetched_ = true;
       if (ViStatus status = s.fetchFormatted(); status < VI_SUCCESS) return status;
     }
-    byte = s.readPos_ < s.readBuf_.size() ? static_cast<unsigned char>(s.readBuf_[s.readPos_]) : kEnd;
+    byte = s.readPos_ < s.readBuf_.size() ? static_cast<unsigned char>(s.readBuf_.data()[s.readPos_]) : kEnd;
     return VI_SUCCESS;
   }
 
   void advance() override {
     if (session_.readPos_ < session_.readBuf_.size()) ++session_.readPos_;
+  }
+
+  std::string_view ready() override {
+    const Session& s = session_;
+    return {s.readBuf_.data() + s.readPos_, s.readBuf_.size() - s.readPos_};
+  }
+
+  void skip(std::size_t count) override {
+    session_.readPos_ += std::min(count, session_.readBuf_.size() - session_.readPos_);
   }
 
  private:
@@ -152,6 +161,9 @@ ViUInt32 Session::timeout() const { return static_cast<ViUInt32>(attribute(VI_AT
 
 ViStatus Session::setAttribute(ViAttr attr, ViAttrState value) {
   std::lock_guard guard(lock_);
+  if (transport_ != nullptr) {
+    if (std::optional<ViStatus> status = transport_->setProtocolAttribute(attr, value, timeout())) return *status;
+  }
   const AttributeInfo* info = findAttribute(attr);
   if (info == nullptr || (isResourceManager() && !info->onManager)) return VI_ERROR_NSUP_ATTR;
   if (!info->writable) return VI_ERROR_ATTR_READONLY;
@@ -171,7 +183,17 @@ ViStatus Session::getAttribute(ViAttr attr, void* out) {
                        : classifyResource(resourceName_) == ResourceKind::Socket ? "SOCKET"
                                                                                  : "INSTR");
       return VI_SUCCESS;
+    case VI_ATTR_RSRC_LOCK_STATE:
+      if (isResourceManager()) break;
+      writeBytes(out, exclusiveLocks_ > 0 ? VI_EXCLUSIVE_LOCK : sharedLocks_ > 0 ? VI_SHARED_LOCK : VI_NO_LOCK, 4);
+      return VI_SUCCESS;
     default: break;
+  }
+  if (transport_ != nullptr) {
+    if (const std::optional<Transport::AttributeValue> value = transport_->protocolAttribute(attr)) {
+      writeBytes(out, value->value, value->bytes);
+      return VI_SUCCESS;
+    }
   }
   const AttributeInfo* info = findAttribute(attr);
   if (info == nullptr || (isResourceManager() && !info->onManager)) return VI_ERROR_NSUP_ATTR;
@@ -180,34 +202,61 @@ ViStatus Session::getAttribute(ViAttr attr, void* out) {
 }
 
 // ---- basic I/O ------------------------------------------------------------
+char* ReadBuffer::extend(std::size_t count) {
+  if (capacity_ - size_ < count) {
+    const std::size_t capacity = std::max(size_ + count, 2 * capacity_);
+    auto grown = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ > 0) std::memcpy(grown.get(), bytes_.get(), size_);
+    bytes_ = std::move(grown);
+    capacity_ = capacity;
+  }
+  return bytes_.get() + size_;
+}
+
 // Deliver received bytes up to END, the termination character, or `count`.
+// The transport writes straight into `buf`; only bytes that came after a
+// termination character wait in pending_ for the next read.
 ViStatus Session::receive(ViByte* buf, std::size_t count, std::size_t& received) {
   received = 0;
   const bool termEnabled = attribute(VI_ATTR_TERMCHAR_EN) != VI_FALSE;
   const auto termChar = static_cast<ViByte>(attribute(VI_ATTR_TERMCHAR));
   const bool endEnds = attribute(VI_ATTR_SUPPRESS_END_EN) == VI_FALSE;
   while (received < count) {
-    if (pendingPos_ == pending_.size()) {
-      pending_.assign(std::min(count - received, kMaxFetch), '\0');
-      pendingPos_ = 0;
-      std::size_t got = 0;
-      bool end = false;
-      const ViStatus status =
-          transport_->read(reinterpret_cast<ViByte*>(pending_.data()), pending_.size(), timeout(), got, end);
-      pending_.resize(status < VI_SUCCESS ? 0 : got);
-      pendingEnd_ = status >= VI_SUCCESS && end;
+    std::size_t got = 0;
+    bool end = false;
+    const bool fromPending = pendingPos_ < pending_.size();
+    if (fromPending) {
+      got = std::min(count - received, pending_.size() - pendingPos_);
+      std::memcpy(buf + received, pending_.data() + pendingPos_, got);
+      pendingPos_ += got;
+      end = pendingEnd_ && pendingPos_ == pending_.size();
+    } else {
+      const ViStatus status = transport_->read(buf + received, count - received, timeout(), got, end);
       if (status < VI_SUCCESS) return status;
       if (got == 0) {
         if (!end) return VI_ERROR_TMO;  // a transport that gave nothing has timed out
         if (endEnds) return VI_SUCCESS;  // an empty message
+        continue;
       }
     }
-    while (pendingPos_ < pending_.size() && received < count) {
-      const auto byte = static_cast<ViByte>(pending_[pendingPos_++]);
-      buf[received++] = byte;
-      if (pendingPos_ == pending_.size() && pendingEnd_ && endEnds) return VI_SUCCESS;
-      if (termEnabled && byte == termChar) return VI_SUCCESS_TERM_CHAR;
+    const ViByte* from = buf + received;
+    const auto* term = termEnabled ? static_cast<const ViByte*>(std::memchr(from, termChar, got)) : nullptr;
+    if (term != nullptr && term + 1 < from + got) {
+      // What follows the termination character waits for the next read.
+      const std::size_t kept = got - static_cast<std::size_t>(term + 1 - from);
+      if (fromPending) {
+        pendingPos_ -= kept;
+      } else {
+        pending_.assign(reinterpret_cast<const char*>(term + 1), kept);
+        pendingPos_ = 0;
+        pendingEnd_ = end;
+      }
+      received += got - kept;
+      return VI_SUCCESS_TERM_CHAR;
     }
+    received += got;
+    if (end && endEnds) return VI_SUCCESS;
+    if (term != nullptr) return VI_SUCCESS_TERM_CHAR;
   }
   return VI_SUCCESS_MAX_CNT;
 }
@@ -249,22 +298,72 @@ ViStatus Session::clear() {
   return transport_->clear(timeout());
 }
 
+ViStatus Session::assertTrigger(ViUInt16 protocol) {
+  std::lock_guard guard(lock_);
+  if (isResourceManager()) return VI_ERROR_NSUP_OPER;
+  if (protocol != kTrigProtDefault) return kErrorInvProt;
+  return transport_->trigger(timeout());
+}
+
+ViStatus Session::controlRen(ViUInt16 mode) {
+  std::lock_guard guard(lock_);
+  if (isResourceManager()) return VI_ERROR_NSUP_OPER;
+  if (mode > kLastRenMode) return VI_ERROR_INV_MODE;
+  return transport_->remoteLocal(mode, timeout());
+}
+
+ViStatus Session::lock(ViAccessMode type, ViUInt32 lockTimeoutMs, const char* requestedKey, ViChar* accessKey) {
+  std::lock_guard guard(lock_);
+  if (isResourceManager()) return VI_ERROR_NSUP_OPER;
+  if (type == VI_EXCLUSIVE_LOCK) {
+    if (exclusiveLocks_ == 0) {
+      if (ViStatus status = transport_->lock({}, lockTimeoutMs, timeout()); status < VI_SUCCESS) return status;
+    }
+    return ++exclusiveLocks_ > 1 ? kSuccessNestedExclusive : VI_SUCCESS;
+  }
+  if (type != VI_SHARED_LOCK) return kErrorInvLockType;
+  if (accessKey == nullptr) return VI_ERROR_USER_BUF;
+  // Without a key of its own the session gets one made from its number.
+  std::string key = requestedKey != nullptr && *requestedKey != '\0' ? std::string(requestedKey)
+                    : sharedLocks_ > 0                                  ? sharedKey_
+                                                                        : "kavrel-" + std::to_string(id_);
+  if (key.size() > 255 || (sharedLocks_ > 0 && key != sharedKey_)) return kErrorInvAccessKey;
+  if (sharedLocks_ == 0) {
+    if (ViStatus status = transport_->lock(key, lockTimeoutMs, timeout()); status < VI_SUCCESS) return status;
+    sharedKey_ = key;
+  }
+  std::memcpy(accessKey, key.c_str(), key.size() + 1);
+  return ++sharedLocks_ > 1 ? kSuccessNestedShared : VI_SUCCESS;
+}
+
+ViStatus Session::unlock() {
+  std::lock_guard guard(lock_);
+  if (isResourceManager()) return VI_ERROR_NSUP_OPER;
+  if (exclusiveLocks_ == 0 && sharedLocks_ == 0) return kErrorSesnNlocked;
+  unsigned& held = exclusiveLocks_ > 0 ? exclusiveLocks_ : sharedLocks_;
+  if (held == 1) {
+    if (ViStatus status = transport_->unlock(timeout()); status < VI_SUCCESS) return status;
+  }
+  --held;
+  return exclusiveLocks_ > 0 ? kSuccessNestedExclusive : sharedLocks_ > 0 ? kSuccessNestedShared : VI_SUCCESS;
+}
+
 // ---- formatted I/O ------------------------------------------------------------
 ViStatus Session::fetchFormatted() {
   if (readPos_ == readBuf_.size()) {
     readBuf_.clear();
     readPos_ = 0;
   }
-  std::string chunk(std::min(readBufSize_, kMaxFetch), '\0');
+  const std::size_t want = std::min(readBufSize_, kMaxFetch);
   std::size_t got = 0;
-  const ViStatus status = receive(reinterpret_cast<ViByte*>(chunk.data()), chunk.size(), got);
+  const ViStatus status = receive(reinterpret_cast<ViByte*>(readBuf_.extend(want)), want, got);
   if (status < VI_SUCCESS) {  // a failed read leaves the buffer empty
     readBuf_.clear();
     readPos_ = 0;
     midMessage_ = false;
     return status;
   }
-  readBuf_.append(chunk, 0, got);
+  readBuf_.commit(got);
   midMessage_ = status == VI_SUCCESS_MAX_CNT;
   return VI_SUCCESS;
 }

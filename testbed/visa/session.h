@@ -15,6 +15,23 @@
 
 namespace kavrel::standin {
 
+// Bytes received for formatted reads: grows without zero-filling, keeps its
+// storage between calls, so a small reply costs no allocation.
+class ReadBuffer {
+ public:
+  const char* data() const { return bytes_.get(); }
+  std::size_t size() const { return size_; }
+  void clear() { size_ = 0; }
+  // Room for `count` more bytes at the end; commit what was stored there.
+  char* extend(std::size_t count);
+  void commit(std::size_t count) { size_ += count; }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 struct InstalledHandler {
   ViEventType eventType;
   ViHndlr handler;
@@ -37,6 +54,12 @@ class Session {
   ViStatus write(const ViByte* buf, ViUInt32 count);
   ViStatus readStatusByte(ViUInt16& stb);
   ViStatus clear();
+  ViStatus assertTrigger(ViUInt16 protocol);
+  ViStatus controlRen(ViUInt16 mode);
+
+  // Locks, nested per type; the device is asked only for the first of each.
+  ViStatus lock(ViAccessMode type, ViUInt32 lockTimeoutMs, const char* requestedKey, ViChar* accessKey);
+  ViStatus unlock();
 
   // Formatted I/O.
   ViStatus printFormatted(const char* fmt, ArgList& args);
@@ -74,9 +97,12 @@ class Session {
 
   std::mutex lock_;  // one call at a time; attributes and buffers below
   std::map<ViAttr, ViUInt64> attributes_;
+  unsigned exclusiveLocks_ = 0;
+  unsigned sharedLocks_ = 0;
+  std::string sharedKey_;
   std::vector<InstalledHandler> handlers_;
 
-  // Received from the transport, not yet delivered; END after its last byte when pendingEnd_.
+  // Received past a termination character, not yet delivered; END after its last byte when pendingEnd_.
   std::string pending_;
   std::size_t pendingPos_ = 0;
   bool pendingEnd_ = false;
@@ -86,7 +112,7 @@ class Session {
   std::size_t writeBufSize_ = 4096;
 
   // Formatted read buffer; midMessage_: the data so far came without END.
-  std::string readBuf_;
+  ReadBuffer readBuf_;
   std::size_t readPos_ = 0;
   std::size_t readBufSize_ = 4096;
   bool midMessage_ = false;

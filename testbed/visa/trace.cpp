@@ -8,6 +8,9 @@
 #include <ctime>
 #include <mutex>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "testbed/visa/standin_internal.h"
 
 namespace kavrel::standin::trace {
@@ -43,6 +46,16 @@ std::string timeStamp() {
   return stamp;
 }
 
+// Appends to the file, creating it readable by its owner only: it holds
+// every byte exchanged with the instrument.
+std::FILE* openForOwner(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "a");
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
 }  // namespace
 
 void configure() {
@@ -53,7 +66,7 @@ void configure() {
   if (path == t.path) return;
   if (t.file != nullptr) std::fclose(t.file);
   t.path = path;
-  t.file = path.empty() ? nullptr : std::fopen(path.c_str(), "a");
+  t.file = path.empty() ? nullptr : openForOwner(path);
   t.on = t.file != nullptr;
 }
 

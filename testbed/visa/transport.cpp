@@ -69,6 +69,28 @@ bool parsePort(std::string_view text, std::uint16_t& port) {
 }
 
 constexpr std::uint16_t kHislipPort = 4880;
+constexpr std::uint16_t kPortmapPort = 111;
+
+bool isVxi11Device(std::string_view field) {
+  return startsWithNoCase(field, "inst") || startsWithNoCase(field, "gpib") || startsWithNoCase(field, "vxi");
+}
+
+// "instN[,port]", "gpibB,N[,port]" or "vxiN[,port]"; the port is the portmapper's.
+bool parseVxi11Device(std::string_view field, NetworkAddress& address) {
+  const std::size_t names = startsWithNoCase(field, "gpib") ? 2 : 1;  // comma-separated parts of the name itself
+  std::size_t end = 0;
+  for (std::size_t i = 0; i < names && end != std::string_view::npos; ++i) {
+    end = field.find(',', i == 0 ? 0 : end + 1);
+  }
+  std::string_view device = field.substr(0, end);
+  if (end != std::string_view::npos && !parsePort(field.substr(end + 1), address.port)) return false;
+  if (device.empty() || !allOf(device, [](char c) { return isAlphanumeric(c) || c == ','; }) ||
+      device.back() == ',') {
+    return false;
+  }
+  address.device.assign(device);
+  return true;
+}
 
 }  // namespace
 
@@ -78,9 +100,11 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
 
 ResourceKind classifyResource(std::string_view name) {
   const std::vector<std::string_view> fields = resourceFields(name);
-  if (fields.size() < 3 || !startsWithNoCase(fields[0], "TCPIP")) return ResourceKind::Scripted;
+  if (fields.size() < 2 || !startsWithNoCase(fields[0], "TCPIP")) return ResourceKind::Scripted;
+  if (fields.size() == 2) return ResourceKind::Vxi11;
   if (equalNoCase(fields.back(), "SOCKET")) return ResourceKind::Socket;
   if (startsWithNoCase(fields[2], "hislip")) return ResourceKind::Hislip;
+  if ((fields.size() == 3 && equalNoCase(fields[2], "INSTR")) || isVxi11Device(fields[2])) return ResourceKind::Vxi11;
   return ResourceKind::Scripted;
 }
 
@@ -88,10 +112,23 @@ ViStatus parseNetworkResource(std::string_view name, ResourceKind kind, NetworkA
   const std::vector<std::string_view> fields = resourceFields(name);
   NetworkAddress address;
   // "TCPIP" and an optional board number.
-  if (fields.size() < 3 || !startsWithNoCase(fields[0], "TCPIP") || !allOf(fields[0].substr(5), isDigit) ||
+  if (fields.size() < 2 || !startsWithNoCase(fields[0], "TCPIP") || !allOf(fields[0].substr(5), isDigit) ||
       !parseHost(fields[1], address.host)) {
     return VI_ERROR_INV_RSRC_NAME;
   }
+  if (kind == ResourceKind::Vxi11) {
+    // "::host", "::host::INSTR", "::host::device" or "::host::device::INSTR".
+    address.port = kPortmapPort;
+    address.device = "inst0";
+    const bool named = fields.size() >= 3 && !(fields.size() == 3 && equalNoCase(fields[2], "INSTR"));
+    if (fields.size() > 4 || (fields.size() == 4 && !equalNoCase(fields[3], "INSTR")) ||
+        (named && !parseVxi11Device(fields[2], address))) {
+      return VI_ERROR_INV_RSRC_NAME;
+    }
+    out = std::move(address);
+    return VI_SUCCESS;
+  }
+  if (fields.size() < 3) return VI_ERROR_INV_RSRC_NAME;
   if (kind == ResourceKind::Socket) {
     if (fields.size() != 4 || !parsePort(fields[2], address.port)) return VI_ERROR_INV_RSRC_NAME;
     out = std::move(address);
@@ -122,8 +159,9 @@ ViStatus openTransport(std::string_view resourceName, ViSession vi, ViUInt32 tim
   }
   NetworkAddress address;
   if (ViStatus status = parseNetworkResource(resourceName, kind, address); status < VI_SUCCESS) return status;
-  std::unique_ptr<NetworkTransport> transport =
-      kind == ResourceKind::Hislip ? makeHislipTransport(vi) : makeSocketTransport(vi);
+  std::unique_ptr<NetworkTransport> transport = kind == ResourceKind::Hislip  ? makeHislipTransport(vi)
+                                                 : kind == ResourceKind::Vxi11 ? makeVxi11Transport(vi)
+                                                                               : makeSocketTransport(vi);
   if (ViStatus status = transport->open(address, timeoutMs); status < VI_SUCCESS) return status;
   out = std::move(transport);
   return VI_SUCCESS;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,22 +33,50 @@ class Transport {
 
   // Serial poll: the device's status byte.
   virtual ViStatus readStatusByte(ViUInt32 timeoutMs, ViUInt16& stb) = 0;
+
+  // The device's own lock: exclusive when `sharedKey` is empty, else shared
+  // under that key, waiting up to `lockTimeoutMs` for other clients' locks
+  // (VI_ERROR_TMO when not granted). `timeoutMs` bounds the exchange itself.
+  virtual ViStatus lock(std::string_view /*sharedKey*/, ViUInt32 /*lockTimeoutMs*/, ViUInt32 /*timeoutMs*/) {
+    return VI_ERROR_NSUP_OPER;
+  }
+  // Release the lock taken last (exclusive before shared).
+  virtual ViStatus unlock(ViUInt32 /*timeoutMs*/) { return VI_ERROR_NSUP_OPER; }
+  // Group execute trigger.
+  virtual ViStatus trigger(ViUInt32 /*timeoutMs*/) { return VI_ERROR_NSUP_OPER; }
+  // Remote/local control with VISA's REN modes (VI_GPIB_REN_*, 0..6).
+  virtual ViStatus remoteLocal(ViUInt16 /*mode*/, ViUInt32 /*timeoutMs*/) { return VI_ERROR_NSUP_OPER; }
+
+  // Attributes of the protocol: the value and its width in bytes, or nothing
+  // when the transport has no such attribute.
+  struct AttributeValue {
+    ViUInt64 value;
+    unsigned bytes;
+  };
+  virtual std::optional<AttributeValue> protocolAttribute(ViAttr /*attr*/) const { return std::nullopt; }
+  // Set one: nothing when the transport has no such attribute, else the status.
+  virtual std::optional<ViStatus> setProtocolAttribute(ViAttr /*attr*/, ViAttrState /*value*/, ViUInt32 /*timeoutMs*/) {
+    return std::nullopt;
+  }
 };
 
-enum class ResourceKind { Scripted, Hislip, Socket };
+enum class ResourceKind { Scripted, Hislip, Vxi11, Socket };
 
 // TCPIP "...::hislipN[,port][::INSTR]" is HiSLIP, TCPIP "...::port::SOCKET" a
-// raw socket; every other name reaches the scripted instrument.
+// raw socket, TCPIP "::host", "::host::INSTR" and device names starting with
+// "inst", "gpib" or "vxi" VXI-11; every other name reaches the scripted instrument.
 ResourceKind classifyResource(std::string_view name);
 
 // Where a HiSLIP or SOCKET resource lives.
 struct NetworkAddress {
   std::string host;      // name, dotted IPv4, or IPv6 without its brackets
   std::uint16_t port = 0;
-  std::string device;    // HiSLIP sub-address ("hislip0"); empty for SOCKET
+  std::string device;    // HiSLIP sub-address ("hislip0"), VXI-11 device ("inst0"); empty for SOCKET
 };
 
-// "TCPIP[board]::host::hislipN[,port][::INSTR]" (default port 4880) or
+// "TCPIP[board]::host::hislipN[,port][::INSTR]" (default port 4880),
+// "TCPIP[board]::host[::instN[,port] | ::gpibB,N[,port]][::INSTR]" (VXI-11;
+// the port is the portmapper's, 111 by default, device inst0 by default) or
 // "TCPIP[board]::host::port::SOCKET", case-insensitive: VI_SUCCESS with
 // `out` filled, or VI_ERROR_INV_RSRC_NAME.
 ViStatus parseNetworkResource(std::string_view name, ResourceKind kind, NetworkAddress& out);
@@ -66,6 +95,7 @@ class NetworkTransport : public Transport {
 };
 std::unique_ptr<NetworkTransport> makeHislipTransport(ViSession vi);
 std::unique_ptr<NetworkTransport> makeSocketTransport(ViSession vi);
+std::unique_ptr<NetworkTransport> makeVxi11Transport(ViSession vi);
 
 }  // namespace kavrel::standin
 

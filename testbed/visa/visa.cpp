@@ -1,12 +1,15 @@
 // The exported VISA operations of the stand-in. Each one counts its call,
 // answers an injected fault if one is due, and otherwise works on the session.
 #define KAVREL_NO_GETDEFAULTRM_MACRO  // viGetDefaultRM is defined here as a function
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "testbed/visa/discovery.h"
 #include "testbed/visa/session.h"
 #include "testbed/visa/standin_internal.h"
 #include "testbed/visa/trace.h"
@@ -16,14 +19,19 @@ namespace {
 using kavrel::standin::ArgList;
 using kavrel::standin::Session;
 
+// How long viFindRsrc listens for instruments announced on the network.
+constexpr int kFindBrowseMs = 1500;
+
 template <typename Body>
 ViStatus runOperation(standin_op op, Body&& body) {
-  if (const auto fault = kavrel::standin::enterOperation(op)) return *fault;
+  const auto fault = kavrel::standin::enterOperation(op);
+  if (fault && !fault->afterWork) return fault->status;
+  ViStatus status = VI_ERROR_ALLOC;
   try {
-    return body();
+    status = body();
   } catch (const std::bad_alloc&) {
-    return VI_ERROR_ALLOC;
   }
+  return fault ? fault->status : status;
 }
 
 template <typename Body>
@@ -145,13 +153,38 @@ ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 ti
 }
 
 ViStatus viClose(ViObject vi) {
-  return runOperation(STANDIN_CLOSE, [&]() -> ViStatus { return traced(vi, "viClose", kavrel::standin::closeSession(vi)); });
+  return runOperation(STANDIN_CLOSE, [&]() -> ViStatus {
+    if (kavrel::standin::isFindList(vi)) return kavrel::standin::closeFindList(vi);
+    return traced(vi, "viClose", kavrel::standin::closeSession(vi));
+  });
 }
 
-ViStatus viFindRsrc(ViSession sesn, ViConstString, ViPFindList, ViPUInt32, ViChar[]) {
-  return onSession(STANDIN_OTHER, sesn, [](Session&) -> ViStatus { return VI_ERROR_RSRC_NFOUND; });
+// Instruments announced on the network (mDNS); the scripted instrument is never listed.
+ViStatus viFindRsrc(ViSession sesn, ViConstString expr, ViPFindList list, ViPUInt32 count, ViChar desc[]) {
+  return onSession(STANDIN_OTHER, sesn, [&](Session& s) -> ViStatus {
+    if (!s.isResourceManager()) return VI_ERROR_INV_OBJECT;
+    bool valid = expr != nullptr;
+    if (valid) kavrel::standin::matchesExpression(expr, {}, valid);
+    if (!valid) return VI_ERROR_INV_EXPR;
+    std::vector<std::string> found;
+    for (std::string& resource : kavrel::standin::discoverInstruments(kFindBrowseMs)) {
+      if (kavrel::standin::matchesExpression(expr, resource, valid)) found.push_back(std::move(resource));
+    }
+    if (count != nullptr) *count = static_cast<ViUInt32>(found.size());
+    if (list != nullptr) *list = VI_NULL;
+    if (found.empty()) return VI_ERROR_RSRC_NFOUND;
+    if (desc != nullptr) {
+      std::memcpy(desc, found.front().c_str(), std::min<std::size_t>(found.front().size(), 255));
+      desc[std::min<std::size_t>(found.front().size(), 255)] = '\0';
+    }
+    found.erase(found.begin());
+    if (list != nullptr) *list = kavrel::standin::openFindList(std::move(found));
+    return VI_SUCCESS;
+  });
 }
-ViStatus viFindNext(ViFindList vi, ViChar[]) { return unsupported(vi); }
+ViStatus viFindNext(ViFindList vi, ViChar desc[]) {
+  return runOperation(STANDIN_OTHER, [&] { return kavrel::standin::findNext(vi, desc); });
+}
 
 // ---- attributes and status texts -------------------------------------------------
 ViStatus viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue) {
@@ -177,8 +210,14 @@ ViStatus viStatusDesc(ViObject, ViStatus status, ViChar desc[]) {
 }
 
 ViStatus viTerminate(ViObject vi, ViUInt16, ViJobId) { return unsupported(vi); }
-ViStatus viLock(ViSession vi, ViAccessMode, ViUInt32, ViConstKeyId, ViChar[]) { return unsupported(vi); }
-ViStatus viUnlock(ViSession vi) { return unsupported(vi); }
+ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey, ViChar accessKey[]) {
+  return traced(vi, "viLock", onSession(STANDIN_OTHER, vi, [&](Session& s) {
+    return s.lock(lockType, timeout, requestedKey, accessKey);
+  }));
+}
+ViStatus viUnlock(ViSession vi) {
+  return traced(vi, "viUnlock", onSession(STANDIN_OTHER, vi, [](Session& s) { return s.unlock(); }));
+}
 
 // ---- events ---------------------------------------------------------------
 ViStatus viEnableEvent(ViSession vi, ViEventType, ViUInt16, ViEventFilter) {
@@ -222,7 +261,9 @@ ViStatus viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
 
 ViStatus viReadAsync(ViSession vi, ViPBuf, ViUInt32, ViPJobId) { return unsupported(vi); }
 ViStatus viWriteAsync(ViSession vi, ViConstBuf, ViUInt32, ViPJobId) { return unsupported(vi); }
-ViStatus viAssertTrigger(ViSession vi, ViUInt16) { return unsupported(vi); }
+ViStatus viAssertTrigger(ViSession vi, ViUInt16 protocol) {
+  return traced(vi, "viAssertTrigger", onSession(STANDIN_OTHER, vi, [&](Session& s) { return s.assertTrigger(protocol); }));
+}
 
 ViStatus viReadSTB(ViSession vi, ViPUInt16 status) {
   return traced(vi, "viReadSTB", onSession(STANDIN_OTHER, vi, [&](Session& s) -> ViStatus {
@@ -354,7 +395,9 @@ ViStatus viMemAlloc(ViSession vi, ViBusSize, ViPBusAddress) { return unsupported
 #ifndef STANDIN_OMIT_VIMEMFREE  // builds an incomplete library for the binding's tests
 ViStatus viMemFree(ViSession vi, ViBusAddress) { return unsupported(vi); }
 #endif
-ViStatus viGpibControlREN(ViSession vi, ViUInt16) { return unsupported(vi); }
+ViStatus viGpibControlREN(ViSession vi, ViUInt16 mode) {
+  return traced(vi, "viGpibControlREN", onSession(STANDIN_OTHER, vi, [&](Session& s) { return s.controlRen(mode); }));
+}
 ViStatus viVxiCommandQuery(ViSession vi, ViUInt16, ViUInt32, ViPUInt32) { return unsupported(vi); }
 
 }  // extern "C"

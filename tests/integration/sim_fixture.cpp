@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <ostream>
+#include <string_view>
 
 namespace kavrel::integration {
 
@@ -32,6 +34,14 @@ SimInstrument::SimInstrument(int model, int options, std::string firmware, Trans
   o.firmware = std::move(firmware);
   o.hislipPort = 0;  // ephemeral: tests never collide on a port
   o.rawPort = 0;
+  // KAVREL_TEST_TRANSPORT=vxi11 runs the suite over VXI-11, with the
+  // simulator's own portmapper on an ephemeral port.
+  const char* chosen = std::getenv("KAVREL_TEST_TRANSPORT");
+  vxi11_ = chosen != nullptr && std::string_view(chosen) == "vxi11";
+  if (vxi11_) {
+    o.vxi11Port = 0;
+    o.portmapPort = 0;
+  }
   server_ = std::make_unique<sim::Server>(std::move(o));
 }
 
@@ -39,6 +49,7 @@ bool SimInstrument::start(std::string& error) { return server_->start(&error); }
 
 std::string SimInstrument::resource() const {
   if (transport_ == Transport::socket) return "TCPIP::127.0.0.1::" + std::to_string(server_->rawPort()) + "::SOCKET";
+  if (vxi11_) return "TCPIP::127.0.0.1::inst0," + std::to_string(server_->portmapPort()) + "::INSTR";
   return "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
 }
 

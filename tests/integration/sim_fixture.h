@@ -54,7 +54,8 @@ class SimInstrument {
 
   // False (with the reason in `error`) when the server could not start.
   bool start(std::string& error);
-  // "TCPIP::127.0.0.1::hislip0,<port>::INSTR" or "TCPIP::127.0.0.1::<port>::SOCKET".
+  // "TCPIP::127.0.0.1::hislip0,<port>::INSTR", "TCPIP::127.0.0.1::<port>::SOCKET", or over VXI-11
+  // (KAVREL_TEST_TRANSPORT=vxi11 in place of HiSLIP) "TCPIP::127.0.0.1::inst0,<portmapper port>::INSTR".
   std::string resource() const;
   // kavrel_init on this instrument.
   ViStatus init(ViBoolean idQuery, ViBoolean reset, ViSession& out) const;
@@ -62,6 +63,7 @@ class SimInstrument {
 
  private:
   std::unique_ptr<sim::Server> server_;
+  bool vxi11_ = false;
   Transport transport_;
 };
 

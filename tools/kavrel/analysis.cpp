@@ -1,7 +1,11 @@
 #include "tools/kavrel/analysis.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
+
+#include "tools/kavrel/args.h"
 
 namespace kavrel::cli {
 
@@ -35,6 +39,87 @@ std::optional<Band> passBand(const std::vector<double>& x, const std::vector<dou
   while (hi + 1 < y.size() && std::isfinite(y[hi + 1]) && y[hi + 1] >= threshold) ++hi;
   if (lo == 0 || hi + 1 == y.size() || !std::isfinite(y[lo - 1]) || !std::isfinite(y[hi + 1])) return std::nullopt;
   return Band{edge(lo, lo - 1), edge(hi, hi + 1)};
+}
+
+double vswrFromReturnLoss(double returnLoss) {
+  const double gamma = std::pow(10.0, -returnLoss / 20.0);
+  if (!(gamma < 1.0)) return std::numeric_limits<double>::infinity();
+  return (1.0 + gamma) / (1.0 - gamma);
+}
+
+std::vector<std::size_t> findFaults(const std::vector<double>& returnLoss, double threshold) {
+  std::vector<std::size_t> faults;
+  const std::size_t n = returnLoss.size();
+  // A peak rises on both sides: the ends of the trace cannot show one.
+  for (std::size_t i = 1; i + 1 < n; ++i) {
+    const double v = returnLoss[i];
+    if (!std::isfinite(v) || v > threshold) continue;
+    // A plateau counts once, at its first point.
+    const bool belowLeft = !(returnLoss[i - 1] <= v);
+    const bool notAboveRight = !(returnLoss[i + 1] < v);
+    if (belowLeft && notAboveRight) faults.push_back(i);
+  }
+  return faults;
+}
+
+bool parseLimits(std::string_view text, const std::string& xUnit, const std::string& yUnit,
+                 std::vector<LimitSegment>& segments, std::string& error) {
+  segments.clear();
+  while (!text.empty()) {
+    std::string_view segment = text.substr(0, text.find(';'));
+    text.remove_prefix(std::min(text.size(), segment.size() + 1));
+    std::vector<std::string_view> words;
+    while (!segment.empty()) {
+      std::size_t skip = segment.find_first_not_of(" \t");
+      if (skip == std::string_view::npos) break;
+      segment.remove_prefix(skip);
+      std::string_view word = segment.substr(0, segment.find_first_of(" \t"));
+      words.push_back(word);
+      segment.remove_prefix(word.size());
+    }
+    if (words.empty()) continue;
+    const std::string shown(words.size() == 4 ? words[0] : words.front());
+    if (words.size() != 4 || (words[0] != "upper" && words[0] != "lower")) {
+      error = "each limit is 'upper|lower START STOP VALUE', separated by ';'";
+      return false;
+    }
+    auto low = parseQuantity(words[1], xUnit), high = parseQuantity(words[2], xUnit), value = parseQuantity(words[3], yUnit);
+    if (!low || !high || !value || *low > *high) {
+      error = "limit '" + shown + " " + std::string(words[1]) + " " + std::string(words[2]) + " " + std::string(words[3]) +
+              "': START and STOP in " + xUnit + " (START not above STOP), VALUE in " + yUnit;
+      return false;
+    }
+    segments.push_back({words[0] == "upper", *low, *high, *value});
+  }
+  if (segments.empty()) {
+    error = "no limit given";
+    return false;
+  }
+  return true;
+}
+
+LimitVerdict testLimits(const std::vector<double>& x, const std::vector<double>& y,
+                        const std::vector<LimitSegment>& segments) {
+  LimitVerdict verdict;
+  const std::size_t n = std::min(x.size(), y.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    bool inside = false, failed = false;
+    for (const LimitSegment& limit : segments) {
+      if (x[i] < limit.xLow || x[i] > limit.xHigh) continue;
+      inside = true;
+      // A point that is not a number is not within any limit.
+      const double margin = std::isfinite(y[i]) ? (limit.upper ? limit.y - y[i] : y[i] - limit.y)
+                                                : -std::numeric_limits<double>::infinity();
+      if (margin < 0) failed = true;
+      if (!verdict.worst || margin < verdict.margin) {
+        verdict.worst = i;
+        verdict.margin = margin;
+      }
+    }
+    verdict.tested += inside;
+    verdict.failed += failed;
+  }
+  return verdict;
 }
 
 std::string engineering(double value, const std::string& unit, int digits) {

@@ -17,6 +17,17 @@ std::optional<Args> parseArgs(std::span<char* const> argv, std::span<const Optio
   bool optionsEnded = false;
   for (std::size_t i = 0; i < argv.size(); ++i) {
     std::string_view arg = argv[i];
+    if (!optionsEnded && arg.size() == 2 && arg[0] == '-' && std::isalpha(static_cast<unsigned char>(arg[1]))) {
+      const OptionSpec* option = nullptr;
+      for (const OptionSpec& candidate : table)
+        if (candidate.letter == arg[1] && !candidate.takesValue) option = &candidate;
+      if (!option) {
+        error = "unknown option " + std::string(arg);
+        return std::nullopt;
+      }
+      args.values[std::string(option->name)] = "";
+      continue;
+    }
     if (optionsEnded || arg.size() < 3 || arg.substr(0, 2) != "--") {
       if (arg == "--") {
         optionsEnded = true;
@@ -110,7 +121,8 @@ std::optional<long> parseInteger(std::string_view text) {
 std::string optionHelp(std::span<const OptionSpec> table) {
   std::string text;
   for (const OptionSpec& option : table) {
-    std::string head = "  --" + std::string(option.name);
+    std::string head = option.letter ? std::string("  -") + option.letter + ", --" : std::string("  --");
+    head += option.name;
     std::string_view help = option.help;
     if (option.takesValue) {
       auto space = help.find("  ");

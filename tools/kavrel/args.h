@@ -17,6 +17,7 @@ struct OptionSpec {
   std::string_view name;  // without the leading "--"
   bool takesValue;
   std::string_view help;  // "VALUE  what it does"
+  char letter = 0;        // one-letter form ("-v"), if any
 };
 
 struct Args {

@@ -1,7 +1,5 @@
 #include "tools/kavrel/connection.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
@@ -13,8 +11,6 @@
 namespace kavrel::cli {
 
 namespace {
-
-constexpr char kRestartMarker[] = "KAVREL_CLI_STANDIN";
 
 std::string hex8(ViStatus status) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -57,19 +53,32 @@ std::string describe(const Failure& failure) {
   return failure.what + ": " + text + " (0x" + hex8(failure.status) + ")";
 }
 
-void useStandinVisa(char** argv, std::string& why) {
-  if (std::getenv(kRestartMarker)) return;  // already restarted
+void useStandinVisa(std::string& why) {
   std::string dir = standinDirectory();
   if (dir.empty()) {
     why = "the project's VISA stand-in (libvisa.so) is not installed next to this program";
     return;
   }
-  std::string path = dir;
-  if (const char* old = std::getenv("LD_LIBRARY_PATH"); old && *old) path += std::string(":") + old;
-  setenv("LD_LIBRARY_PATH", path.c_str(), 1);
-  setenv(kRestartMarker, "1", 1);
-  execv("/proc/self/exe", argv);
-  why = "cannot restart with the VISA stand-in";
+  setenv("KAVREL_VISA_LIBRARY", (dir + "/libvisa.so").c_str(), 1);
+}
+
+bool visaLibrary(ViSession vi, std::string& text) {
+  ViChar path[4096] = "";
+  if (kavrel_visa_library(vi, sizeof path, path) < VI_SUCCESS) {
+    text = path;
+    return false;
+  }
+  ViChar manufacturer[256] = "";
+  ViVersion implementation = 0, specification = 0;
+  text = path;
+  if (kavrel_visa_identity(vi, manufacturer, &implementation, &specification) >= VI_SUCCESS) {
+    auto version = [](ViVersion v) {
+      return std::to_string(v >> 20) + "." + std::to_string((v >> 8) & 0xFFF) + "." + std::to_string(v & 0xFF);
+    };
+    text += std::string(" (") + manufacturer + ", version " + version(implementation) + ", VISA " +
+            version(specification) + ")";
+  }
+  return true;
 }
 
 Connection::Connection() = default;
@@ -79,7 +88,7 @@ Connection::~Connection() {
   if (server_) server_->stop();
 }
 
-bool Connection::open(const std::string& resource, const SimSettings& sim, Failure& failure) {
+bool Connection::start(const std::string& resource, const SimSettings& sim, Failure& failure) {
   resource_ = resource;
   if (resource_.empty()) {
     kavrel::sim::Options options;
@@ -96,23 +105,18 @@ bool Connection::open(const std::string& resource, const SimSettings& sim, Failu
     }
     resource_ = "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
   }
-  ViStatus status = kavrel_init(resource_.data(), VI_TRUE, VI_TRUE, &vi_);
-  if (status < VI_SUCCESS) {
-    vi_ = VI_NULL;
-    failure = {"cannot open " + resource_, status};
-    return false;
-  }
   return true;
 }
 
-std::string Connection::identity() {
-  ViChar reply[256] = "";
-  ViInt32 count = 0;
-  if (kavrel_writeInstrData(vi_, const_cast<ViString>("*IDN?")) < VI_SUCCESS) return {};
-  if (kavrel_readInstrData(vi_, sizeof reply - 1, reply, &count) < VI_SUCCESS) return {};
-  std::string text(reply, static_cast<std::size_t>(count));
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
+bool Connection::open(bool reset, Failure& failure) {
+  ViStatus status = kavrel_init(resource_.data(), VI_TRUE, reset ? VI_TRUE : VI_FALSE, &vi_);
+  if (status < VI_SUCCESS) {
+    vi_ = VI_NULL;
+    failure = {"cannot open " + resource_, status};
+    if (std::string why; !visaLibrary(VI_NULL, why)) failure.what += ": no VISA library can be used (" + why + ")";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace kavrel::cli

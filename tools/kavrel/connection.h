@@ -23,11 +23,14 @@ struct Failure {
 };
 std::string describe(const Failure& failure);
 
-// Make sure the driver's VISA binding will find the project's stand-in:
-// if it would not, run this program again with the stand-in's directory on
-// LD_LIBRARY_PATH (the loader reads it only at start). Returns only when no
-// restart is needed; `why` names a problem that prevents it.
-void useStandinVisa(char** argv, std::string& why);
+// Point the driver's VISA binding at the project's stand-in through
+// KAVREL_VISA_LIBRARY, before the first VISA call; `why` names a problem
+// that prevents it.
+void useStandinVisa(std::string& why);
+
+// The VISA library in use, as "path (manufacturer, version V, VISA S)", or
+// why none can be used; false in that case.
+bool visaLibrary(ViSession vi, std::string& text);
 
 // Highest source frequency of the model named in an identification
 // ("OVR,4103,..." gives 26.5 GHz); 0 for a model this program does not know.
@@ -46,14 +49,15 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Start the embedded simulator (when `resource` is empty) and open the
-  // session with identification check and reset.
-  bool open(const std::string& resource, const SimSettings& sim, Failure& failure);
+  // Start the embedded simulator when `resource` is empty.
+  bool start(const std::string& resource, const SimSettings& sim, Failure& failure);
+  // Open the driver's session with identification check: the driver's setup
+  // clears the instrument's status registers and error queue; `reset`
+  // resets the instrument first.
+  bool open(bool reset, Failure& failure);
   ViSession vi() const { return vi_; }
   const std::string& resource() const { return resource_; }
   bool simulated() const { return static_cast<bool>(server_); }
-  // "*IDN?" answer without its line feed ("" if it cannot be read).
-  std::string identity();
 
  private:
   std::unique_ptr<kavrel::sim::Server> server_;

@@ -7,7 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
 
 namespace kavrel::cli {
 
@@ -97,14 +97,19 @@ std::string renderSvg(const Plot& plot) {
     xMax = *hi;
   }
   bool anyY = false;
+  auto widen = [&](double y) {
+    if (!std::isfinite(y)) return;
+    if (!anyY) yMin = yMax = y;
+    yMin = std::min(yMin, y);
+    yMax = std::max(yMax, y);
+    anyY = true;
+  };
   for (const Series& series : plot.series)
-    for (double y : series.y) {
-      if (!std::isfinite(y)) continue;
-      if (!anyY) yMin = yMax = y;
-      yMin = std::min(yMin, y);
-      yMax = std::max(yMax, y);
-      anyY = true;
-    }
+    for (double y : series.y) widen(y);
+  if (anyY)
+    for (const LimitSegment& limit : plot.limits) widen(limit.y);
+  // Room above the trace for marker labels.
+  if (anyY && !plot.markers.empty()) yMax += 0.06 * (yMax - yMin);
   Scale xScale = axisScale(plot.x, std::max(std::fabs(xMin), std::fabs(xMax)));
   std::vector<double> xTicks = niceTicks(xMin / xScale.factor, xMax / xScale.factor, 9);
   std::vector<double> yTicks = niceTicks(yMin, yMax, 8);
@@ -171,17 +176,31 @@ std::string renderSvg(const Plot& plot) {
       svg += "<text x=\"" + coordinate(kLeft + plotWidth - 10) + "\" y=\"" + coordinate(kTop + 18 + 16.0 * s) +
              "\" font-size=\"12\" text-anchor=\"end\" fill=\"" + colour + "\">" + xmlEscape(series.label) + "</text>\n";
   }
+  // Limit lines, clipped to the x range shown.
+  for (const LimitSegment& limit : plot.limits) {
+    double x1 = std::clamp(limit.xLow, xLow, xHigh), x2 = std::clamp(limit.xHigh, xLow, xHigh);
+    if (!(x1 < x2) || !std::isfinite(limit.y)) continue;
+    svg += "<line x1=\"" + coordinate(px(x1)) + "\" y1=\"" + coordinate(py(limit.y)) + "\" x2=\"" + coordinate(px(x2)) +
+           "\" y2=\"" + coordinate(py(limit.y)) + "\" stroke=\"#d35400\" stroke-width=\"2\" stroke-dasharray=\"8 4\"/>\n";
+    svg += "<text x=\"" + coordinate(px(x1) + 4) + "\" y=\"" + coordinate(py(limit.y) + (limit.upper ? -5 : 14)) +
+           "\" font-size=\"11\" fill=\"#d35400\">" + (limit.upper ? "upper limit" : "lower limit") + "</text>\n";
+  }
+  // Markers: a ring on the trace and its label above it.
+  for (const Marker& marker : plot.markers) {
+    if (!std::isfinite(marker.x) || !std::isfinite(marker.y)) continue;
+    const double x = px(marker.x), y = py(marker.y);
+    svg += "<circle cx=\"" + coordinate(x) + "\" cy=\"" + coordinate(y) +
+           "\" r=\"5\" fill=\"none\" stroke=\"#111\" stroke-width=\"1.5\"/>\n";
+    static constexpr struct {
+      double dx, dy;
+      const char* anchor;
+    } kPlaces[] = {{0, -9, "middle"}, {-8, 4, "end"}, {8, 4, "start"}, {0, 18, "middle"}};
+    const auto& place = kPlaces[marker.side];
+    svg += "<text x=\"" + coordinate(x + place.dx) + "\" y=\"" + coordinate(y + place.dy) +
+           "\" font-size=\"11\" text-anchor=\"" + place.anchor + "\">" + xmlEscape(marker.label) + "</text>\n";
+  }
   svg += "</svg>\n";
   return svg;
-}
-
-std::string writeFile(const std::string& path, std::string_view contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return "cannot create " + path;
-  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-  out.close();
-  if (!out) return "cannot write " + path;
-  return {};
 }
 
 std::string convertToPng(const std::string& svgPath, const std::string& pngPath) {
@@ -196,8 +215,20 @@ std::string convertToPng(const std::string& svgPath, const std::string& pngPath)
   if (waitpid(child, &status, 0) < 0) return "rsvg-convert did not finish";
   if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
     return "PNG output needs rsvg-convert (Debian package librsvg2-bin)";
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "rsvg-convert could not convert " + svgPath;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "rsvg-convert failed";
   return {};
+}
+
+bool pngConverterFound() {
+  const char* path = std::getenv("PATH");
+  std::string_view dirs = path ? path : "/usr/bin:/bin";
+  while (true) {
+    std::string_view dir = dirs.substr(0, dirs.find(':'));
+    std::string candidate = (dir.empty() ? std::string(".") : std::string(dir)) + "/rsvg-convert";
+    if (::access(candidate.c_str(), X_OK) == 0) return true;
+    if (dir.size() == dirs.size()) return false;
+    dirs.remove_prefix(dir.size() + 1);
+  }
 }
 
 }  // namespace kavrel::cli

@@ -19,6 +19,22 @@ struct Axis {
   std::string unit;      // base unit: "Hz", "m", "dBm", "dB"; frequencies get a prefix (GHz, MHz)
 };
 
+// A labelled point on the trace: a peak, a band edge, a fault.
+struct Marker {
+  enum Side { above, left, right, below };
+  double x, y;
+  std::string label;
+  Side side = above;  // where the label goes
+};
+
+// A limit line over part of the x axis: the trace must stay below an upper
+// line and above a lower one.
+struct LimitSegment {
+  bool upper;
+  double xLow, xHigh;
+  double y;
+};
+
 struct Plot {
   std::string title;
   std::string subtitle;
@@ -26,6 +42,8 @@ struct Plot {
   Axis y;
   std::vector<double> x_values;
   std::vector<Series> series;
+  std::vector<Marker> markers;
+  std::vector<LimitSegment> limits;
 };
 
 // Tick positions: steps of 1, 2 or 5 times a power of ten covering [low, high],
@@ -47,10 +65,10 @@ std::string renderSvg(const Plot& plot);
 // Escape text for XML character data and attribute values.
 std::string xmlEscape(std::string_view text);
 
-// Write `svg` to `path`; an empty string on success, else the reason.
-std::string writeFile(const std::string& path, std::string_view contents);
 // Convert an SVG file to PNG with rsvg-convert (Debian package librsvg2-bin).
 std::string convertToPng(const std::string& svgPath, const std::string& pngPath);
+// Whether rsvg-convert is on the PATH, so a PNG can be asked for before measuring.
+bool pngConverterFound();
 
 }  // namespace kavrel::cli
 

@@ -1,11 +1,18 @@
-// Option parsing, trace analysis and the SVG writer of the kavrel program.
+// Option parsing, trace analysis, the SVG writer and the output files of
+// the kavrel program.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 
 #include "tools/kavrel/analysis.h"
 #include "tools/kavrel/args.h"
+#include "tools/kavrel/output.h"
 #include "tools/kavrel/plot.h"
 
 namespace kavrel::cli {
@@ -34,7 +41,7 @@ TEST(Quantities, PrefixesAndUnits) {
 }
 
 TEST(Options, ParsedAgainstTheTable) {
-  const OptionSpec table[] = {{"start", true, "FREQ  start"}, {"time-domain", false, "flag"}};
+  const OptionSpec table[] = {{"start", true, "FREQ  start"}, {"time-domain", false, "flag"}, {"quiet", false, "q", 'q'}};
   struct Case {
     std::vector<const char*> argv;
     bool ok;
@@ -46,6 +53,9 @@ TEST(Options, ParsedAgainstTheTable) {
       {{"--start"}, false, "option --start needs a value"},
       {{"--time-domain=yes"}, false, "option --time-domain takes no value"},
       {{"--", "--start"}, true, ""},
+      {{"-q"}, true, ""},
+      {{"-x"}, false, "unknown option -x"},
+      {{"-5"}, true, ""},  // a negative number stays an argument
   };
   for (const Case& c : cases) {
     std::vector<char*> argv;
@@ -147,6 +157,128 @@ TEST(Plot, AllMissingValuesStillDrawAnEmptyFrame) {
   plot.x_values = {1, 2};
   plot.series = {{"power", {std::nan(""), std::nan("")}}};
   EXPECT_FALSE(renderSvg(plot).empty());  // an empty frame still has its axes
+}
+
+TEST(Analysis, FaultsAreInnerReflectionPeaksWithinTheThreshold) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    std::vector<double> returnLoss;
+    double threshold;
+    std::vector<std::size_t> faults;
+  } cases[] = {
+      {{40, 20, 40, 10, 40}, 30, {1, 3}},
+      {{40, 20, 40, 10, 40}, 15, {3}},
+      {{40, 20, 40}, 20, {1}},           // the threshold is inclusive
+      {{5, 40, 40, 5}, 30, {}},          // the ends show no peak
+      {{40, 12, 12, 40}, 30, {1}},       // a plateau counts once
+      {{40, nan, 12, 40}, 30, {2}},      // a missing point is no fault
+      {{}, 30, {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.faults, findFaults(c.returnLoss, c.threshold));
+  EXPECT_NEAR(3.0, vswrFromReturnLoss(20 * std::log10(2.0)), 1e-12);  // |gamma| 0.5
+  EXPECT_NEAR(1.0, vswrFromReturnLoss(400), 1e-12);
+  EXPECT_TRUE(std::isinf(vswrFromReturnLoss(0)));
+  EXPECT_TRUE(std::isinf(vswrFromReturnLoss(-0.5)));  // more reflected than sent
+}
+
+TEST(Analysis, LimitLines) {
+  std::vector<LimitSegment> segments;
+  std::string error;
+  ASSERT_TRUE(parseLimits(" upper 1GHz 2GHz -10 ; lower 1.5G 2e9 -30dBm;", "Hz", "dBm", segments, error)) << error;
+  ASSERT_EQ(2u, segments.size());
+  EXPECT_TRUE(segments[0].upper);
+  EXPECT_EQ(1e9, segments[0].xLow);
+  EXPECT_EQ(-30, segments[1].y);
+  for (const char* bad : {"", ";", "upper 1GHz 2GHz", "above 1GHz 2GHz -10", "upper 2GHz 1GHz -10", "upper 1GHz 2GHz x"})
+    EXPECT_FALSE(parseLimits(bad, "Hz", "dBm", segments, error)) << bad;
+
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<LimitSegment> lines{{true, 2, 4, -10}, {false, 3, 5, -20}};
+  struct Case {
+    std::vector<double> y;  // at x = 1..6
+    std::size_t tested, failed;
+    std::size_t worst;
+    double margin;
+  } cases[] = {
+      {{99, -10, -15, -20, -25, 99}, 4, 1, 5, -5},  // ranges and lines inclusive; x 1 and 6 untested
+      {{0, -12, -12, -12, -12, 0}, 4, 0, 2, 2},
+      {{0, -12, nan, -12, -12, 0}, 4, 1, 3, -std::numeric_limits<double>::infinity()},
+  };
+  const std::vector<double> x{1, 2, 3, 4, 5, 6};
+  for (const Case& c : cases) {
+    LimitVerdict verdict = testLimits(x, c.y, lines);
+    EXPECT_EQ(c.tested, verdict.tested);
+    EXPECT_EQ(c.failed, verdict.failed);
+    ASSERT_TRUE(verdict.worst);
+    EXPECT_EQ(c.worst - 1, *verdict.worst);
+    EXPECT_EQ(c.margin, verdict.margin);
+  }
+}
+
+class OutputFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("kavrel_out_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string path(const char* name) const { return (dir_ / name).string(); }
+  static std::string contents(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  std::size_t entries() const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir_), {}));
+  }
+  std::filesystem::path dir_;
+};
+
+TEST_F(OutputFiles, ReplacedWholeOrNotAtAll) {
+  const std::string target = path("trace.csv");
+  std::ofstream(target) << "old";
+  ::chmod(target.c_str(), 0640);
+  // A failure part-way: the old file stays, the temporary goes.
+  std::string error = replaceFile(target, [](const std::string& temporary) {
+    std::ofstream(temporary) << "partial";
+    return std::string("connection lost");
+  });
+  EXPECT_EQ("connection lost", error);
+  EXPECT_EQ("old", contents(target));
+  EXPECT_EQ(1u, entries());
+  EXPECT_EQ("", writeFileSafely(target, "new"));
+  EXPECT_EQ("new", contents(target));
+  struct stat st {};
+  ASSERT_EQ(0, ::stat(target.c_str(), &st));
+  EXPECT_EQ(0640u, st.st_mode & 0777);  // the file keeps its permissions
+  // A link stays a link; the file it points to gets the bytes.
+  std::filesystem::create_symlink("trace.csv", path("link.csv"));
+  EXPECT_EQ("", writeFileSafely(path("link.csv"), "through the link"));
+  EXPECT_TRUE(std::filesystem::is_symlink(path("link.csv")));
+  EXPECT_EQ("through the link", contents(target));
+  EXPECT_EQ(2u, entries());
+}
+
+TEST_F(OutputFiles, ChecksNameTheFileAndTheReason) {
+  std::ofstream(path("empty.bin")).flush();
+  std::ofstream(path("kit.bin")) << "kit";
+  struct Case {
+    std::string (*check)(const std::string&);
+    std::string file;
+    std::string reason;  // empty: accepted
+  } cases[] = {
+      {checkReadable, path("kit.bin"), ""},
+      {checkReadable, path("none.bin"), "cannot read " + path("none.bin") + ": No such file or directory"},
+      {checkReadable, path("empty.bin"), path("empty.bin") + " is empty"},
+      {checkReadable, dir_.string(), dir_.string() + " is a folder, not a file"},
+      {checkReadable, "", "the file name is empty"},
+      {checkWritable, path("kit.bin"), ""},
+      {checkWritable, path("new.csv"), ""},
+      {checkWritable, path("no/new.csv"), "cannot write " + path("no/new.csv") + ": No such file or directory"},
+      {checkWritable, path("kit.bin/new.csv"), "cannot write " + path("kit.bin/new.csv") + ": Not a directory"},
+      {checkWritable, dir_.string(), dir_.string() + " is a folder"},
+      {checkWritable, "", "the file name is empty"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.reason, c.check(c.file)) << c.file;
 }
 
 }  // namespace

@@ -12,7 +12,7 @@ seconds=${KAVREL_FUZZ_SECONDS:-30}
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKAVREL_FUZZ=ON -DKAVREL_BUILD_TESTS=OFF
-cmake --build "$build" -j2 --target kavrel_sim_fuzz_scpi kavrel_sim_fuzz_hislip
+cmake --build "$build" -j2 --target kavrel_sim_fuzz_scpi kavrel_sim_fuzz_hislip kavrel_sim_fuzz_vxi11
 
 # HiSLIP seeds: an initialization, a query in two pieces, a status query, a clear.
 seeds="$build/fuzz/seeds-hislip"
@@ -21,12 +21,19 @@ printf 'HS\000\000\001\000xx\000\000\000\000\000\000\000\007hislip0' > "$seeds/i
 printf 'HS\006\000\377\377\377\000\000\000\000\000\000\000\000\003*IDHS\007\000\377\377\377\002\000\000\000\000\000\000\000\002N?' > "$seeds/query"
 printf 'HS\025\201\377\377\376\376\000\000\000\000\000\000\000\000HS\023\200\000\000\000\000\000\000\000\000\000\000\000\000HS\010\000\000\000\000\000\000\000\000\000\000\000\000\000' > "$seeds/clear"
 
+# VXI-11 seed: create_link "inst0", a write of "*IDN?" with END on link 1, a read of it.
+vseeds="$build/fuzz/seeds-vxi11"
+mkdir -p "$vseeds"
+printf '\200\000\000\100\000\000\000\001\000\000\000\000\000\000\000\002\000\006\007\257\000\000\000\001\000\000\000\012\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\005inst0\000\000\000\200\000\000D\000\000\000\002\000\000\000\000\000\000\000\002\000\006\007\257\000\000\000\001\000\000\000\013\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\001\000\000\003\350\000\000\000\000\000\000\000\010\000\000\000\006\052IDN\077\012\000\000\200\000\000\100\000\000\000\003\000\000\000\000\000\000\000\002\000\006\007\257\000\000\000\001\000\000\000\014\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\000\001\000\000\000d\000\000\003\350\000\000\000\000\000\000\000\000\000\000\000\012' > "$vseeds/query"
+
 status=0
-for target in scpi hislip; do
+for target in scpi hislip vxi11; do
   corpus="$build/fuzz/corpus-$target"
   mkdir -p "$corpus"
   if [ "$target" = scpi ]; then
     extra="-dict=$here/scpi.dict $here/corpus/scpi"
+  elif [ "$target" = vxi11 ]; then
+    extra="$vseeds"
   else
     extra="$seeds"
   fi

@@ -2,8 +2,13 @@
 // session state machine driven without sockets.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "testbed/hislip/hislip.h"
 #include "testbed/sim/hislip_session.h"
@@ -47,6 +52,49 @@ TEST(HislipFraming, DecoderTakesAnySplitOfTheStream) {
     EXPECT_EQ(got, (std::vector<std::pair<int, std::string>>{{6, "abc"}, {7, ""}, {21, ""}}));
     EXPECT_EQ(d.state(), hislip::Decoder::State::ok);
     EXPECT_EQ(d.buffered(), 0u);
+  }
+}
+
+// The buffered reader over a socket: messages sent together, a payload larger
+// than its buffer sent by the gathered send (read whole, then rejected and
+// skipped), then the end of the stream inside a header or before one.
+TEST(HislipFraming, ReaderTakesMessagesSentTogetherAndLargeOnes) {
+  const std::string large(200000, 'x');
+  for (bool cutInHeader : {false, true}) {
+    SCOPED_TRACE(cutInHeader);
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    std::thread writer([&] {
+      std::array<std::uint8_t, hislip::kHeaderSize> header{};
+      hislip::headerEncode({static_cast<std::uint8_t>(Type::Data), 0, 2, large.size()}, header);
+      hislip::sendAll(fds[0], hislip::messageEncode(Type::Data, 0, 1, "abc") +
+                                  hislip::messageEncode(Type::Trigger, 0, 1) +
+                                  hislip::messageEncode(Type::DataEnd, 0, 1, std::string(300, 'r')));
+      hislip::sendAllGathered(fds[0], header, large);
+      hislip::sendAllGathered(fds[0], header, large);
+      hislip::sendAll(fds[0], hislip::messageEncode(Type::DataEnd, 1, 3, "*IDN?") +
+                                  (cutInHeader ? std::string("HS\x06") : std::string()));
+      ::shutdown(fds[0], SHUT_WR);
+    });
+    hislip::Reader reader(fds[1]);
+    std::vector<std::pair<int, std::string>> got;
+    hislip::Message m;
+    for (std::uint64_t limit : {1000u, 1000u, 1000u, 250000u, 1000u, 1000u}) {
+      const hislip::ReadStatus status = reader.read(limit, m, 5000);
+      if (status == hislip::ReadStatus::tooLarge) {
+        EXPECT_TRUE(reader.skip(m.header.length));
+        got.emplace_back(-1, "");
+      } else {
+        EXPECT_EQ(status, hislip::ReadStatus::ok);
+        got.emplace_back(m.header.type, m.payload);
+      }
+    }
+    EXPECT_EQ(reader.read(1000, m, 5000), cutInHeader ? hislip::ReadStatus::truncated : hislip::ReadStatus::closed);
+    writer.join();
+    ::close(fds[0]);
+    ::close(fds[1]);
+    EXPECT_EQ(got, (std::vector<std::pair<int, std::string>>{
+                       {6, "abc"}, {12, ""}, {7, std::string(300, 'r')}, {6, large}, {-1, ""}, {7, "*IDN?"}}));
   }
 }
 
@@ -217,21 +265,42 @@ TEST(HislipSession, DataBeforeTheAsynchronousChannelIsFatal) {
   EXPECT_TRUE(sink.async.empty());
 }
 
-TEST(HislipSession, StrictModeLogsAnUnconfirmedResponse) {
+// A session in strict mode with one answered query, its response sent and not confirmed.
+struct StrictSession {
   Instrument instrument;
   RecordingSink sink;
-  HislipSession session(instrument, 1, hislip::kVersion10, sink, true);
-  session.asyncBind();
-  auto p = session.syncMessage(msg(Type::DataEnd, 0, 0, "*IDN?"));
-  ASSERT_TRUE(p);
-  session.responseSend(std::move(*p));
+  HislipSession session{instrument, 1, hislip::kVersion10, sink, true};
+  StrictSession() {
+    session.asyncBind();
+    query("*IDN?", 0);
+  }
+  void query(std::string text, std::uint32_t id) {
+    auto p = session.syncMessage(msg(Type::DataEnd, 0, id, std::move(text)));
+    ASSERT_TRUE(p);
+    session.responseSend(std::move(*p));
+  }
+};
+
+TEST(HislipSession, StrictModeLogsAnUnconfirmedResponse) {
+  StrictSession strict;
+  HislipSession& session = strict.session;
   (void)session.syncMessage(msg(Type::DataEnd, 0, 2, "*CLS"));  // RMT-delivered not set
   Session& s = session.instrumentSession();
   EXPECT_EQ(s.query(":SYST:ERR?"), "0,\"No error\"\n");  // *CLS cleared it...
-  p = session.syncMessage(msg(Type::DataEnd, 0, 4, "*IDN?"));
-  session.responseSend(std::move(*p));
+  strict.query("*IDN?", 4);
   (void)session.syncMessage(msg(Type::DataEnd, 0, 6, ":SYST:ERR?"));  // ...this one shows it
   EXPECT_EQ(s.query("*ESR?"), "4\n");
+}
+
+// A status query while the reply waits unread is no interruption: the reply
+// stays available and nothing is logged.
+TEST(HislipSession, StrictModeLetsAStatusQueryPassAnUnreadResponse) {
+  StrictSession strict;
+  for (int i = 0; i < 2; ++i) {
+    strict.session.asyncMessage(msg(Type::AsyncStatusQuery, 0, 0));
+    EXPECT_EQ(strict.sink.async.back().header.control & (hislip::kStatusMav | 0x04), hislip::kStatusMav);
+  }
+  EXPECT_EQ(strict.session.instrumentSession().query(":SYST:ERR?"), "0,\"No error\"\n");
 }
 
 }  // namespace

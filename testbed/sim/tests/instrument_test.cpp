@@ -300,6 +300,28 @@ TEST(InstrumentTraces, SameSeedSameDataOtherSeedOtherData) {
   EXPECT_NE(sweep(7), sweep(8));
 }
 
+// A trace is measured once per state of the settings: reading it again, from
+// any session and after queries, gives the same sweep; any command or a reset
+// measures anew (new noise), and each kind of trace is kept apart.
+TEST(InstrumentTraces, SameSettingsGiveTheSameSweepUntilACommand) {
+  Instrument instrument;
+  Session s(instrument), other(instrument);
+  for (const char* query : {":SCAL:DATA:BIN?", ":REFL:DATA:BIN?", ":FLOC:DATA:BIN?"}) {
+    SCOPED_TRACE(query);
+    const std::string first = s.query(query);
+    ASSERT_GT(first.size(), 2u);
+    s.query("*ESR?");
+    EXPECT_EQ(other.query(query), first);
+    s.execute(":SOUR:SWE:POIN 401");
+    const std::string after = s.query(query);
+    EXPECT_NE(after, first);
+    EXPECT_EQ(s.query(query), after);
+    instrument.reset();
+    EXPECT_NE(s.query(query), after);
+  }
+  EXPECT_NE(s.query(":SCAL:DATA:BIN?"), s.query(":REFL:DATA:BIN?"));
+}
+
 TEST(InstrumentTraces, FaultLocationShowsTheCableFaults) {
   Instrument instrument;
   Session s(instrument);

@@ -83,6 +83,21 @@ TEST_F(ServerFixture, LongResponsesFollowTheNegotiatedSize) {
   EXPECT_EQ(pieces, static_cast<int>((all.size() + 47) / 48));
 }
 
+// A status query answers for the message it names, even when it overtakes
+// that message on its way: here the message follows the query 50 ms later,
+// and the query still sees the error the message raises.
+TEST_F(ServerFixture, StatusQueryWaitsForTheMessageItNames) {
+  HislipClient c;
+  ASSERT_TRUE(c.open(hislipPort()));
+  const std::uint32_t cleared = c.write("*CLS");
+  c.sendAsync(Type::AsyncStatusQuery, 0, cleared + 2);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_EQ(c.write(":SOUR:SWE:POIN 5000"), cleared + 2);
+  auto s = c.readAsync();
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->header.control & 0x04, 0x04);
+}
+
 TEST_F(ServerFixture, StatusQueryAndDeviceClear) {
   HislipClient c;
   ASSERT_TRUE(c.open(hislipPort()));

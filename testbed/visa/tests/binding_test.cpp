@@ -1,6 +1,8 @@
 // The run-time VISA binding, its stubs called directly, against the stand-in
 // and against partial copies of it. Every test runs in a process of its own.
 #include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -15,6 +17,11 @@
 namespace {
 
 using namespace kavrel::binding;
+
+std::string realPath(const char* path) {
+  char resolved[PATH_MAX];
+  return realpath(path, resolved) ? resolved : path;
+}
 
 bool libraryLoaded(const char* path) {
   void* handle = dlopen(path, RTLD_NOW | RTLD_NOLOAD);
@@ -51,6 +58,41 @@ TEST(BindingTest, PartialLibraries) {
   EXPECT_FALSE(libraryLoaded(NOMEMFREE_LIB));
   EXPECT_FALSE(libraryLoaded(NOMOVE_LIB));
   EXPECT_EQ(bindingLoadCount(), 2U);
+}
+
+// KAVREL_VISA_LIBRARY comes before the built-in list; the report names the
+// library in use, or each one refused and why.
+TEST(BindingTest, ChosenLibraryFirstAndTheLoadReport) {
+  const std::string standin = realPath(STANDIN_LIB);
+  struct Case {
+    const char* chosen;                   // KAVREL_VISA_LIBRARY, nullptr for unset
+    std::vector<std::string> candidates;  // the built-in list
+    ViStatus status;
+    std::string report;
+  };
+  const std::vector<Case> cases = {
+      {NOMOVE_LIB, {STANDIN_LIB}, VI_SUCCESS, realPath(NOMOVE_LIB)},
+      {"libvisa.so.0", {}, VI_SUCCESS, standin},  // a file name goes through the loader's search
+      {"", {STANDIN_LIB}, VI_SUCCESS, standin},   // empty: as if unset
+      {"/nonexistent/libvisa.so", {STANDIN_LIB}, VI_SUCCESS, standin},
+      {NOMEMFREE_LIB, {STANDIN_LIB}, VI_ERROR_SYSTEM_ERROR, realPath(NOMEMFREE_LIB) + ": lacks viMemFree"},
+      {"/nonexistent/libvisa.so", {"/nonexistent/a.so", "/nonexistent/*.so", NOMEMFREE_LIB}, VI_ERROR_SYSTEM_ERROR,
+       "/nonexistent/libvisa.so: not found; /nonexistent/a.so: not found; /nonexistent/*.so: no file matches; " +
+           realPath(NOMEMFREE_LIB) + ": lacks viMemFree"},
+      {nullptr, {"/nonexistent/a.so"}, VI_ERROR_LIBRARY_NFOUND, "/nonexistent/a.so: not found"},
+      {nullptr, {}, VI_ERROR_LIBRARY_NFOUND, "no VISA library to try"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chosen ? c.chosen : "unset");
+    if (c.chosen) setenv("KAVREL_VISA_LIBRARY", c.chosen, 1);
+    else unsetenv("KAVREL_VISA_LIBRARY");
+    bindingSetCandidates(c.candidates);
+    ViSession rm = 0;
+    EXPECT_EQ(viOpenDefaultRM(&rm), c.status);
+    EXPECT_EQ(bindingLoadReport(), c.report);
+    unloadVisaLibrary();
+  }
+  unsetenv("KAVREL_VISA_LIBRARY");
 }
 
 TEST(BindingTest, RefusedLibraryIsTriedAgainOnTheNextCall) {

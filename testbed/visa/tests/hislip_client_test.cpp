@@ -614,6 +614,144 @@ TEST_F(HislipClientTest, NewQueryDropsTheUnreadRestOfTheLastReply) {
   expectRead(vi, 100, "b\n", VI_SUCCESS);
 }
 
+// A reply payload comes straight into the reader's buffer as it arrives: a
+// time-out inside it returns what came, and a new query drops the rest even
+// when that rest is still on its way.
+TEST_F(HislipClientTest, ReplyPayloadStillArrivingIsReadInPartsOrDropped) {
+  const std::string first = hs::messageEncode(Type::DataEnd, 0, kFirstId, "0123456789\n");
+  HislipServer server([&](HislipServer& s, const Received& r) {
+    if (r.message.type() != Type::DataEnd) return false;
+    if (r.message.payload == "A?\n") s.send(kSync, std::string_view(first).substr(0, hs::kHeaderSize + 4));
+    if (r.message.payload == "B?\n") {
+      s.send(kSync, std::string_view(first).substr(hs::kHeaderSize + 4));
+      s.sendMessage(kSync, Type::DataEnd, 0, r.message.header.parameter, "b\n");
+    }
+    return true;
+  });
+  ViSession vi = 0;
+  ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 100), VI_SUCCESS);
+  ASSERT_EQ(write(vi, "A?\n"), VI_SUCCESS);
+  expectRead(vi, 2, "01", VI_SUCCESS_MAX_CNT);
+  expectRead(vi, 100, "23", VI_ERROR_TMO);
+  ASSERT_EQ(write(vi, "B?\n"), VI_SUCCESS);
+  expectRead(vi, 100, "b\n", VI_SUCCESS);
+}
+
+// ---- locks, trigger, remote/local, protocol attributes ------------------------------
+
+// Each VISA operation as the one HiSLIP message it sends, and the status the server's answer gives.
+TEST_F(HislipClientTest, LockTriggerAndRemoteLocalAreTheirHislipMessages) {
+  constexpr ViStatus kNestedExclusive = 0x3FFF009AL;
+  constexpr ViStatus kNotLocked = _VI_ERROR + 0x3FFF009CL;
+  // Locks are granted unless the key is "busy"; releases answer 1 while one is held, else 3.
+  int held = 0;
+  HislipServer server([&](HislipServer& s, const Received& r) {
+    if (r.message.type() == Type::AsyncLock) {
+      const bool request = r.message.header.control == 1;
+      const bool granted = request && r.message.payload != "busy";
+      const int answer = request ? (granted ? 1 : 0) : (held > 0 ? 1 : 3);
+      held += granted ? 1 : (!request && held > 0 ? -1 : 0);
+      s.sendMessage(kAsync, Type::AsyncLockResponse, static_cast<std::uint8_t>(answer), 0);
+      return true;
+    }
+    if (r.message.type() == Type::AsyncRemoteLocalControl) {
+      s.sendMessage(kAsync, Type::AsyncRemoteLocalResponse, 0, 0);
+      return true;
+    }
+    return false;
+  });
+  ViSession vi = 0;
+  ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
+  ViChar key[256] = "untouched";
+  struct Case {
+    const char* what;
+    std::function<ViStatus()> call;
+    ViStatus status;
+    std::vector<Expected> sent;
+  };
+  const std::vector<Case> cases = {
+      {"exclusive lock", [&] { return viLock(vi, VI_EXCLUSIVE_LOCK, 250, VI_NULL, VI_NULL); }, VI_SUCCESS,
+       {{kAsync, Type::AsyncLock, 1, 250, ""}}},
+      {"nested: nothing sent", [&] { return viLock(vi, VI_EXCLUSIVE_LOCK, 250, VI_NULL, VI_NULL); },
+       kNestedExclusive, {}},
+      {"write numbers the message", [&] { return write(vi, "*TRG\n"); }, VI_SUCCESS,
+       {{kSync, Type::DataEnd, 0, kFirstId, "*TRG\n"}}},
+      {"inner unlock: nothing sent", [&] { return viUnlock(vi); }, kNestedExclusive, {}},
+      {"release quotes the last message", [&] { return viUnlock(vi); }, VI_SUCCESS,
+       {{kAsync, Type::AsyncLock, 0, kFirstId, ""}}},
+      {"nothing left to unlock", [&] { return viUnlock(vi); }, kNotLocked, {}},
+      {"shared lock with its key", [&] { return viLock(vi, VI_SHARED_LOCK, 0, "bench", key); }, VI_SUCCESS,
+       {{kAsync, Type::AsyncLock, 1, 0, "bench"}}},
+      {"shared release", [&] { return viUnlock(vi); }, VI_SUCCESS, {{kAsync, Type::AsyncLock, 0, kFirstId, ""}}},
+      {"lock not granted in time", [&] { return viLock(vi, VI_SHARED_LOCK, 10, "busy", key); }, VI_ERROR_TMO,
+       {{kAsync, Type::AsyncLock, 1, 10, "busy"}}},
+      {"bad lock type: nothing sent", [&] { return viLock(vi, 4, 0, VI_NULL, key); }, _VI_ERROR + 0x3FFF0020L, {}},
+      {"trigger", [&] { return viAssertTrigger(vi, 0); }, VI_SUCCESS, {{kSync, Type::Trigger, 0, kFirstId + 2, ""}}},
+      {"trigger protocol other than default", [&] { return viAssertTrigger(vi, 5); }, _VI_ERROR + 0x3FFF0079L, {}},
+      {"remote with lockout", [&] { return viGpibControlREN(vi, 5); }, VI_SUCCESS,
+       {{kAsync, Type::AsyncRemoteLocalControl, 5, kFirstId + 2, ""}}},
+      {"REN mode out of range", [&] { return viGpibControlREN(vi, 7); }, VI_ERROR_INV_MODE, {}},
+  };
+  std::size_t seen = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.call(), c.status);
+    std::vector<Received> got = afterStartup(server, seen + c.sent.size());
+    got.erase(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(std::min(seen, got.size())));
+    expectMessages(got, c.sent);
+    seen += c.sent.size();
+  }
+  EXPECT_STREQ(key, "bench");
+}
+
+TEST_F(HislipClientTest, ProtocolAttributesAndANewMaximumMessageSize) {
+  HislipServer server;
+  ViSession vi = 0;
+  ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
+  ViBoolean isHislip = VI_FALSE;
+  ViUInt32 version = 0;
+  ViUInt32 kb = 0;
+  EXPECT_EQ(viGetAttribute(vi, VI_ATTR_TCPIP_IS_HISLIP, &isHislip), VI_SUCCESS);
+  EXPECT_EQ(viGetAttribute(vi, VI_ATTR_TCPIP_HISLIP_VERSION, &version), VI_SUCCESS);
+  EXPECT_EQ(viGetAttribute(vi, VI_ATTR_TCPIP_HISLIP_MAX_MESSAGE_KB, &kb), VI_SUCCESS);
+  EXPECT_EQ(isHislip, VI_TRUE);
+  EXPECT_EQ(version, 0x00100000U);
+  EXPECT_EQ(kb, 1024U);
+  EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TCPIP_HISLIP_VERSION, 0x00200000), VI_ERROR_ATTR_READONLY);
+  EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TCPIP_HISLIP_MAX_MESSAGE_KB, 0), VI_ERROR_NSUP_ATTR_STATE);
+  EXPECT_EQ(viSetAttribute(vi, VI_ATTR_TCPIP_HISLIP_MAX_MESSAGE_KB, 64), VI_SUCCESS);
+  EXPECT_EQ(viGetAttribute(vi, VI_ATTR_TCPIP_HISLIP_MAX_MESSAGE_KB, &kb), VI_SUCCESS);
+  EXPECT_EQ(kb, 64U);
+  expectMessages(afterStartup(server, 1), {{kAsync, Type::AsyncMaximumMessageSize, 0, 0, hs::sizePayloadEncode(65536)}});
+}
+
+// A reply above the size offered is refused with the non-fatal Error 4 and
+// skipped; the session goes on with the next reply.
+TEST_F(HislipClientTest, OversizedReplyGetsErrorMessageTooLargeAndIsSkipped) {
+  HislipServer server([](HislipServer& s, const Received& r) {
+    if (r.message.type() != Type::DataEnd) return false;
+    if (r.message.payload == "BIG?\n") {
+      s.sendMessage(kSync, Type::DataEnd, 0, r.message.header.parameter, std::string(1024 + 1, 'x'));
+    } else {
+      s.sendMessage(kSync, Type::DataEnd, 0, r.message.header.parameter, "small\n");
+    }
+    return true;
+  });
+  ViSession vi = 0;
+  ASSERT_EQ(open(server.resource(), vi), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TCPIP_HISLIP_MAX_MESSAGE_KB, 1), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 300), VI_SUCCESS);
+  ASSERT_EQ(write(vi, "BIG?\n"), VI_SUCCESS);
+  expectRead(vi, 2000, "", VI_ERROR_TMO);
+  expectMessages(afterStartup(server, 3),
+                 {{kAsync, Type::AsyncMaximumMessageSize, 0, 0, hs::sizePayloadEncode(1024)},
+                  {kSync, Type::DataEnd, 0, kFirstId, "BIG?\n"},
+                  {kSync, Type::Error, 4, 0, "Message too large"}});
+  ASSERT_EQ(write(vi, "SMALL?\n"), VI_SUCCESS);
+  expectRead(vi, 100, "small\n", VI_SUCCESS);
+}
+
 // ---- trace ------------------------------------------------------------------
 
 TEST_F(HislipClientTest, TraceFileHasEveryMessageAndOperation) {

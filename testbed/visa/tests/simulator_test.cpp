@@ -18,6 +18,8 @@ class StandinSimulatorTest : public ::testing::Test {
     kavrel::sim::Options options;
     options.hislipPort = 0;
     options.rawPort = 0;
+    options.vxi11Port = 0;
+    options.portmapPort = 0;
     server_ = std::make_unique<kavrel::sim::Server>(options);
     std::string error;
     ASSERT_TRUE(server_->start(&error)) << error;
@@ -42,6 +44,58 @@ class StandinSimulatorTest : public ::testing::Test {
   ViSession rm_ = 0;
   ViSession vi_ = 0;
 };
+
+// VXI-11 device names, each reached through the simulator's portmapper; the
+// operations beyond write and read, and a lock another link has to wait for.
+TEST_F(StandinSimulatorTest, Vxi11DeviceNamesAndOperations) {
+  const std::string portmap = std::to_string(server_->portmapPort());
+  for (const char* device : {"inst0", "INST1", "gpib0,7"}) {
+    SCOPED_TRACE(device);
+    const std::string name = "TCPIP0::127.0.0.1::" + std::string(device) + "," + portmap + "::INSTR";
+    ViSession vi = 0;
+    ASSERT_EQ(viOpen(rm_, name.c_str(), VI_NULL, VI_NULL, &vi), VI_SUCCESS);
+    char reply[64] = {};
+    EXPECT_EQ(viQueryf(vi, "*IDN?\n", "%63t", reply), VI_SUCCESS);
+    EXPECT_STREQ(reply, "OVR,4101,100001,1.00\n");
+    EXPECT_EQ(viClose(vi), VI_SUCCESS);
+  }
+  ViSession vi = 0;
+  const std::string name = "TCPIP::127.0.0.1::inst0," + portmap + "::INSTR";
+  EXPECT_EQ(viOpen(rm_, ("TCPIP::127.0.0.1::inst0,x," + portmap).c_str(), VI_NULL, VI_NULL, &vi),
+            VI_ERROR_INV_RSRC_NAME);
+  ASSERT_EQ(viOpen(rm_, name.c_str(), VI_NULL, VI_NULL, &vi), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 300), VI_SUCCESS);
+  ViBoolean isHislip = VI_TRUE;
+  EXPECT_EQ(viGetAttribute(vi, VI_ATTR_TCPIP_IS_HISLIP, &isHislip), VI_SUCCESS);
+  EXPECT_EQ(isHislip, VI_FALSE);
+  EXPECT_EQ(viAssertTrigger(vi, 0), VI_SUCCESS);
+  EXPECT_EQ(viGpibControlREN(vi, 3), VI_SUCCESS);
+  ViChar key[256] = {};
+  EXPECT_EQ(viLock(vi, VI_SHARED_LOCK, 0, "k", key), _VI_ERROR + 0x3FFF0020L);  // VXI-11 locks are exclusive
+  ASSERT_EQ(viLock(vi, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL), VI_SUCCESS);
+  // Another client waits for the lock, then gives up.
+  ASSERT_EQ(viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 200), VI_SUCCESS);
+  ViStatus status = VI_SUCCESS;
+  EXPECT_EQ(query("*IDN?\n", status), "");
+  EXPECT_EQ(status, VI_ERROR_TMO);
+  ViSession other = 0;  // another VXI-11 link waits its time-out for the lock
+  ASSERT_EQ(viOpen(rm_, name.c_str(), VI_NULL, VI_NULL, &other), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(other, VI_ATTR_TMO_VALUE, 100), VI_SUCCESS);
+  EXPECT_EQ(viWrite(other, reinterpret_cast<ViConstBuf>("*CLS\n"), 5, VI_NULL), VI_ERROR_RSRC_LOCKED);
+  ViUInt16 stb = 0xFF;
+  EXPECT_EQ(viWrite(vi, reinterpret_cast<ViConstBuf>("*IDN?\n"), 6, VI_NULL), VI_SUCCESS);
+  EXPECT_EQ(viReadSTB(vi, &stb), VI_SUCCESS);
+  EXPECT_EQ(stb & 0x10, 0x10);  // a response waits
+  EXPECT_EQ(viClear(vi), VI_SUCCESS);
+  EXPECT_EQ(viReadSTB(vi, &stb), VI_SUCCESS);
+  EXPECT_EQ(stb & 0x10, 0);
+  EXPECT_EQ(viUnlock(vi), VI_SUCCESS);
+  EXPECT_EQ(viUnlock(vi), _VI_ERROR + 0x3FFF009CL);
+  ViUInt32 got = 0;
+  char buf[16] = {};
+  EXPECT_EQ(viRead(vi, reinterpret_cast<ViPBuf>(buf), sizeof buf, &got), VI_ERROR_TMO);  // nothing to read
+  EXPECT_EQ(viClose(vi), VI_SUCCESS);
+}
 
 TEST_F(StandinSimulatorTest, IdentifiesOverHislipAndTheRawSocket) {
   ViStatus status = VI_SUCCESS;

@@ -2,13 +2,18 @@
 // formatted I/O against the scripted instrument, fault injection, texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "testbed/visa/standin.h"
 
@@ -104,6 +109,32 @@ TEST_F(StandinTest, ReadStopsAtTermCharOnlyWhenEnabled) {
   ASSERT_EQ(viSetAttribute(vi_, VI_ATTR_TERMCHAR_EN, VI_FALSE), VI_SUCCESS);
   EXPECT_EQ(viRead(vi_, buf, sizeof buf, VI_NULL), VI_SUCCESS);
   EXPECT_EQ(buf[0], '3');
+}
+
+// Every read size: pieces end at a line feed, at the count, or at END, and
+// together give the message back byte for byte.
+TEST_F(StandinTest, TermCharReadsInEverySizeGiveTheMessageBack) {
+  const std::string message = "1,2\n\n34\n5";
+  ASSERT_EQ(viSetAttribute(vi_, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+  for (ViUInt32 count = 1; count <= message.size() + 1; ++count) {
+    SCOPED_TRACE(count);
+    queueReply(message);
+    std::string joined;
+    ViStatus status = VI_SUCCESS_MAX_CNT;
+    while (status != VI_SUCCESS && joined.size() <= message.size()) {
+      std::vector<ViByte> buf(count);
+      ViUInt32 received = 0;
+      status = viRead(vi_, buf.data(), count, &received);
+      const std::string piece(buf.begin(), buf.begin() + received);
+      joined += piece;
+      const ViStatus expected = joined.size() == message.size() ? VI_SUCCESS
+                                : piece.back() == '\n'        ? VI_SUCCESS_TERM_CHAR
+                                                               : VI_SUCCESS_MAX_CNT;
+      ASSERT_EQ(status, expected) << piece;
+      ASSERT_TRUE(received == count || piece.back() == '\n' || status == VI_SUCCESS) << piece;
+    }
+    EXPECT_EQ(joined, message);
+  }
 }
 
 TEST_F(StandinTest, WriteIsOneMessageEndedByEnd) {
@@ -299,6 +330,34 @@ TEST_F(StandinTest, ScanTraceBlockOfBigEndianFloats) {
   ViInt32 n = 0;
   EXPECT_EQ(viScanf(vi_, "%ld", &n), VI_SUCCESS);
   EXPECT_EQ(n, 5);
+}
+
+// A trace block read through formatted-read buffers of every small size and
+// the driver's 4000 bytes: values split across two reads from the device
+// decode like the rest, and nothing beyond the capacity is written.
+TEST_F(StandinTest, TraceBlockDecodesAcrossReadBufferBoundaries) {
+  flushOnAccess();
+  std::vector<float> sent(1600);
+  std::string block = "#0";
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    sent[i] = static_cast<float>(i) * -0.5F + 3.25F;
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &sent[i], 4);
+    for (int shift = 24; shift >= 0; shift -= 8) block.push_back(static_cast<char>(bits >> shift));
+  }
+  for (ViUInt32 size : {1U, 3U, 5U, 7U, 64U, 4000U, 4001U}) {
+    for (ViInt32 capacity : {1600, 801}) {
+      SCOPED_TRACE(testing::Message() << size << " " << capacity);
+      ASSERT_EQ(viSetBuf(vi_, VI_READ_BUF, size), VI_SUCCESS);
+      queueReply(block + "\xC1");  // a partial value at the end is dropped
+      std::vector<float> values(1601, 99.0F);
+      ViInt32 count = capacity;
+      ASSERT_EQ(viScanf(vi_, "#0%#zy", &count, values.data()), VI_SUCCESS);
+      ASSERT_EQ(count, capacity);
+      EXPECT_TRUE(std::equal(values.begin(), values.begin() + capacity, sent.begin()));
+      EXPECT_EQ(values[static_cast<std::size_t>(capacity)], 99.0F);
+    }
+  }
 }
 
 TEST_F(StandinTest, ScanRawArraysAndBlocks) {
@@ -529,13 +588,16 @@ TEST_F(StandinTest, OpenChoosesTheTransportByResourceName) {
   };
   const std::vector<Case> cases = {
       {"GPIB0::7::INSTR", VI_SUCCESS},
-      {"TCPIP0::192.168.1.5::inst0::INSTR", VI_SUCCESS},
-      {"TCPIP::host::INSTR", VI_SUCCESS},
+      {"ASRL1::INSTR", VI_SUCCESS},
       {"USB0::0x1234::0x5678::SN1::INSTR", VI_SUCCESS},
       {"MyAlias", VI_SUCCESS},
       // network resources go to their transports, which check the name first
       {"TCPIP0::10.0.0.7::hislip0,99999::INSTR", VI_ERROR_INV_RSRC_NAME},
       {"TCPIP0::1.2.3.4::SOCKET", VI_ERROR_INV_RSRC_NAME},
+      {"TCPIP0::192.168.1.5::inst0,99999::INSTR", VI_ERROR_INV_RSRC_NAME},  // VXI-11
+      {"TCPIP::host::gpib0,7,::INSTR", VI_ERROR_INV_RSRC_NAME},
+      {"TCPIP::bad host::INSTR", VI_ERROR_INV_RSRC_NAME},
+      {"TCPIP::host::inst0::INSTR::X", VI_ERROR_INV_RSRC_NAME},
       {"", VI_ERROR_INV_RSRC_NAME},
   };
   for (const Case& c : cases) {
@@ -546,6 +608,24 @@ TEST_F(StandinTest, OpenChoosesTheTransportByResourceName) {
   ViSession vi = 0;
   EXPECT_EQ(viOpen(vi_, "GPIB0::1::INSTR", VI_NULL, VI_NULL, &vi), VI_ERROR_INV_OBJECT);  // not a resource manager
   EXPECT_EQ(viOpen(rm_, "GPIB0::1::INSTR", 3, VI_NULL, &vi), VI_ERROR_INV_ACC_MODE);
+}
+
+// viFindRsrc lists instruments announced on the network; a bad expression or
+// handle is refused before any search, and an empty search says so.
+TEST_F(StandinTest, FindRsrcChecksItsArgumentsAndReportsNothingFound) {
+  ViFindList list = 77;
+  ViUInt32 count = 77;
+  ViChar desc[VI_FIND_BUFLEN] = "untouched";
+  EXPECT_EQ(viFindRsrc(rm_, VI_NULL, &list, &count, desc), VI_ERROR_INV_EXPR);
+  EXPECT_EQ(viFindRsrc(rm_, "TCPIP[", &list, &count, desc), VI_ERROR_INV_EXPR);
+  EXPECT_EQ(viFindRsrc(vi_, "?*", &list, &count, desc), VI_ERROR_INV_OBJECT);  // not a resource manager
+  EXPECT_EQ(list, 77U);
+  EXPECT_STREQ(desc, "untouched");
+  // The scripted instrument is never listed; nothing on the network matches this name.
+  EXPECT_EQ(viFindRsrc(rm_, "TCPIP::no-such-instrument::INSTR", &list, &count, desc), VI_ERROR_RSRC_NFOUND);
+  EXPECT_EQ(count, 0U);
+  EXPECT_EQ(list, static_cast<ViFindList>(VI_NULL));
+  EXPECT_EQ(viFindNext(12345, desc), VI_ERROR_INV_OBJECT);
 }
 
 // ---- fault injection and call counts ------------------------------------------
@@ -662,6 +742,62 @@ TEST_F(StandinTest, EventsReachInstalledHandlers) {
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(viUninstallHandler(vi_, VI_EVENT_SERVICE_REQ, countEvent, &calls), VI_SUCCESS);
   EXPECT_EQ(viUninstallHandler(vi_, VI_EVENT_SERVICE_REQ, countEvent, &calls), VI_ERROR_INV_HNDLR_REF);
+}
+
+// ---- fault injection, answerer and trace file -------------------------------
+
+TEST_F(StandinTest, FaultsByOperationNumberAndAfterTheWork) {
+  const unsigned before = standin_operations();
+  standin_fail_any(2, VI_ERROR_CONN_LOST);  // the second operation of any kind
+  EXPECT_EQ(viWrite(vi_, reinterpret_cast<ViConstBuf>("A"), 1, VI_NULL), VI_SUCCESS);
+  EXPECT_EQ(viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 5), VI_ERROR_CONN_LOST);
+  EXPECT_EQ(standin_writes_at_fault(), 1u);
+  ViUInt32 timeout = 0;
+  ASSERT_EQ(viGetAttribute(vi_, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
+  EXPECT_NE(timeout, 5u);  // nothing else done
+  standin_fail_after(STANDIN_SET_ATTRIBUTE, 1, VI_ERROR_IO);
+  EXPECT_EQ(viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 5), VI_ERROR_IO);
+  ASSERT_EQ(viGetAttribute(vi_, VI_ATTR_TMO_VALUE, &timeout), VI_SUCCESS);
+  EXPECT_EQ(timeout, 5u);  // done, yet reported as failed
+  EXPECT_EQ(standin_operations() - before, 5u);
+}
+
+TEST_F(StandinTest, AnswererRepliesBeforeTheScript) {
+  static const std::string kAnswer = "42\n";
+  standin_answer(
+      [](void*, const char* message, size_t len, size_t* replyLen) -> const void* {
+        if (std::string(message, len) != "Q?") return nullptr;
+        *replyLen = kAnswer.size();
+        return kAnswer.data();
+      },
+      nullptr);
+  queueReply("scripted\n");
+  for (const char* message : {"Q?", "*ESR?", "OTHER"})
+    ASSERT_EQ(viWrite(vi_, reinterpret_cast<ViConstBuf>(message), std::strlen(message), VI_NULL), VI_SUCCESS);
+  for (const char* expected : {"42\n", "0\n", "scripted\n"}) {
+    char buf[32] = {};
+    ViUInt32 count = 0;
+    EXPECT_EQ(viRead(vi_, reinterpret_cast<ViPBuf>(buf), sizeof buf, &count), VI_SUCCESS);
+    EXPECT_EQ(std::string(buf, count), expected);
+  }
+}
+
+// The trace holds every byte exchanged with the instrument: only its owner may read it.
+TEST_F(StandinTest, TraceFileIsCreatedForItsOwnerOnly) {
+  const std::string path = ::testing::TempDir() + "kavrel_trace_mode_" + std::to_string(::getpid()) + ".log";
+  std::remove(path.c_str());
+  const mode_t mask = ::umask(0);
+  ::setenv("KAVREL_VISA_TRACE", path.c_str(), 1);
+  ViSession vi = 0;
+  EXPECT_EQ(viOpen(rm_, "GPIB0::8::INSTR", VI_NULL, VI_NULL, &vi), VI_SUCCESS);
+  ::unsetenv("KAVREL_VISA_TRACE");
+  ::umask(mask);
+  ViSession rm = 0;
+  ASSERT_EQ(viOpenDefaultRM(&rm), VI_SUCCESS);  // takes the trace off again
+  struct stat info {};
+  ASSERT_EQ(::stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  std::remove(path.c_str());
 }
 
 }  // namespace
