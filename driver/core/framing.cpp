@@ -1,11 +1,10 @@
 #include "driver/core/framing.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
-#include <vector>
+#include <unordered_map>
 
 #include "driver/core/status.h"
 #include "visa_binding/visa_api.h"
@@ -15,41 +14,58 @@ namespace {
 
 constexpr ViByte kLineFeed = 0x0A;
 
-// Line-feed sessions open now; every other session ends its messages with END.
-// The count lets a process without any answer without taking the lock.
-std::mutex g_lineSessionsLock;
-std::vector<ViSession> g_lineSessions;
-std::atomic<std::size_t> g_lineSessionCount{0};
+// The sessions kavrel_init opened, with their framing, until they close.
+// Any other session (one the caller opened through VISA itself) is asked
+// for its resource class each time: VISA may give its handle to another
+// resource once it closes, without the driver knowing.
+struct Opened {
+  std::mutex lock;
+  std::unordered_map<ViSession, Framing> sessions;
+};
+
+// Never destroyed: a call may still run on another thread while the process exits.
+Opened& opened() {
+  static Opened* table = new Opened;
+  return *table;
+}
 
 enum class Link { instrument, socket, serial };
 
-Link linkOf(ViSession vi) {
+// Attributes that cannot be read leave the session an instrument session;
+// only a VISA out of memory is a failure.
+ViStatus linkOf(ViSession vi, Link& link) {
+  link = Link::instrument;
   ViChar resourceClass[256] = {};
-  if (viGetAttribute(vi, VI_ATTR_RSRC_CLASS, resourceClass) >= VI_SUCCESS) {
-    resourceClass[sizeof resourceClass - 1] = '\0';
-    if (std::strcmp(resourceClass, "SOCKET") == 0) return Link::socket;
+  ViStatus status = viGetAttribute(vi, VI_ATTR_RSRC_CLASS, resourceClass);
+  if (status == VI_ERROR_ALLOC) return status;
+  resourceClass[sizeof resourceClass - 1] = '\0';
+  if (status >= VI_SUCCESS && std::strcmp(resourceClass, "SOCKET") == 0) {
+    link = Link::socket;
+    return VI_SUCCESS;
   }
   ViUInt16 interfaceType = 0;
-  if (viGetAttribute(vi, VI_ATTR_INTF_TYPE, &interfaceType) >= VI_SUCCESS && interfaceType == VI_INTF_ASRL)
-    return Link::serial;
-  return Link::instrument;
+  status = viGetAttribute(vi, VI_ATTR_INTF_TYPE, &interfaceType);
+  if (status == VI_ERROR_ALLOC) return status;
+  if (status >= VI_SUCCESS && interfaceType == VI_INTF_ASRL) link = Link::serial;
+  return VI_SUCCESS;
 }
 
 }  // namespace
 
 ViStatus setUpFraming(ViSession vi) {
   forgetFraming(vi);  // a handle VISA hands out again starts afresh
-  const Link link = linkOf(vi);
-  if (link == Link::instrument) return VI_SUCCESS;
-  KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_TERMCHAR, kLineFeed));
-  KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE));
-  // A serial line takes the termination character for the end of input
-  // (VISA's default); a VISA without the attribute has no other end.
-  if (link == Link::serial) viSetAttribute(vi, VI_ATTR_ASRL_END_IN, VI_ASRL_END_TERMCHAR);
+  Link link = Link::instrument;
+  KAVREL_RETURN_IF_ERROR(linkOf(vi, link));
+  if (link != Link::instrument) {
+    KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_TERMCHAR, kLineFeed));
+    KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE));
+    // A serial line takes the termination character for the end of input
+    // (VISA's default); a VISA without the attribute has no other end.
+    if (link == Link::serial) viSetAttribute(vi, VI_ATTR_ASRL_END_IN, VI_ASRL_END_TERMCHAR);
+  }
   try {
-    std::lock_guard guard(g_lineSessionsLock);
-    g_lineSessions.push_back(vi);
-    g_lineSessionCount = g_lineSessions.size();
+    std::lock_guard guard(opened().lock);
+    opened().sessions[vi] = link == Link::instrument ? Framing::end : Framing::lineFeed;
   } catch (const std::bad_alloc&) {
     return VI_ERROR_ALLOC;
   }
@@ -57,17 +73,18 @@ ViStatus setUpFraming(ViSession vi) {
 }
 
 void forgetFraming(ViSession vi) {
-  if (g_lineSessionCount == 0) return;
-  std::lock_guard guard(g_lineSessionsLock);
-  std::erase(g_lineSessions, vi);
-  g_lineSessionCount = g_lineSessions.size();
+  std::lock_guard guard(opened().lock);
+  opened().sessions.erase(vi);
 }
 
 Framing framingOf(ViSession vi) {
-  if (g_lineSessionCount == 0) return Framing::end;
-  std::lock_guard guard(g_lineSessionsLock);
-  return std::find(g_lineSessions.begin(), g_lineSessions.end(), vi) != g_lineSessions.end() ? Framing::lineFeed
-                                                                                             : Framing::end;
+  {
+    std::lock_guard guard(opened().lock);
+    if (auto it = opened().sessions.find(vi); it != opened().sessions.end()) return it->second;
+  }
+  Link link = Link::instrument;
+  linkOf(vi, link);
+  return link == Link::instrument ? Framing::end : Framing::lineFeed;
 }
 
 ViStatus readBytes(ViSession vi, ViByte* buffer, ViUInt32 count, ViUInt32& received, bool stopAtLineFeed) {

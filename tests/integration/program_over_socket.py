@@ -46,7 +46,7 @@ with tempfile.TemporaryDirectory() as tmp:
         for args, expected in ((["info"], "identity: OVR,4101"),
                                (["sweep", "--settle", "0", "--csv", out("sweep.csv")], "points: 401"),
                                (["reflection", "--time-domain", "--settle", "0"], "largest reflection"),
-                               (["fault-location", "--settle", "0"], "discontinuity")):
+                               (["fault-location", "--settle", "0"], "distance (m)")):
             code, output = kavrel(resource, *args)
             check(" ".join(args[:2]), code == 0 and expected in output, output)
 
