@@ -143,9 +143,9 @@ ViStatus kavrel_readToFileBin(ViSession vi, ViConstString fileName, ViPInt32 byt
   if (!chunk) return VI_ERROR_ALLOC;
   ReplyReader reply(vi, chunk.get());
   HostFile file;
-  if (!file.open(fileName)) {
+  if (ViStatus opened = file.open(fileName); opened < VI_SUCCESS) {
     reply.drain();
-    return VI_ERROR_INSTR_FILE_OPEN;
+    return opened;
   }
 
   ViStatus status = VI_SUCCESS;

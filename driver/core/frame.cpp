@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "driver/core/framing.h"
@@ -94,7 +95,11 @@ ViStatus fetchData(ViSession vi, const InstrumentData*& out) {
 ViStatus writeLine(ViSession vi, std::string_view text) {
   if (framingOf(vi) == Framing::lineFeed) {
     std::string message;
-    message.reserve(text.size() + 1);
+    try {
+      message.reserve(text.size() + 1);
+    } catch (const std::bad_alloc&) {
+      return VI_ERROR_ALLOC;
+    }
     message.append(text).push_back('\n');
     return viWrite(vi, reinterpret_cast<ViConstBuf>(message.data()), static_cast<ViUInt32>(message.size()), VI_NULL);
   }

@@ -68,22 +68,22 @@ bool writeAll(int fd, const char* bytes, std::size_t size) {
 
 HostFile::~HostFile() { abandon(); }
 
-bool HostFile::open(const char* target) {
+ViStatus HostFile::open(const char* target) {
   abandon();
   try {
-    if (target == nullptr || *target == '\0' || !followLinks(target, target_)) return false;
+    if (target == nullptr || *target == '\0' || !followLinks(target, target_)) return VI_ERROR_INSTR_FILE_OPEN;
     struct stat info {};
     const bool exists = ::stat(target_.c_str(), &info) == 0;
     if (exists && !S_ISREG(info.st_mode)) {
-      if (S_ISDIR(info.st_mode)) return false;
+      if (S_ISDIR(info.st_mode)) return VI_ERROR_INSTR_FILE_OPEN;
       fd_ = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-      return fd_ >= 0;
+      return fd_ >= 0 ? VI_SUCCESS : VI_ERROR_INSTR_FILE_OPEN;
     }
     // A file the user may not write stays as it is, though its folder would let it be replaced.
-    if (exists && ::access(target_.c_str(), W_OK) != 0) return false;
+    if (exists && ::access(target_.c_str(), W_OK) != 0) return VI_ERROR_INSTR_FILE_OPEN;
     std::string name;
     fd_ = createBeside(target_, name);
-    if (fd_ < 0) return false;
+    if (fd_ < 0) return VI_ERROR_INSTR_FILE_OPEN;
     temporary_ = std::move(name);
     if (exists) {
       // The replacement keeps the permissions of the file it replaces, and
@@ -91,13 +91,13 @@ bool HostFile::open(const char* target) {
       [[maybe_unused]] const int owned = ::fchown(fd_, info.st_uid, info.st_gid);
       if (::fchmod(fd_, info.st_mode & 0777) != 0) {
         abandon();
-        return false;
+        return VI_ERROR_INSTR_FILE_OPEN;
       }
     }
-    return true;
+    return VI_SUCCESS;
   } catch (const std::bad_alloc&) {
     abandon();
-    return false;
+    return VI_ERROR_ALLOC;
   }
 }
 

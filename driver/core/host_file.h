@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <string>
 
+#include "driver/kavrel.h"
+
 namespace kavrel {
 
 class HostFile {
@@ -20,8 +22,9 @@ class HostFile {
   HostFile(const HostFile&) = delete;
   HostFile& operator=(const HostFile&) = delete;
 
-  // False when the file cannot be created (no such folder, no permission, a folder as target).
-  bool open(const char* target);
+  // VI_ERROR_INSTR_FILE_OPEN when the file cannot be created (no such
+  // folder, no permission, a folder as target), VI_ERROR_ALLOC without memory.
+  ViStatus open(const char* target);
   // False when the file did not take every byte.
   bool write(const void* bytes, std::size_t size);
   // Puts the file in place; false (and the target untouched) when that failed.
