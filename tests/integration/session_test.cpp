@@ -186,7 +186,7 @@ TEST_P(SimSession, TwoSessionsShareSettingsNotStatus) {
   ASSERT_EQ(VI_SUCCESS, kavrel_writeInstrData(vi_, viString("*OPC?")));
   ViChar done[16] = {};
   ASSERT_LE(VI_SUCCESS, kavrel_readInstrData(vi_, sizeof done, done, VI_NULL));
-  if (transport() == Transport::hislip) {  // a raw socket has no status byte
+  if (transport() != Transport::socket) {  // a raw socket has no status byte
     ViUInt16 stb = 0;
     ASSERT_EQ(VI_SUCCESS, viReadSTB(vi_, &stb));
     EXPECT_EQ(0x04, stb & 0x04) << "the error queue of the session that erred is not empty";
@@ -202,7 +202,7 @@ TEST_P(SimSession, TwoSessionsShareSettingsNotStatus) {
 // ending in the session's time-out.
 TEST_P(SimSession, DirectWriteAndRead) {
   ASSERT_EQ(VI_SUCCESS, kavrel_writeInstrData(vi_, viString("*IDN?")));
-  const ViStatus last = transport() == Transport::hislip ? VI_SUCCESS : VI_SUCCESS_TERM_CHAR;
+  const ViStatus last = transport() == Transport::socket ? VI_SUCCESS_TERM_CHAR : VI_SUCCESS;
   struct Piece {
     ViInt32 asked;
     ViStatus status;

@@ -19,6 +19,7 @@ void PrintTo(const InstrumentError& error, std::ostream* out) { *out << error.co
 std::string transportName(const ::testing::TestParamInfo<Transport>& info) {
   switch (info.param) {
     case Transport::hislip: return "Hislip";
+    case Transport::vxi11: return "Vxi11";
     case Transport::socket: return "Socket";
   }
   return "Unknown";
@@ -34,14 +35,8 @@ SimInstrument::SimInstrument(int model, int options, std::string firmware, Trans
   o.firmware = std::move(firmware);
   o.hislipPort = 0;  // ephemeral: tests never collide on a port
   o.rawPort = 0;
-  // KAVREL_TEST_TRANSPORT=vxi11 runs the suite over VXI-11, with the
-  // simulator's own portmapper on an ephemeral port.
-  const char* chosen = std::getenv("KAVREL_TEST_TRANSPORT");
-  vxi11_ = chosen != nullptr && std::string_view(chosen) == "vxi11";
-  if (vxi11_) {
-    o.vxi11Port = 0;
-    o.portmapPort = 0;
-  }
+  o.vxi11Port = 0;
+  o.portmapPort = 0;  // the simulator's own portmapper: no system rpcbind needed
   server_ = std::make_unique<sim::Server>(std::move(o));
 }
 
@@ -49,7 +44,7 @@ bool SimInstrument::start(std::string& error) { return server_->start(&error); }
 
 std::string SimInstrument::resource() const {
   if (transport_ == Transport::socket) return "TCPIP::127.0.0.1::" + std::to_string(server_->rawPort()) + "::SOCKET";
-  if (vxi11_) return "TCPIP::127.0.0.1::inst0," + std::to_string(server_->portmapPort()) + "::INSTR";
+  if (transport_ == Transport::vxi11) return "TCPIP::127.0.0.1::inst0," + std::to_string(server_->portmapPort()) + "::INSTR";
   return "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
 }
 

@@ -37,16 +37,17 @@ inline ViString viString(const std::string& text) { return const_cast<ViString>(
 // The instrument's error queue read through the driver until it reports 0.
 std::vector<InstrumentError> instrumentErrors(ViSession vi);
 
-// How the driver reaches the simulator: HiSLIP, or the raw SCPI socket.
-enum class Transport { hislip, socket };
+// How the driver reaches the simulator: HiSLIP, VXI-11, or the raw SCPI socket.
+enum class Transport { hislip, vxi11, socket };
 // Every fixture test runs once over each of these.
-inline const std::vector<Transport> kTransports = {Transport::hislip, Transport::socket};
-// "Hislip", "Socket": the parameter's part of a test's name.
+inline const std::vector<Transport> kTransports = {Transport::hislip, Transport::vxi11, Transport::socket};
+// "Hislip", "Vxi11", "Socket": the parameter's part of a test's name.
 std::string transportName(const ::testing::TestParamInfo<Transport>& info);
 // Printed by GoogleTest with the test's parameter.
 void PrintTo(Transport transport, std::ostream* out);
 
-// A simulated instrument serving HiSLIP and raw SCPI on 127.0.0.1, on ports of its own.
+// A simulated instrument serving HiSLIP, VXI-11 (with its own portmapper) and
+// raw SCPI on 127.0.0.1, on ports of its own.
 class SimInstrument {
  public:
   explicit SimInstrument(int model = 4101, int options = 0, std::string firmware = "1.00",
@@ -54,8 +55,8 @@ class SimInstrument {
 
   // False (with the reason in `error`) when the server could not start.
   bool start(std::string& error);
-  // "TCPIP::127.0.0.1::hislip0,<port>::INSTR", "TCPIP::127.0.0.1::<port>::SOCKET", or over VXI-11
-  // (KAVREL_TEST_TRANSPORT=vxi11 in place of HiSLIP) "TCPIP::127.0.0.1::inst0,<portmapper port>::INSTR".
+  // "TCPIP::127.0.0.1::hislip0,<port>::INSTR", "TCPIP::127.0.0.1::inst0,<portmapper port>::INSTR"
+  // or "TCPIP::127.0.0.1::<port>::SOCKET".
   std::string resource() const;
   // kavrel_init on this instrument.
   ViStatus init(ViBoolean idQuery, ViBoolean reset, ViSession& out) const;
@@ -63,7 +64,6 @@ class SimInstrument {
 
  private:
   std::unique_ptr<sim::Server> server_;
-  bool vxi11_ = false;
   Transport transport_;
 };
 

@@ -86,7 +86,7 @@ def check_hislip(rm, port):
         # The block's closing line feed comes with END, so a client that reads
         # to its termination character gets the whole trace.
         inst.read_termination = "\n"
-        trace = inst.query_binary_values(":SCAL:DATA:BIN?", datatype="f", is_big_endian=True)
+        trace = inst.query_binary_values(":SCAL:DATA:BIN?", datatype="f", is_big_endian=True, data_points=11)
         expect("trace over HiSLIP read to its line feed", len(trace), 11)
     finally:
         inst.close()
