@@ -168,7 +168,7 @@ ViStatus kavrel_readToFileBin(ViSession vi, ViConstString fileName, ViPInt32 byt
 ViStatus kavrel_writeFromFile(ViSession vi, ViConstString prefix, ViConstString fileName, ViPInt32 byteCount) {
   if (byteCount != VI_NULL) *byteCount = 0;
   if (fileName == VI_NULL) return VI_ERROR_INSTR_FILE_OPEN;
-  InputFile file(std::fopen(fileName, "rb"));
+  InputFile file(openHostFileForReading(fileName));
   if (!file) return VI_ERROR_INSTR_FILE_OPEN;
 
   Bytes message;

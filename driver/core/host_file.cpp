@@ -1,3 +1,5 @@
+// The POSIX side of host files; Windows has host_file_windows.cpp.
+#if !defined(_WIN32)
 #include "driver/core/host_file.h"
 
 #include <atomic>
@@ -66,6 +68,8 @@ bool writeAll(int fd, const char* bytes, std::size_t size) {
 
 }  // namespace
 
+std::FILE* openHostFileForReading(const char* path) { return std::fopen(path, "rb"); }
+
 HostFile::~HostFile() { abandon(); }
 
 ViStatus HostFile::open(const char* target) {
@@ -131,3 +135,4 @@ void HostFile::abandon() {
 }
 
 }  // namespace kavrel
+#endif

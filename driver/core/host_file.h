@@ -9,11 +9,15 @@
 #define KAVREL_CORE_HOST_FILE_H
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 
 #include "driver/kavrel.h"
 
 namespace kavrel {
+
+// A host file opened for reading in binary; the path is UTF-8 on every platform.
+std::FILE* openHostFileForReading(const char* path);
 
 class HostFile {
  public:
@@ -33,9 +37,15 @@ class HostFile {
   void abandon();
 
  private:
+#if defined(_WIN32)
+  void* handle_ = nullptr;  // the open file's HANDLE (host_file_windows.cpp)
+  std::wstring target_;     // the file that is replaced, as Windows names it
+  std::wstring temporary_;  // empty when writing the target directly
+#else
   int fd_ = -1;
   std::string target_;     // the file that is replaced: the end of any chain of links
   std::string temporary_;  // empty when writing the target directly
+#endif
 };
 
 }  // namespace kavrel
