@@ -2189,7 +2189,8 @@ KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 
  *
  * Loads VISA if it is not loaded yet: the library named by the environment
  * variable KAVREL_VISA_LIBRARY (a file name or a path) first, then the
- * built-in list of vendors' libraries.
+ * built-in list of vendors' libraries; on Windows, visa32.dll through the
+ * normal DLL search. Paths are UTF-8.
  * @param vi Not used; VI_NULL will do.
  * @param bufferSize Size of description in bytes, 1 or more; a longer text is cut to fit.
  * @param description Receives the path of the VISA library in use or, when none can be

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kavrel::binding {
@@ -71,7 +72,10 @@ Library openLibrary(const std::string& name, std::string& reason) {
   // A missing dependency is reported here, not in a dialog box on the bench PC.
   DWORD previousMode = 0;
   const BOOL modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
-  HMODULE module = LoadLibraryW(widen(name).c_str());
+  // The loader takes a path only with backslashes; users often write forward ones.
+  std::wstring path = widen(name);
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  HMODULE module = LoadLibraryW(path.c_str());
   const DWORD error = GetLastError();
   if (modeSet) SetThreadErrorMode(previousMode, nullptr);
   if (module == nullptr) reason = loaderReason(error);

@@ -2,6 +2,7 @@
 import ctypes
 import os
 import shutil
+import sys
 
 try:  # written by a CMake build or install: where the library and the simulator are
     from kavrel import _paths
@@ -10,6 +11,19 @@ except ImportError:
 
 _HERE = os.path.dirname(os.path.abspath(__file__))
 SONAME = "libkavrel.so.1"
+DLL_NAME = "kavrel.dll"
+
+
+def _system_name():
+    """The library as the system search knows it. On Windows, Python's own DLL
+    search leaves out PATH, so kavrel.dll is looked for there by this package."""
+    if sys.platform != "win32":
+        return SONAME
+    for directory in os.environ.get("PATH", "").split(os.pathsep):
+        path = os.path.join(directory, DLL_NAME) if directory else ""
+        if path and os.path.isfile(path):
+            return os.path.abspath(path)
+    return DLL_NAME
 
 
 def _from_paths(name):
@@ -31,7 +45,7 @@ def candidates():
         found.append(("next to the package", built))
     if os.environ.get("KAVREL_LIBRARY"):
         found.append(("KAVREL_LIBRARY", os.environ["KAVREL_LIBRARY"]))
-    found.append(("system loader", SONAME))
+    found.append(("system loader", _system_name()))
     return found
 
 
@@ -48,7 +62,7 @@ def load():
             tried.append(f"{path} ({source}): {error}")
             continue
         return library, loaded_path(library, path)
-    raise OSError("libkavrel cannot be loaded; tried " + "; ".join(tried) +
+    raise OSError(("kavrel.dll" if sys.platform == "win32" else "libkavrel") + " cannot be loaded; tried " + "; ".join(tried) +
                   ". Set KAVREL_LIBRARY to the library's path.")
 
 
@@ -58,6 +72,8 @@ class _LinkMap(ctypes.Structure):
 
 def loaded_path(library, fallback):
     """The file the loader opened, as an absolute path."""
+    if sys.platform == "win32":
+        return _module_path(library, fallback)
     libdl = ctypes.CDLL(None)
     link_map = ctypes.POINTER(_LinkMap)()
     RTLD_DI_LINKMAP = 2
@@ -69,6 +85,13 @@ def loaded_path(library, fallback):
     except AttributeError:
         pass
     return os.path.realpath(fallback) if os.path.exists(fallback) else fallback
+
+
+def _module_path(library, fallback):
+    """The file Windows loaded for a module handle."""
+    buffer = ctypes.create_unicode_buffer(32768)
+    length = ctypes.windll.kernel32.GetModuleFileNameW(ctypes.c_void_p(library._handle), buffer, len(buffer))
+    return buffer.value[:length] if length else os.path.abspath(fallback)
 
 
 def standin(library_path):

@@ -5,8 +5,9 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <latch>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "visa_binding/binding.h"
@@ -95,6 +96,30 @@ TEST_F(BindingWindowsTest, ChosenAndPartialLibraries) {
     EXPECT_EQ(GetModuleHandleA("visa32.dll") != nullptr, c.openStatus == VI_SUCCESS);
     unloadVisaLibrary();
     EXPECT_EQ(GetModuleHandleA("visa32.dll"), nullptr);
+  }
+}
+
+// Threads whose first VISA call comes at once wait on the named mutex: VISA loads once.
+TEST_F(BindingWindowsTest, ConcurrentFirstCallsLoadOnce) {
+  chooseLibrary(STUB_DIR "/visa32.dll");
+  const unsigned before = bindingLoadCount();
+  constexpr int kThreads = 4;
+  for (unsigned round = 1; round <= 10; ++round) {
+    std::latch start(kThreads);
+    std::vector<ViStatus> status(kThreads, -1);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+      threads.emplace_back([&, i] {
+        ViSession rm = 0;
+        start.arrive_and_wait();
+        status[static_cast<std::size_t>(i)] = viOpenDefaultRM(&rm);
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(status, std::vector<ViStatus>(kThreads, VI_SUCCESS));
+    EXPECT_EQ(bindingLoadCount(), before + round);
+    EXPECT_EQ(bindingRecordedManagers(), static_cast<std::size_t>(kThreads));
+    unloadVisaLibrary();
   }
 }
 

@@ -2,11 +2,13 @@
 // resource managers, counts closes, keeps one installed handler and raises an
 // event on request. Every other VISA name is exported as notSupported (see
 // the module definition made by CMakeLists.txt).
+#include <atomic>
+
 #include "driver/kavrel_visatype.h"
 
 namespace {
 typedef ViStatus(_VI_FUNCH* Handler)(ViSession, ViUInt32, ViObject, void*);
-ViSession g_nextSession = 100;
+std::atomic<ViSession> g_nextSession{100};
 int g_closed = 0;
 Handler g_handler = nullptr;
 void* g_handlerHandle = nullptr;
