@@ -15,7 +15,9 @@ endforeach()
 set(KAVREL_DEF ${CMAKE_BINARY_DIR}/kavrel.def)
 file(CONFIGURE OUTPUT ${KAVREL_DEF} CONTENT "${kavrel_def}")
 
-add_library(kavrel SHARED $<TARGET_OBJECTS:kavrel_objects> ${KAVREL_DEF})
+enable_language(RC)
+configure_file(cmake/kavrel.rc.in ${CMAKE_BINARY_DIR}/kavrel.rc @ONLY)
+add_library(kavrel SHARED $<TARGET_OBJECTS:kavrel_objects> ${KAVREL_DEF} ${CMAKE_BINARY_DIR}/kavrel.rc)
 set_target_properties(kavrel PROPERTIES
   PREFIX ""
   PUBLIC_HEADER "driver/kavrel.h;driver/kavrel_visatype.h"
