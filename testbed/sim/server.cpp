@@ -590,7 +590,7 @@ void Server::Impl::rawConnection(sock::Handle fd) {
   std::string buffer(65536, '\0');
   while (!stopping) {
     long n = sock::receive(fd, buffer.data(), buffer.size());
-    if (n < 0 && sock::interrupted(sock::lastError())) continue;
+    if (sock::interruptedCall(n)) continue;
     if (n <= 0) return;
     framer.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
     for (std::size_t i = framer.takeOverruns(); i > 0; --i) session.logError(scpi::err::inputOverrun);
