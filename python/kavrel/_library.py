@@ -96,12 +96,18 @@ def _module_path(library, fallback):
 
 def standin(library_path):
     """The project's VISA stand-in: from _paths, else beside the library in a
-    build tree (testbed/visa) or an install (<libdir>/kavrel)."""
+    build tree (testbed/visa) or an install (<libdir>/kavrel). On Windows
+    kavrel.dll is in bin/, and the stand-in visa32.dll in testbed/visa or lib/kavrel."""
     known = _from_paths("STANDIN")
     if known and os.path.exists(known):
         return known
     libdir = os.path.dirname(library_path)
-    for path in (os.path.join(libdir, "testbed", "visa", "libvisa.so.0"), os.path.join(libdir, "kavrel", "libvisa.so.0")):
+    if sys.platform == "win32":
+        root = os.path.dirname(libdir)
+        places = (os.path.join(root, "testbed", "visa", "visa32.dll"), os.path.join(root, "lib", "kavrel", "visa32.dll"))
+    else:
+        places = (os.path.join(libdir, "testbed", "visa", "libvisa.so.0"), os.path.join(libdir, "kavrel", "libvisa.so.0"))
+    for path in places:
         if os.path.exists(path):
             return path
     return None
@@ -113,7 +119,10 @@ def simulator_command(library_path):
     if known and os.path.exists(known[0]):
         return known
     libdir = os.path.dirname(library_path)
-    program = os.path.join(libdir, "testbed", "sim", "kavrel-sim")
+    if sys.platform == "win32":
+        program = os.path.join(libdir, "kavrel-sim.exe")  # beside kavrel.dll, built or installed
+    else:
+        program = os.path.join(libdir, "testbed", "sim", "kavrel-sim")
     if os.path.exists(program):
         return [program]
     for name, args in (("kavrel-sim", []), ("kavrel", ["sim"])):

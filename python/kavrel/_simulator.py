@@ -28,7 +28,8 @@ def simulator(model: int = 4101, options: int = 0, seed: int = 1, timeout: float
     if not os.environ.get("KAVREL_VISA_LIBRARY"):
         standin = _library.standin(kavrel._library_path)
         if standin is None:
-            raise OSError("the project's VISA stand-in (libvisa.so.0) was not found beside " + kavrel._library_path)
+            raise OSError("the project's VISA stand-in (libvisa.so.0, visa32.dll on Windows) was not found beside " +
+                          kavrel._library_path)
         os.environ["KAVREL_VISA_LIBRARY"] = standin
     process = subprocess.Popen(
         command + ["--model", str(model), "--options", str(options), "--seed", str(seed),

@@ -57,6 +57,9 @@ try:
         code, out, err = run("end_to_end.exe", resource, windows_path(outdir))
         check("driver: init, sweep, trace, kit saved, loaded and saved again", code == 0, out + err)
 
+        code, out, err = run("readme_example.exe", resource)
+        check("the README's C example against kavrel-sim.exe", code == 0 and out.startswith("firmware "), out + err)
+
         code, out, err = run("kavrel.exe", "info", "--resource", resource)
         check("kavrel.exe info", code == 0 and "4101" in out, out + err)
 
