@@ -26,6 +26,14 @@ void setEnvironment(const char* name, const std::string& value) { _putenv_s(name
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)); }
 
+// A console may not take terminal escape sequences: the line is overwritten with blanks.
+void clearLine(std::FILE* terminal) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(terminal)));
+  const int width = GetConsoleScreenBufferInfo(console, &info) ? info.dwSize.X - 1 : 79;
+  std::fprintf(terminal, "\r%*s\r", width > 0 ? width : 0, "");
+}
+
 std::string homeFolder() {
   const char* home = std::getenv("USERPROFILE");
   return home ? home : "";
