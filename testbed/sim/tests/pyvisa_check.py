@@ -11,7 +11,8 @@ pyvisa or pyvisa_py to import).
 """
 import subprocess
 import sys
-import threading
+
+from sim_process import start
 
 try:
     import pyvisa
@@ -20,28 +21,6 @@ except ImportError as exc:
     print(f"pyvisa_check: skipped, cannot import {exc.name} "
           "(Debian packages python3-pyvisa and python3-pyvisa-py)")
     sys.exit(77)
-
-
-def start(sim):
-    """Runs kavrel-sim and reads the two port lines it prints first."""
-    proc = subprocess.Popen([sim, "--hislip-port", "0", "--raw-port", "0", "--seed", "3"],
-                            stdout=subprocess.PIPE, text=True)
-    watchdog = threading.Timer(10, proc.kill)  # a silent simulator must not hang the check
-    watchdog.start()
-    ports = {}
-    try:
-        while len(ports) < 2:
-            line = proc.stdout.readline()
-            if not line:
-                break
-            key, _, value = line.strip().partition(" ")
-            ports[key] = int(value)
-    finally:
-        watchdog.cancel()
-    if len(ports) < 2:
-        proc.kill()
-        raise RuntimeError(f"kavrel-sim printed no ports: {ports}")
-    return proc, ports["hislip-port"], ports["raw-port"]
 
 
 def expect(what, got, wanted):
@@ -93,14 +72,15 @@ def main():
         return 2
     print(f"pyvisa {pyvisa.__version__}")
     try:
-        proc, hislip_port, raw_port = start(sys.argv[1])
+        proc, ports = start(sys.argv[1], ["--hislip-port", "0", "--raw-port", "0", "--seed", "3"],
+                            ["hislip-port", "raw-port"])
     except (OSError, RuntimeError, ValueError) as exc:
         print(f"FAIL cannot start the simulator: {exc}")
         return 1
     try:
         rm = pyvisa.ResourceManager("@py")
-        check_socket(rm, raw_port)
-        check_hislip(rm, hislip_port)
+        check_socket(rm, ports["raw-port"])
+        check_hislip(rm, ports["hislip-port"])
         rm.close()
     except Exception as exc:
         print(f"FAIL {type(exc).__name__}: {exc}")
