@@ -33,7 +33,6 @@ for want in libkavrel1 libkavrel-dev kavrel-tools; do
 done
 
 lib=$(dirname "$(find "$root" -name 'libkavrel.so.1' | head -n 1)")
-pc=$(dirname "$(find "$root" -name kavrel.pc | head -n 1)")
 [ "$(objdump -p "$lib/libkavrel.so.1" | awk '/SONAME/ {print $2}')" = libkavrel.so.1 ] || { echo "SONAME changed"; exit 1; }
 
 # The README's C example, as printed there.
@@ -41,19 +40,9 @@ mkdir -p "$work/example"
 awk '/^## Using the library from C/ {on = 1} on && /^```c$/ {code = 1; next} code && /^```$/ {exit} code' \
   "$readme" > "$work/example/demo.c"
 [ -s "$work/example/demo.c" ] || { echo "no C example in $readme"; exit 1; }
-cc -std=c99 -Wall -Werror "$work/example/demo.c" $(PKG_CONFIG_PATH="$pc" pkg-config --cflags --libs kavrel) \
-  -o "$work/example/demo-pkg-config"
-cat > "$work/example/CMakeLists.txt" <<'CM'
-cmake_minimum_required(VERSION 3.25)
-project(demo C)
-find_package(kavrel 1 REQUIRED)
-add_executable(demo demo.c)
-target_link_libraries(demo PRIVATE kavrel::kavrel)
-CM
-cmake -S "$work/example" -B "$work/example/build" -DCMAKE_PREFIX_PATH="$root/usr" >/dev/null
-cmake --build "$work/example/build" >/dev/null
+"$here/client_build.sh" "$root/usr" "$work/example/demo.c" "$work/example"
 # Without VISA on this path the example fails cleanly, with the driver's message.
-for demo in "$work/example/demo-pkg-config" "$work/example/build/demo"; do
+for demo in "$work/example/with-pkg-config" "$work/example/with-cmake"; do
   if out=$(LD_LIBRARY_PATH="$lib" "$demo" 2>&1); then echo "$demo: succeeded without VISA"; exit 1; fi
   case "$out" in *::INSTR:\ ?*) ;; *) echo "$demo: $out"; exit 1 ;; esac
 done
