@@ -130,6 +130,9 @@ void Listener::stop() {
     ::close(fd);
     fd = -1;
   }
+  // New clients are refused from here on, not left waiting in the backlog.
+  for (Socket& s : sockets_) ::close(s.fd);
+  sockets_.clear();
   reap(true);
 }
 

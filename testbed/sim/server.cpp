@@ -4,20 +4,13 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <cstring>
-#include <list>
 #include <map>
 #include <mutex>
 #include <span>
 #include <thread>
 
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include "testbed/hislip/hislip.h"
 #include "testbed/sim/announcer.h"
@@ -194,11 +187,6 @@ class LockManager final : public DeviceLocks {
   std::map<int, std::string> shared_;
 };
 
-void socketNoDelay(int fd) {
-  int one = 1;
-  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
-
 // 1 readable, 0 nothing within the time, -1 error or hang-up without data.
 int socketWait(int fd, std::chrono::milliseconds timeout) {
   pollfd p{fd, POLLIN, 0};
@@ -207,12 +195,6 @@ int socketWait(int fd, std::chrono::milliseconds timeout) {
   if (rc == 0) return 0;
   return 1;
 }
-
-struct Connection {
-  int fd = -1;
-  std::thread thread;
-  std::atomic<bool> done{false};
-};
 
 }  // namespace
 
@@ -231,12 +213,8 @@ struct Server::Impl final : ResponseFaults {
   LockManager locks;
   std::atomic<bool> stopping{false};
   bool started = false;
-  int hislipFd = -1, rawFd = -1;
   int hislipPortBound = -1, rawPortBound = -1;
-  std::array<int, 2> wake{-1, -1};
-  std::thread acceptThread;
-  std::mutex connMutex;
-  std::list<std::shared_ptr<Connection>> connections;
+  std::unique_ptr<Listener> listener;  // HiSLIP and the raw socket, a thread for each connection
   std::mutex linksMutex;
   std::map<std::uint16_t, std::shared_ptr<HislipLink>> links;
   std::uint16_t nextSessionId = 1;
@@ -248,10 +226,7 @@ struct Server::Impl final : ResponseFaults {
   // What --announce tells the network: every protocol served, under one instance name.
   std::vector<AnnouncedService> services() const;
 
-  bool listenOn(int port, int& fd, int& bound, std::string* error);
   bool response(Response& r, std::chrono::milliseconds& delay) override { return faults.response(r, delay); }
-  void acceptLoop();
-  void reap(bool all);
   void hislipConnection(int fd);
   // One message from a channel. A poorly formed header ends the connection
   // with FatalError; an oversized message is skipped with Error when it can be.
@@ -325,11 +300,6 @@ struct HislipLink final : HislipSink {
   std::atomic<bool> closed{false};
 };
 
-bool Server::Impl::listenOn(int port, int& fd, int& bound, std::string* error) {
-  fd = bindSocket(options.host, port, SOCK_STREAM, bound, error);
-  return fd >= 0;
-}
-
 bool Server::Impl::dataSend(int fd, std::string_view bytes) {
   auto [allowed, closeAfter] = faults.sendBudget(bytes.size());
   bool ok = hislip::sendAll(fd, bytes.substr(0, allowed));
@@ -360,55 +330,6 @@ bool Server::Impl::delayWait(const hislip::Reader& reader, int fd, std::chrono::
     if (w != 0) return false;  // input (or a hang-up) is waiting
   }
   return !stopping;
-}
-
-void Server::Impl::reap(bool all) {
-  std::list<std::shared_ptr<Connection>> finished;
-  {
-    std::lock_guard lock(connMutex);
-    for (auto it = connections.begin(); it != connections.end();) {
-      if (all || (*it)->done) {
-        if (all) ::shutdown((*it)->fd, SHUT_RDWR);
-        finished.push_back(*it);
-        it = connections.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
-  for (auto& c : finished) {
-    if (c->thread.joinable()) c->thread.join();
-    ::close(c->fd);
-  }
-}
-
-void Server::Impl::acceptLoop() {
-  while (!stopping) {
-    std::array<pollfd, 3> fds{};
-    nfds_t n = 0;
-    fds[n++] = {wake[0], POLLIN, 0};
-    if (hislipFd >= 0) fds[n++] = {hislipFd, POLLIN, 0};
-    if (rawFd >= 0) fds[n++] = {rawFd, POLLIN, 0};
-    int rc = ::poll(fds.data(), n, 200);
-    reap(false);
-    if (rc <= 0) continue;
-    for (nfds_t i = 1; i < n; ++i) {
-      if (!(fds[i].revents & POLLIN)) continue;
-      int fd = ::accept4(fds[i].fd, nullptr, nullptr, SOCK_CLOEXEC);
-      if (fd < 0) continue;
-      socketNoDelay(fd);
-      auto conn = std::make_shared<Connection>();
-      conn->fd = fd;
-      bool hislipSide = fds[i].fd == hislipFd;
-      std::lock_guard lock(connMutex);
-      connections.push_back(conn);
-      conn->thread = std::thread([this, conn, hislipSide] {
-        if (hislipSide) hislipConnection(conn->fd);
-        else rawConnection(conn->fd);
-        conn->done = true;
-      });
-    }
-  }
 }
 
 namespace {
@@ -638,19 +559,20 @@ bool Server::start(std::string* error) {
     if (error) *error = "already started";
     return false;
   }
-  if (!s.listenOn(s.options.hislipPort, s.hislipFd, s.hislipPortBound, error)) return false;
-  if (s.options.rawPort >= 0 && !s.listenOn(s.options.rawPort, s.rawFd, s.rawPortBound, error)) {
-    ::close(s.hislipFd);
-    s.hislipFd = -1;
-    s.hislipPortBound = -1;
+  auto listener = std::make_unique<Listener>();
+  int hislipBound = -1, rawBound = -1;
+  if (!listener->add(s.options.host, s.options.hislipPort, SOCK_STREAM, [&s](int fd) { s.hislipConnection(fd); },
+                     hislipBound, error) ||
+      (s.options.rawPort >= 0 &&
+       !listener->add(s.options.host, s.options.rawPort, SOCK_STREAM, [&s](int fd) { s.rawConnection(fd); },
+                      rawBound, error)) ||
+      !listener->start(error)) {
     return false;
   }
-  if (::pipe2(s.wake.data(), O_CLOEXEC) != 0) {
-    if (error) *error = std::string("pipe: ") + std::strerror(errno);
-    return false;
-  }
+  s.listener = std::move(listener);
+  s.hislipPortBound = hislipBound;
+  s.rawPortBound = rawBound;
   s.started = true;
-  s.acceptThread = std::thread([&s] { s.acceptLoop(); });
   if (s.options.vxi11Port >= 0) {
     s.vxi11 = std::make_unique<Vxi11Server>(
         s.instrument, s.locks, s, Vxi11Options{s.options.host, s.options.vxi11Port, s.options.portmapPort});
@@ -708,15 +630,9 @@ void Server::stop() {
   if (s.announcer) s.announcer->stop();
   if (s.http) s.http->stop();
   if (s.vxi11) s.vxi11->stop();
-  char byte = 0;
-  (void)!::write(s.wake[1], &byte, 1);
-  if (s.acceptThread.joinable()) s.acceptThread.join();
-  for (int* fd : {&s.hislipFd, &s.rawFd, &s.wake[0], &s.wake[1]}) {
-    if (*fd >= 0) ::close(*fd);
-    *fd = -1;
-  }
+  // Connections waiting for a lock see the stop now; the listener then ends them all.
   s.locks.wakeAll();
-  s.reap(true);
+  s.listener->stop();
 }
 
 Instrument& Server::instrument() { return impl_->instrument; }
@@ -726,5 +642,16 @@ void Server::stallQuery(unsigned nth) { impl_->faults.stall(nth); }
 void Server::garbleReply(unsigned nth) { impl_->faults.garble(nth); }
 void Server::dropAfterBytes(std::uint64_t bytes) { impl_->faults.drop(bytes); }
 void Server::clearFaults() { impl_->faults.clear(); }
+
+std::unique_ptr<Server> startOnLoopback(std::string* error) {
+  Options options;
+  options.hislipPort = 0;
+  options.rawPort = 0;
+  options.vxi11Port = 0;
+  options.portmapPort = 0;
+  auto server = std::make_unique<Server>(options);
+  if (!server->start(error)) return nullptr;
+  return server;
+}
 
 }  // namespace kavrel::sim
