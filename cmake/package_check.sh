@@ -55,12 +55,19 @@ LD_LIBRARY_PATH="$lib" "$root/usr/bin/kavrel" sweep --points 51 --csv "$work/swe
 [ "$(wc -l < "$work/sweep.csv")" -ge 51 ] || { echo "sweep.csv is short"; exit 1; }
 echo "installed kavrel sweep measured $(($(wc -l < "$work/sweep.csv") - 1)) points"
 
-# The Python package, once one is built: it imports against the installed library.
+# The Python package, once one is built: where Debian's python3 looks under
+# /usr (lib/python3/dist-packages, whatever python3.X this machine has), and
+# importing there against the installed library. Debian's python3, whose numpy
+# the package depends on (a python3 earlier on PATH may have none).
 python=("$packages"/python3-kavrel_*.deb)
 if [ ${#python[@]} -gt 0 ]; then
-  site=$(dirname "$(find "$root" -type d -name kavrel -path '*python3*' | head -n 1)")
-  # Debian's python3, whose numpy the package depends on (a python3 earlier on PATH may have none).
-  py=python3; [ -x /usr/bin/python3 ] && py=/usr/bin/python3
-  PYTHONPATH="$site" LD_LIBRARY_PATH="$lib" "$py" -c 'import kavrel' || { echo "python3-kavrel does not import"; exit 1; }
-  echo "python3-kavrel imports"
+  site=/usr/lib/python3/dist-packages
+  listed=$(dpkg -c "${python[0]}" | awk '{print $NF}' | grep '\.py$')
+  if ! grep -qx "\.$site/kavrel/__init__\.py" <<<"$listed" || grep -qv "^\.$site/kavrel/" <<<"$listed"; then
+    echo "python3-kavrel must install its package into $site/kavrel:"; echo "$listed"; exit 1
+  fi
+  PYTHONPATH="$root$site" LD_LIBRARY_PATH="$lib" /usr/bin/python3 -c \
+    'import kavrel, sys; sys.exit(not kavrel.__file__.startswith(sys.argv[1]))' "$root" \
+    || { echo "python3-kavrel does not import"; exit 1; }
+  echo "python3-kavrel installs into $site and imports"
 fi
