@@ -110,7 +110,9 @@ TEST_F(AllocFailure, EveryAllocationOfInitTraceReadAndStoreCopyFailsCleanly) {
       SCOPED_TRACE(testing::Message() << "allocation " << n << " of " << allocations);
       reopen();
       const unsigned sessions = standin_open_sessions();
-      run(s, n, status, threw);
+      // The stand-in's queues grow in steps, so a later run may not make
+      // allocation n at all: then nothing failed.
+      if (run(s, n, status, threw) < n) continue;
       ++failures;
       EXPECT_FALSE(threw) << "an exception left the driver";
       EXPECT_EQ(VI_ERROR_ALLOC, status);

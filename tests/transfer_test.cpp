@@ -1,7 +1,10 @@
 // Stored data to and from host files: the streaming helpers on their own,
 // then every transfer function's commands, checks and failures, against real
 // files in a temporary directory.
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -74,14 +77,32 @@ TEST_F(Transfer, ReplyStreamsIntoTheFileInChunks) {
   }
 }
 
-TEST_F(Transfer, ExactChunkReadsOnceMoreAndTimesOut) {
-  const std::string data = storeBytes(100000);
-  reply(data);
-  ViInt32 count = -1;
-  EXPECT_EQ(VI_ERROR_TMO, kavrel_readToFileBin(vi_, viString(path("store.bin")), &count));
-  EXPECT_EQ(2u, calls(STANDIN_READ));
-  EXPECT_EQ(0, count);
-  EXPECT_TRUE(readFile(path("store.bin")) == data);  // complete and closed
+// VISA says where a reply ends: a read that filled the chunk with nothing
+// more to come (END with its last byte) ends it as well as a shorter one, in
+// the save and in the drain after a host file that failed.
+TEST_F(Transfer, ReplyEndsWhereVisaSaysItEnds) {
+  constexpr std::size_t kChunk = 100000;
+  for (const std::size_t size : {kChunk - 1, kChunk, kChunk + 1, 2 * kChunk}) {
+    const unsigned reads = static_cast<unsigned>((size + kChunk - 1) / kChunk);
+    for (const bool fileFails : {false, true}) {
+      SCOPED_TRACE(testing::Message() << size << (fileFails ? " drained" : " saved"));
+      const std::string target = path(fileFails ? "missing/store.bin" : "store.bin");
+      const std::string data = storeBytes(size);
+      mark();
+      reply(data);
+      reply("7\n");
+      ViInt32 count = -1;
+      EXPECT_EQ(fileFails ? VI_ERROR_INSTR_FILE_OPEN : VI_SUCCESS, kavrel_readToFileBin(vi_, viString(target), &count));
+      EXPECT_EQ(reads, calls(STANDIN_READ));
+      EXPECT_EQ(fileFails ? 0 : static_cast<ViInt32>(size), count);
+      if (!fileFails) {
+        EXPECT_TRUE(readFile(target) == data);
+      }
+      ViInt32 next = 0;
+      EXPECT_EQ(VI_SUCCESS, kavrel_readMax(vi_, 3, &next));
+      EXPECT_EQ(7, next) << "the next query reads its own reply";
+    }
+  }
 }
 
 TEST_F(Transfer, ReplyReplacesAnExistingFile) {
@@ -91,14 +112,72 @@ TEST_F(Transfer, ReplyReplacesAnExistingFile) {
   EXPECT_EQ("#13abc\n", readFile(path("store.bin")));
 }
 
-TEST_F(Transfer, FailedReadKeepsTheChunksWritten) {
-  const std::string data = storeBytes(250000);
-  reply(data);
-  fail(STANDIN_READ, 2, VI_ERROR_IO);
-  ViInt32 count = -1;
-  EXPECT_EQ(VI_ERROR_IO, kavrel_readToFileBin(vi_, viString(path("store.bin")), &count));
-  EXPECT_EQ(0, count);
-  EXPECT_TRUE(readFile(path("store.bin")) == data.substr(0, 100000));
+// A save cut off part-way leaves an existing file byte for byte as it was,
+// and nothing new in its folder.
+TEST_F(Transfer, FailedSaveLeavesTheTargetAsItWas) {
+  const std::string before = storeBytes(3000);
+  for (const bool existed : {false, true}) {
+    for (const unsigned failingRead : {1u, 2u, 3u}) {
+      SCOPED_TRACE(testing::Message() << (existed ? "existing" : "new") << " target, read " << failingRead);
+      fs::remove_all(dir_);
+      fs::create_directory(dir_);
+      if (existed) writeFile(path("store.bin"), before);
+      reply(storeBytes(250000));
+      fail(STANDIN_READ, failingRead, VI_ERROR_CONN_LOST);
+      ViInt32 count = -1;
+      EXPECT_EQ(VI_ERROR_CONN_LOST, kavrel_readToFileBin(vi_, viString(path("store.bin")), &count));
+      EXPECT_EQ(0, count);
+      EXPECT_EQ(existed ? 1 : 0, std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+      if (existed) {
+        EXPECT_TRUE(readFile(path("store.bin")) == before);
+      }
+      reopen();
+    }
+  }
+}
+
+// The file a link points to is replaced and the link stays; a device or
+// FIFO cannot be replaced and is written directly.
+TEST_F(Transfer, LinksStayLinksAndDevicesAreWrittenDirectly) {
+  writeFile(path("real.bin"), "old");
+  fs::permissions(path("real.bin"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink("real.bin", path("link.bin"));
+  fs::create_symlink("link.bin", path("link-to-link.bin"));
+  fs::create_symlink("later.bin", path("dangling.bin"));
+  ASSERT_EQ(0, mkfifo(path("fifo").c_str(), 0600));
+  struct Case {
+    std::string target;
+    std::string holder;  // the file that holds the reply afterwards
+  } cases[] = {
+      {path("link.bin"), path("real.bin")},
+      {path("link-to-link.bin"), path("real.bin")},
+      {path("dangling.bin"), path("later.bin")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    const std::string data = "#15a\nb\nc\n" + c.target;
+    reply(data);
+    EXPECT_EQ(VI_SUCCESS, kavrel_readToFileBin(vi_, viString(c.target), VI_NULL));
+    EXPECT_TRUE(fs::is_symlink(c.target));
+    EXPECT_EQ(data, readFile(c.holder));
+  }
+  EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
+            fs::status(path("real.bin")).permissions());
+
+  // The reading end is open first, so the driver's open does not wait for it.
+  const int fifo = ::open(path("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(fifo, 0);
+  reply("#13abc\n");
+  EXPECT_EQ(VI_SUCCESS, kavrel_readToFileBin(vi_, viString(path("fifo")), VI_NULL));
+  char fromFifo[16] = {};
+  EXPECT_EQ(7, ::read(fifo, fromFifo, sizeof fromFifo));
+  ::close(fifo);
+  EXPECT_STREQ("#13abc\n", fromFifo);
+  EXPECT_TRUE(fs::is_fifo(path("fifo")));
+  reply("#13abc\n");
+  EXPECT_EQ(VI_SUCCESS, kavrel_readToFileBin(vi_, viString("/dev/null"), VI_NULL));
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_EQ(6, std::distance(fs::directory_iterator(dir_), fs::directory_iterator())) << "nothing left beside";
 }
 
 TEST_F(Transfer, HostFileFailuresAreReported) {

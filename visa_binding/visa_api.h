@@ -143,6 +143,7 @@ ViStatus viVxiCommandQuery(ViSession vi, ViUInt16 mode, ViUInt32 cmd, ViPUInt32 
 #define VI_ATTR_WR_BUF_SIZE (0x3FFF002EUL)
 #define VI_ATTR_SUPPRESS_END_EN (0x3FFF0036UL)
 #define VI_ATTR_TERMCHAR_EN (0x3FFF0038UL)
+#define VI_ATTR_ASRL_END_IN (0x3FFF00B3UL)
 #define VI_ATTR_RM_SESSION (0x3FFF00C4UL)
 #define VI_ATTR_RSRC_SPEC_VERSION (0x3FFF0170UL)
 #define VI_ATTR_INTF_TYPE (0x3FFF0171UL)
@@ -191,7 +192,12 @@ ViStatus viVxiCommandQuery(ViSession vi, ViUInt16 mode, ViUInt32 cmd, ViPUInt32 
 #define VI_EVENT_EXCEPTION (0xBFFF200EUL)
 #define VI_ALL_ENABLED_EVENTS (0x3FFF7FFFUL)
 #define VI_INTF_GPIB (1)
+#define VI_INTF_ASRL (4)
 #define VI_INTF_TCPIP (6)
+#define VI_ASRL_END_NONE (0)
+#define VI_ASRL_END_LAST_BIT (1)
+#define VI_ASRL_END_TERMCHAR (2)
+#define VI_ASRL_END_BREAK (3)
 
 /* Completion codes */
 #define VI_SUCCESS_EVENT_EN (0x3FFF0002L)

@@ -20,7 +20,9 @@ struct FloatBlock {
 
 // viQueryf(query, "#0%#zy") for at most maxCount values (clamped to
 // 0..kBlockCapacity); block.count is what VISA reports as received, never
-// more than asked. `query` is a fixed text without '%'.
+// more than asked. On a session without END the query goes out with its line
+// feed and exactly maxCount values are read by count, then the block's
+// closing line feed. `query` is a fixed text without '%'.
 ViStatus queryFloatBlock(ViSession vi, const char* query, ViInt32 maxCount, FloatBlock& block);
 
 }  // namespace kavrel

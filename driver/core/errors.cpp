@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/core/frame.h"
+#include "driver/core/framing.h"
 #include "visa_binding/visa_api.h"
 
 namespace {
@@ -117,6 +118,10 @@ KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar t
 KAVREL_API ViStatus kavrel_writeInstrData(ViSession vi, ViString writeBuffer) {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().present(writeBuffer, VI_ERROR_PARAMETER2));
+  // Without END the line feed ends the message; one already there is not doubled.
+  const std::size_t length = std::strlen(writeBuffer);
+  if (framingOf(vi) == Framing::lineFeed && (length == 0 || writeBuffer[length - 1] != '\n'))
+    return viPrintf(vi, "%s\n", writeBuffer);
   return viPrintf(vi, "%s", writeBuffer);
 }
 

@@ -7,17 +7,22 @@
 
 #include "driver/kavrel.h"
 
-// Streams the reply to a query already written into a new (or truncated)
-// file, in chunks of 100 000 bytes, until a read returns less than a full
-// chunk. `byteCount` (may be VI_NULL) is set to 0, then to the bytes written
-// once the transfer is complete. Returns the last read's status, or
+// Streams the reply to a query already written into a file, in chunks of
+// 100 000 bytes, until VISA reports the end of the message (on a session
+// without END: the line feed after the reply's definite-length block, if it
+// begins with one). The bytes go to a temporary file beside the target,
+// which replaces it only once the whole reply is in: on any failure an
+// existing target stays as it was and nothing new is left beside it (a FIFO
+// or device is written directly). `byteCount` (may be VI_NULL) is set to 0,
+// then to the bytes written once the transfer is complete. Returns the last
+// read's status, or
 //   VI_ERROR_ALLOC            the chunk buffer could not be had (file untouched);
 //   VI_ERROR_INSTR_FILE_OPEN  the file could not be created;
-//   a failing read's status   the file keeps the chunks written so far;
-//   VI_ERROR_INSTR_FILE_WRITE the file did not take every byte (or failed to close).
+//   a failing read's status;
+//   VI_ERROR_INSTR_FILE_WRITE the file did not take every byte, or could not be put in place.
 // When the file cannot be created or stops taking bytes, the rest of the
 // reply is still read (and dropped), so the next query reads its own reply.
-// The file is closed on every path. No status check.
+// No status check.
 ViStatus kavrel_readToFileBin(ViSession vi, ViConstString fileName, ViPInt32 byteCount);
 
 // Sends `prefix` followed by every byte of the file in one viWrite.

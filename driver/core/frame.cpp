@@ -3,7 +3,10 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <string>
 
+#include "driver/core/framing.h"
 #include "visa_binding/visa_api.h"
 
 ViBoolean kavrel_invalidViBooleanRange(ViBoolean value) { return (value != VI_FALSE && value != VI_TRUE) ? VI_TRUE : VI_FALSE; }
@@ -31,7 +34,8 @@ constexpr ViInt32 kEsrUnread = INT32_MIN;
 
 ViStatus readEsr(ViSession vi, ViInt32& esr) {
   esr = kEsrUnread;
-  ViStatus status = viQueryf(vi, "*ESR?", "%ld", &esr);
+  const char* query = kavrel::framingOf(vi) == kavrel::Framing::lineFeed ? "*ESR?\n" : "*ESR?";
+  ViStatus status = viQueryf(vi, query, "%ld", &esr);
   KAVREL_RETURN_IF_ERROR(status);
   if (esr == kEsrUnread) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   return status;
@@ -89,6 +93,16 @@ ViStatus fetchData(ViSession vi, const InstrumentData*& out) {
 }
 
 ViStatus writeLine(ViSession vi, std::string_view text) {
+  if (framingOf(vi) == Framing::lineFeed) {
+    std::string message;
+    try {
+      message.reserve(text.size() + 1);
+    } catch (const std::bad_alloc&) {
+      return VI_ERROR_ALLOC;
+    }
+    message.append(text).push_back('\n');
+    return viWrite(vi, reinterpret_cast<ViConstBuf>(message.data()), static_cast<ViUInt32>(message.size()), VI_NULL);
+  }
   return viWrite(vi, reinterpret_cast<ViConstBuf>(text.data()), static_cast<ViUInt32>(text.size()), VI_NULL);
 }
 
@@ -104,8 +118,17 @@ ViStatus sendMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, std::s
 
 ViStatus readReply(ViSession vi, Reply& reply, ViUInt32 maxBytes) {
   if (maxBytes > kReplySize) maxBytes = kReplySize;
+  auto* bytes = reinterpret_cast<ViPBuf>(reply.bytes.data());
+  reply.size = 0;
+  if (framingOf(vi) == Framing::lineFeed) {
+    // The reply is whole at its line feed, however many reads it took.
+    ViUInt32 count = 0;
+    KAVREL_RETURN_IF_ERROR(readBytes(vi, bytes, maxBytes, count, true));
+    reply.size = count;
+    return count > 0 && count == maxBytes && bytes[count - 1] != '\n' ? VI_SUCCESS_MAX_CNT : VI_SUCCESS;
+  }
   ViUInt32 count = 0;
-  ViStatus status = viRead(vi, reinterpret_cast<ViPBuf>(reply.bytes.data()), maxBytes, &count);
+  ViStatus status = viRead(vi, bytes, maxBytes, &count);
   reply.size = status < VI_SUCCESS ? 0 : (count < maxBytes ? count : maxBytes);
   return status;
 }

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "driver/core/frame.h"
+#include "driver/core/framing.h"
 #include "driver/core/session.h"
 #include "visa_binding/visa_api.h"
 
@@ -42,6 +43,7 @@ ViStatus checkIdentity(ViSession vi) {
 // What kavrel_init does on the session it opened; the caller cleans up a failure.
 ViStatus setUpOpened(ViSession vi, ViBoolean idQuery, ViBoolean resetDevice) {
   KAVREL_RETURN_IF_ERROR(configureSession(vi));
+  KAVREL_RETURN_IF_ERROR(setUpFraming(vi));
   if (idQuery == VI_TRUE) KAVREL_RETURN_IF_ERROR(checkIdentity(vi));
   return resetDevice == VI_TRUE ? kavrel_reset(vi) : kavrel_defaultInstrSetup(vi);
 }
@@ -66,6 +68,8 @@ ViStatus kavrel_initCleanUp(ViSession rm, ViPSession vi, ViStatus status) {
   ViAddr record = nullptr;
   if (viGetAttribute(*vi, VI_ATTR_USER_DATA, &record) >= VI_SUCCESS && record != nullptr)
     freeRecord(record);
+  // While the handle is still this session's: VISA may hand it out again once closed.
+  forgetFraming(*vi);
   viClose(*vi);
   viClose(rm);
   *vi = VI_NULL;
@@ -158,6 +162,8 @@ KAVREL_API ViStatus kavrel_close(ViSession vi) {
   // Detached first: should viClose fail, the session keeps no pointer to freed memory.
   if (record != nullptr) KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_USER_DATA, 0));
   freeRecord(record);
+  // While the handle is still this session's: VISA may hand it out again once closed.
+  forgetFraming(vi);
   ViStatus status = viClose(vi);
   guard.closed(vi);
   viClose(rm);

@@ -384,7 +384,9 @@ void Instrument::Impl::execute(SessionStatus& status, std::string_view message) 
     Response r;
     r.bytes = std::move(response);
     r.indefiniteBlock = indefinite;
-    if (!indefinite) r.bytes.push_back('\n');
+    // Every response ends with a line feed sent with END, an indefinite
+    // block too: IEEE 488.2 closes one with NL^END.
+    r.bytes.push_back('\n');
     status.output = std::move(r);
   }
 }

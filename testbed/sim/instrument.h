@@ -31,7 +31,7 @@ double optionsMinLevel(std::int32_t options);
 // One response message as the instrument hands it to the transport.
 struct Response {
   std::string bytes;             // text responses end with a line feed
-  bool indefiniteBlock = false;  // ends with a "#0" block: the end of the message marks its end
+  bool indefiniteBlock = false;  // ends with a "#0" block, closed by the final line feed and END
 };
 
 class Session;

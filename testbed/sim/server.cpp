@@ -69,7 +69,7 @@ class Faults {
     if (stallCountdown_ > 0 && --stallCountdown_ == 0) return false;
     if (garbleCountdown_ > 0 && --garbleCountdown_ == 0) {
       std::size_t end = r.bytes.size();
-      if (end > 0 && r.bytes[end - 1] == '\n' && !r.indefiniteBlock) --end;
+      if (end > 0 && r.bytes[end - 1] == '\n') --end;
       for (std::size_t i = 0; i < end; ++i) r.bytes[i] = static_cast<char>(r.bytes[i] ^ 0x55);
     }
     return true;
@@ -536,8 +536,6 @@ void Server::Impl::rawConnection(int fd) {
       if (!session.responsePending()) continue;
       auto response = session.read();
       if (!response) continue;
-      // Raw sockets have no END: every response ends with a line feed.
-      if (response->indefiniteBlock) response->bytes.push_back('\n');
       std::chrono::milliseconds delay{0};
       if (!faults.response(*response, delay)) continue;
       auto deadline = Clock::now() + delay;

@@ -25,7 +25,7 @@ Call appParameterIs(ViInt32 parameter, ViReal64 expected) {
 
 using SimFamilies = SimTest;
 
-TEST_F(SimFamilies, Source) {
+TEST_P(SimFamilies, Source) {
   static ViReal64 starts[] = {1e9, 3e9, 6e9};
   static ViReal64 stops[] = {2e9, 4e9, 7e9};
   static ViInt32 points[] = {101, 51, 201};
@@ -64,7 +64,7 @@ TEST_F(SimFamilies, Source) {
   });
 }
 
-TEST_F(SimFamilies, ChannelsDisplayAndLimitLines) {
+TEST_P(SimFamilies, ChannelsDisplayAndLimitLines) {
   static const ViReal64 field1[] = {1e9, 3e9};
   static const ViInt32 types[] = {0, 1};
   static const ViReal64 field5[] = {-3.0, -3.0};
@@ -94,7 +94,7 @@ TEST_F(SimFamilies, ChannelsDisplayAndLimitLines) {
   });
 }
 
-TEST_F(SimFamilies, ScalarAndItsMemories) {
+TEST_P(SimFamilies, ScalarAndItsMemories) {
   expectAccepted({
       {"power at B", [](ViSession vi) { return kavrel_scalPower(vi, VI_FALSE, VI_FALSE, 1); }},
       {"ratio B/A", [](ViSession vi) { return kavrel_scalRatio(vi, VI_FALSE, VI_TRUE, 1, 0); }},
@@ -116,7 +116,7 @@ TEST_F(SimFamilies, ScalarAndItsMemories) {
   });
 }
 
-TEST_F(SimFamilies, InputsAndPowerMeter) {
+TEST_P(SimFamilies, InputsAndPowerMeter) {
   expectAccepted({
       {"detectors for the power meter", [](ViSession vi) { return kavrel_inpDConfig(vi, VI_FALSE); }},
       {"offset", [](ViSession vi) { return kavrel_inpOffset(vi, 2, -1.25); }},
@@ -169,7 +169,7 @@ TEST_F(SimFamilies, InputsAndPowerMeter) {
   });
 }
 
-TEST_F(SimFamilies, FaultLocation) {
+TEST_P(SimFamilies, FaultLocation) {
   expectAccepted({
       {"channel 2 fault location", [](ViSession vi) { return kavrel_chanMode(vi, VI_TRUE, 2); }},
       {"active", [](ViSession vi) { return kavrel_dispSetActMeas(vi, VI_TRUE, VI_FALSE); }},
@@ -202,7 +202,7 @@ TEST_F(SimFamilies, FaultLocation) {
 
 // Markers on the scalar trace of channel 1: the filter's pass band peaks at the
 // middle of the 8 GHz model's range.
-TEST_F(SimFamilies, Markers) {
+TEST_P(SimFamilies, Markers) {
   expectAccepted({
       {"power at B", [](ViSession vi) { return kavrel_scalPower(vi, VI_FALSE, VI_FALSE, 1); }},
       {"active marker 1", [](ViSession vi) { return kavrel_markSetActive(vi, 1, VI_TRUE); }},
@@ -253,7 +253,7 @@ TEST_F(SimFamilies, Markers) {
 }
 
 // An application's turn, and the swept scalar measurement in one call.
-TEST_F(SimFamilies, Applications) {
+TEST_P(SimFamilies, Applications) {
   static ViReal64 waited = -1.0;
   kavrel_appSetDelay([](ViReal64 seconds) { waited = seconds; });
   expectAccepted({
@@ -277,7 +277,7 @@ TEST_F(SimFamilies, Applications) {
   kavrel_appSetDelay(VI_NULL);
 }
 
-TEST_F(SimFamilies, ReflectionSetupAndTimeDomain) {
+TEST_P(SimFamilies, ReflectionSetupAndTimeDomain) {
   expectAccepted({
       {"channel 1 reflection", [](ViSession vi) { return kavrel_chanMode(vi, VI_FALSE, 3); }},
       {"S11", [](ViSession vi) { return kavrel_reflS11(vi, VI_FALSE, VI_FALSE); }},
@@ -317,7 +317,7 @@ TEST_F(SimFamilies, ReflectionSetupAndTimeDomain) {
   });
 }
 
-TEST_F(SimFamilies, CalibrationKits) {
+TEST_P(SimFamilies, CalibrationKits) {
   expectAccepted({
       {"select kit 2", [](ViSession vi) { return kavrel_reflSelectKit(vi, 2); }},
       {"connector and identity", [](ViSession vi) { return kavrel_reflConfKit(vi, 1, viString("N-TYPE KIT")); }},
@@ -338,7 +338,7 @@ TEST_F(SimFamilies, CalibrationKits) {
 
 // Each calibration type is configured, its standards measured, and processed
 // into a store of its own, whose description then reads back.
-TEST_F(SimFamilies, CalibrationOfEveryTypeIntoAStore) {
+TEST_P(SimFamilies, CalibrationOfEveryTypeIntoAStore) {
   struct Standard {
     ViInt32 standard;
     ViBoolean offsetShort;
@@ -406,6 +406,8 @@ TEST_F(SimFamilies, CalibrationOfEveryTypeIntoAStore) {
       {"abort", [](ViSession vi) { return kavrel_reflAbortCal(vi); }},
   });
 }
+
+INSTANTIATE_TEST_SUITE_P(Transports, SimFamilies, ::testing::ValuesIn(kTransports), transportName);
 
 }  // namespace
 }  // namespace kavrel::integration

@@ -49,7 +49,7 @@ ViStatus rfOn(ViSession vi) { return kavrel_srcRFOutput(vi, VI_TRUE); }
 
 using SimFaults = SimTest;
 
-TEST_F(SimFaults, StalledReplyTimesOutAndDeviceClearRecovers) {
+TEST_P(SimFaults, StalledReplyTimesOutAndDeviceClearRecovers) {
   using Clock = std::chrono::steady_clock;
   struct Case {
     const char* name;
@@ -88,7 +88,7 @@ TEST_F(SimFaults, StalledReplyTimesOutAndDeviceClearRecovers) {
 // The connection closes after a given number of bytes from the instrument
 // (HiSLIP headers of 16 bytes count): the call fails with a connection error,
 // every later call on the session fails the same way, and it still closes.
-TEST_F(SimFaults, DroppedConnectionFailsTheCallAndLeavesNothingOpen) {
+TEST_P(SimFaults, DroppedConnectionFailsTheCallAndLeavesNothingOpen) {
   constexpr std::uint64_t kHeader = 16;
   constexpr std::uint64_t kPointsReply = kHeader + 4;  // "401\n"
   struct Case {
@@ -123,7 +123,7 @@ TEST_F(SimFaults, DroppedConnectionFailsTheCallAndLeavesNothingOpen) {
 // A reply corrupted on the way (every byte but the final line feed changed):
 // the driver reports that it cannot interpret it instead of passing on a
 // number, and the next call works again.
-TEST_F(SimFaults, GarbledReplyIsNotTakenForData) {
+TEST_P(SimFaults, GarbledReplyIsNotTakenForData) {
   // Another session's init, which must fail and leave no session behind.
   auto failedInit = [this](ViBoolean idQuery) -> Call {
     return [this, idQuery](ViSession) {
@@ -160,7 +160,7 @@ TEST_F(SimFaults, GarbledReplyIsNotTakenForData) {
 
 // A trace reply that does not begin with "#0": nothing of it may reach the
 // caller as trace values.
-TEST_F(SimFaults, GarbledTraceBlockIsNotTakenForData) {
+TEST_P(SimFaults, GarbledTraceBlockIsNotTakenForData) {
   constexpr ViReal64 kUntouched = -12345.0;
   std::vector<ViReal64> trace(800, kUntouched);
   ViInt32 points = 0;
@@ -168,6 +168,8 @@ TEST_F(SimFaults, GarbledTraceBlockIsNotTakenForData) {
   EXPECT_LT(kavrel_scalReadData(vi_, &points, trace.data()), VI_SUCCESS);
   EXPECT_EQ(trace.size(), static_cast<std::size_t>(std::count(trace.begin(), trace.end(), kUntouched)));
 }
+
+INSTANTIATE_TEST_SUITE_P(Transports, SimFaults, ::testing::ValuesIn(kTransports), transportName);
 
 }  // namespace
 }  // namespace kavrel::integration

@@ -16,28 +16,35 @@ namespace kavrel::integration {
 
 void PrintTo(const InstrumentError& error, std::ostream* out) { *out << error.code << ",\"" << error.text << '"'; }
 
-SimInstrument::SimInstrument(int model, int options, std::string firmware) {
+std::string transportName(const ::testing::TestParamInfo<Transport>& info) {
+  switch (info.param) {
+    case Transport::hislip: return "Hislip";
+    case Transport::vxi11: return "Vxi11";
+    case Transport::socket: return "Socket";
+  }
+  return "Unknown";
+}
+
+void PrintTo(Transport transport, std::ostream* out) { *out << transportName({transport, 0}); }
+
+SimInstrument::SimInstrument(int model, int options, std::string firmware, Transport transport)
+    : transport_(transport) {
   sim::Options o;
   o.model = model;
   o.options = options;
   o.firmware = std::move(firmware);
   o.hislipPort = 0;  // ephemeral: tests never collide on a port
-  o.rawPort = -1;
-  // KAVREL_TEST_TRANSPORT=vxi11 runs the suite over VXI-11, with the
-  // simulator's own portmapper on an ephemeral port.
-  const char* transport = std::getenv("KAVREL_TEST_TRANSPORT");
-  vxi11_ = transport != nullptr && std::string_view(transport) == "vxi11";
-  if (vxi11_) {
-    o.vxi11Port = 0;
-    o.portmapPort = 0;
-  }
+  o.rawPort = 0;
+  o.vxi11Port = 0;
+  o.portmapPort = 0;  // the simulator's own portmapper: no system rpcbind needed
   server_ = std::make_unique<sim::Server>(std::move(o));
 }
 
 bool SimInstrument::start(std::string& error) { return server_->start(&error); }
 
 std::string SimInstrument::resource() const {
-  if (vxi11_) return "TCPIP::127.0.0.1::inst0," + std::to_string(server_->portmapPort()) + "::INSTR";
+  if (transport_ == Transport::socket) return "TCPIP::127.0.0.1::" + std::to_string(server_->rawPort()) + "::SOCKET";
+  if (transport_ == Transport::vxi11) return "TCPIP::127.0.0.1::inst0," + std::to_string(server_->portmapPort()) + "::INSTR";
   return "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
 }
 
@@ -49,7 +56,7 @@ ViStatus SimInstrument::init(ViBoolean idQuery, ViBoolean reset, ViSession& out)
 
 void SimTest::SetUp() {
   sessionsBefore_ = standin_open_sessions();
-  sim_ = std::make_unique<SimInstrument>(model(), options(), firmware());
+  sim_ = std::make_unique<SimInstrument>(model(), options(), firmware(), transport());
   std::string error;
   ASSERT_TRUE(sim_->start(error)) << error;
   ASSERT_EQ(VI_SUCCESS, init(VI_TRUE, VI_TRUE, vi_));

@@ -1,6 +1,6 @@
-// The driver against the simulated test set: a simulator on an ephemeral
-// loopback HiSLIP port, reached through the VISA stand-in that the driver's
-// binding loads at run time.
+// The driver against the simulated test set: a simulator on ephemeral
+// loopback ports, reached through the VISA stand-in that the driver's binding
+// loads at run time, over each transport in turn.
 #ifndef KAVREL_TESTS_INTEGRATION_SIM_FIXTURE_H
 #define KAVREL_TESTS_INTEGRATION_SIM_FIXTURE_H
 
@@ -37,15 +37,26 @@ inline ViString viString(const std::string& text) { return const_cast<ViString>(
 // The instrument's error queue read through the driver until it reports 0.
 std::vector<InstrumentError> instrumentErrors(ViSession vi);
 
-// A simulated instrument serving HiSLIP on 127.0.0.1, on a port of its own.
+// How the driver reaches the simulator: HiSLIP, VXI-11, or the raw SCPI socket.
+enum class Transport { hislip, vxi11, socket };
+// Every fixture test runs once over each of these.
+inline const std::vector<Transport> kTransports = {Transport::hislip, Transport::vxi11, Transport::socket};
+// "Hislip", "Vxi11", "Socket": the parameter's part of a test's name.
+std::string transportName(const ::testing::TestParamInfo<Transport>& info);
+// Printed by GoogleTest with the test's parameter.
+void PrintTo(Transport transport, std::ostream* out);
+
+// A simulated instrument serving HiSLIP, VXI-11 (with its own portmapper) and
+// raw SCPI on 127.0.0.1, on ports of its own.
 class SimInstrument {
  public:
-  explicit SimInstrument(int model = 4101, int options = 0, std::string firmware = "1.00");
+  explicit SimInstrument(int model = 4101, int options = 0, std::string firmware = "1.00",
+                         Transport transport = Transport::hislip);
 
   // False (with the reason in `error`) when the server could not start.
   bool start(std::string& error);
-  // "TCPIP::127.0.0.1::hislip0,<port>::INSTR", or over VXI-11
-  // "TCPIP::127.0.0.1::inst0,<portmapper port>::INSTR".
+  // "TCPIP::127.0.0.1::hislip0,<port>::INSTR", "TCPIP::127.0.0.1::inst0,<portmapper port>::INSTR"
+  // or "TCPIP::127.0.0.1::<port>::SOCKET".
   std::string resource() const;
   // kavrel_init on this instrument.
   ViStatus init(ViBoolean idQuery, ViBoolean reset, ViSession& out) const;
@@ -53,10 +64,12 @@ class SimInstrument {
 
  private:
   std::unique_ptr<sim::Server> server_;
-  bool vxi11_ = false;
+  Transport transport_;
 };
 
-class SimTest : public ::testing::Test {
+// A test suite derived from it runs over every transport:
+// INSTANTIATE_TEST_SUITE_P(Transports, Suite, ::testing::ValuesIn(kTransports), transportName).
+class SimTest : public ::testing::TestWithParam<Transport> {
  protected:
   // The instrument the fixture starts; a test suite may override these.
   virtual int model() const { return 4101; }
@@ -76,6 +89,7 @@ class SimTest : public ::testing::Test {
   ViStatus close(ViSession vi);
 
   sim::Server& server() { return sim_->server(); }
+  Transport transport() const { return GetParam(); }
 
   // The error queue of vi_, read until it reports 0.
   std::vector<InstrumentError> drainErrors() { return instrumentErrors(vi_); }

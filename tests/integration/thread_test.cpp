@@ -79,7 +79,7 @@ void run(ViSession vi, int thread, Outcome& outcome) {
   }
 }
 
-TEST_F(SimThreads, FourThreadsShareOneSession) {
+TEST_P(SimThreads, FourThreadsShareOneSession) {
   // A reply another call took ends its own call at the time-out: keep that short.
   ASSERT_EQ(VI_SUCCESS, viSetAttribute(vi_, VI_ATTR_TMO_VALUE, 1000));
   std::array<Outcome, kThreads> outcomes;
@@ -93,7 +93,7 @@ TEST_F(SimThreads, FourThreadsShareOneSession) {
 
 // Sessions opened and closed on one thread while another works on its own
 // session: neither disturbs the other.
-TEST_F(SimThreads, OpenAndCloseBesideABusySession) {
+TEST_P(SimThreads, OpenAndCloseBesideABusySession) {
   Outcome busy;
   std::thread worker(run, vi_, 0, std::ref(busy));
   for (int i = 0; i < 20; ++i) {
@@ -131,6 +131,8 @@ TEST(SessionGuardTest, ACallWaitingThroughACloseLooksAgain) {
   EXPECT_TRUE(running) << "the call ran without the newer session's lock";
   SessionGuard(kHandle).closed(kHandle);
 }
+
+INSTANTIATE_TEST_SUITE_P(Transports, SimThreads, ::testing::ValuesIn(kTransports), transportName);
 
 }  // namespace
 }  // namespace kavrel::integration

@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
 #include <iterator>
 #include <limits>
 #include <vector>
@@ -29,7 +32,7 @@ using SimTraces = SimTest;
 // Input B behind the filter, swept over the 8 GHz model's whole range: the
 // pass band (about -1 dB at 0 dBm) lies in the middle, the skirts at the
 // detector's noise floor.
-TEST_F(SimTraces, ScalarTraceIsTheFiltersPassBand) {
+TEST_P(SimTraces, ScalarTraceIsTheFiltersPassBand) {
   ASSERT_EQ(VI_SUCCESS, kavrel_srcFreqSweep(vi_, VI_TRUE, 10e6, 8e9, 0.0));
   ASSERT_EQ(VI_SUCCESS, kavrel_scalPower(vi_, VI_FALSE, VI_FALSE, 1));
   for (ViInt32 points : {2, 51, 401, 800}) {
@@ -57,7 +60,7 @@ TEST_F(SimTraces, ScalarTraceIsTheFiltersPassBand) {
 // Distance-to-fault over 30 m of coaxial cable in metres, log format: a peak at
 // each of the simulated discontinuities, with its return loss, and the noise
 // floor between them.
-TEST_F(SimTraces, FaultLocationPeaksAtTheDiscontinuities) {
+TEST_P(SimTraces, FaultLocationPeaksAtTheDiscontinuities) {
   struct Discontinuity {
     double metres;
     double returnLoss;  // dB
@@ -106,7 +109,7 @@ TEST_F(SimTraces, FaultLocationPeaksAtTheDiscontinuities) {
 
 // S11 of the filter, a pair of values per sweep point: matched in the pass
 // band, total reflection far outside it.
-TEST_F(SimTraces, ReflectionTraceIsOnePairPerPoint) {
+TEST_P(SimTraces, ReflectionTraceIsOnePairPerPoint) {
   ASSERT_EQ(VI_SUCCESS, kavrel_srcFreqSweep(vi_, VI_TRUE, 10e6, 8e9, 0.0));
   ASSERT_EQ(VI_SUCCESS, kavrel_chanMode(vi_, VI_FALSE, 3));
   ASSERT_EQ(VI_SUCCESS, kavrel_reflS11(vi_, VI_FALSE, VI_FALSE));
@@ -136,6 +139,37 @@ TEST_F(SimTraces, ReflectionTraceIsOnePairPerPoint) {
   }
   EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors());
 }
+
+// A trace whose values hold 0x0A bytes, shown from a scalar memory loaded
+// with them: every value arrives, none ends the block early.
+TEST_P(SimTraces, ValuesHoldingLineFeedBytesArriveWhole) {
+  constexpr ViInt32 kPoints = 101;
+  std::vector<float> values;
+  std::string data;
+  for (ViInt32 i = 0; i < kPoints; ++i) {
+    const std::uint32_t bits = (i % 2 == 0 ? 0x410A0A00u : 0xC10A000Au) | static_cast<std::uint32_t>(i) << 8;
+    float value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    values.push_back(value);
+    for (int shift = 24; shift >= 0; shift -= 8) data.push_back(static_cast<char>((bits >> shift) & 0xFF));
+  }
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string memory = dir.file("memory");
+  std::ofstream(memory, std::ios::binary) << "#3" << data.size() << data << "\n";
+
+  ASSERT_EQ(VI_SUCCESS, kavrel_srcSweepConfig(vi_, kPoints, 0.0));
+  ASSERT_EQ(VI_SUCCESS, kavrel_scalTranData(vi_, VI_FALSE, 1, viString(memory)));
+  ASSERT_EQ(VI_SUCCESS, kavrel_scalMem(vi_, VI_FALSE, VI_FALSE, 1, 1));
+  ViInt32 count = 0;
+  std::vector<ViReal64> trace(kPoints, kUnwritten);
+  ASSERT_EQ(VI_SUCCESS, kavrel_scalReadData(vi_, &count, trace.data()));
+  EXPECT_EQ(kPoints, count);
+  for (std::size_t i = 0; i < values.size(); ++i) EXPECT_EQ(static_cast<ViReal64>(values[i]), trace[i]) << i;
+  EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors());
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, SimTraces, ::testing::ValuesIn(kTransports), transportName);
 
 }  // namespace
 }  // namespace kavrel::integration

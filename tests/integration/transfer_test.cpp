@@ -1,6 +1,9 @@
 // Stores copied to host files and back: a store saved to a file and loaded
 // into another store reads back byte for byte the same.
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -40,7 +43,7 @@ ViStatus inOrder(ViSession vi, std::initializer_list<Call> calls) {
 
 using SimTransfers = SimTest;
 
-TEST_F(SimTransfers, StoreSavedAndLoadedIntoAnotherReadsBackTheSame) {
+TEST_P(SimTransfers, StoreSavedAndLoadedIntoAnotherReadsBackTheSame) {
   const std::vector<TransferCase> cases = {
       {"calibration kit",
        [](ViSession vi) {
@@ -104,7 +107,7 @@ TEST_F(SimTransfers, StoreSavedAndLoadedIntoAnotherReadsBackTheSame) {
 }
 
 // The one fault-location calibration goes out and comes back unchanged.
-TEST_F(SimTransfers, FaultLocationCalibrationRoundTrip) {
+TEST_P(SimTransfers, FaultLocationCalibrationRoundTrip) {
   TempDir dir;
   ASSERT_FALSE(dir.path().empty());
   const std::string first = dir.file("floc first");
@@ -119,7 +122,7 @@ TEST_F(SimTransfers, FaultLocationCalibrationRoundTrip) {
 }
 
 // A file that cannot be created or read: nothing reaches the instrument's stores.
-TEST_F(SimTransfers, MissingFileIsReportedAndSendsNothing) {
+TEST_P(SimTransfers, MissingFileIsReportedAndSendsNothing) {
   TempDir dir;
   ASSERT_FALSE(dir.path().empty());
   const std::string missing = dir.file("no such directory") + "/store";
@@ -133,6 +136,54 @@ TEST_F(SimTransfers, MissingFileIsReportedAndSendsNothing) {
   EXPECT_EQ(readFile(kit), readFile(again));
   EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors());
 }
+
+// Store replies around the 100 000-byte chunk the driver reads in, an exact
+// multiple included, save whole and at once: VISA says where they end.
+TEST_P(SimTransfers, StoresAroundTheChunkSizeSaveWhole) {
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  for (const std::size_t replySize : {99999u, 100000u, 100001u, 200000u}) {
+    SCOPED_TRACE(replySize);
+    // "#<digits><length><data>\n" of exactly replySize bytes.
+    std::size_t length = 0;
+    for (std::size_t digits = 1; digits <= 9 && length == 0; ++digits) {
+      const std::size_t candidate = replySize - 3 - digits;
+      if (std::to_string(candidate).size() == digits) length = candidate;
+    }
+    std::string stored = "#" + std::to_string(std::to_string(length).size()) + std::to_string(length);
+    for (std::size_t i = 0; i < length; ++i) stored.push_back(static_cast<char>((i * 31) & 0xFF));
+    stored.push_back('\n');
+    ASSERT_EQ(replySize, stored.size());
+    const std::string load = dir.file("load"), saved = dir.file("saved");
+    std::ofstream(load, std::ios::binary) << stored;
+    ASSERT_EQ(VI_SUCCESS, kavrel_scalTranData(vi_, VI_FALSE, 2, viString(load)));
+    ASSERT_EQ(VI_SUCCESS, kavrel_scalTranData(vi_, VI_TRUE, 2, viString(saved)));
+    EXPECT_TRUE(readFile(saved) == stored);
+  }
+  EXPECT_EQ(std::vector<InstrumentError>{}, drainErrors());
+}
+
+// A save cut off by the connection dropping part-way leaves the file it was
+// to replace byte for byte as it was, and nothing new in its folder.
+TEST_P(SimTransfers, SaveCutOffLeavesTheTargetAsItWas) {
+  TempDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string target = dir.file("kit");
+  const std::string before = "the engineer's kit file\n";
+  std::ofstream(target, std::ios::binary) << before;
+  ViSession vi = openAnother();
+  ASSERT_NE(static_cast<ViSession>(VI_NULL), vi);
+  ASSERT_EQ(VI_SUCCESS, viSetAttribute(vi, VI_ATTR_TMO_VALUE, 500));
+  // The maximum query's reply (with its HiSLIP header) gets through, the store's does not.
+  server().dropAfterBytes(16 + 3 + 16 + 100);
+  EXPECT_EQ(VI_ERROR_CONN_LOST, kavrel_reflTranCalKit(vi, VI_TRUE, 1, viString(target)));
+  server().clearFaults();
+  EXPECT_EQ(before, readFile(target));
+  EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()));
+  EXPECT_EQ(VI_SUCCESS, close(vi));
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, SimTransfers, ::testing::ValuesIn(kTransports), transportName);
 
 }  // namespace
 }  // namespace kavrel::integration

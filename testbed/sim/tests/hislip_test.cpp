@@ -165,7 +165,7 @@ TEST_F(SessionFixture, ResponsesAreSplitAtTheClientsMaximum) {
   session.asyncMessage(msg(Type::AsyncMaximumMessageSize, 0, 0, hislip::sizePayloadEncode(16 + 10)));
   ASSERT_EQ(sink.async.back().type(), Type::AsyncMaximumMessageSizeResponse);
   EXPECT_EQ(hislip::sizePayloadDecode(sink.async.back().payload), HislipSession::kMaxPayloadIn + 16);
-  run(":SOUR:SWE:POIN 6;:SCAL:DATA:BIN?", 8);  // "#0" and 24 bytes: 26 bytes in pieces of 10
+  run(":SOUR:SWE:POIN 6;:SCAL:DATA:BIN?", 8);  // "#0", 24 bytes, a line feed: 27 bytes in pieces of 10
   ASSERT_EQ(sink.sync.size(), 3u);
   std::string all;
   for (std::size_t i = 0; i < 3; ++i) {
@@ -174,8 +174,9 @@ TEST_F(SessionFixture, ResponsesAreSplitAtTheClientsMaximum) {
     EXPECT_LE(sink.sync[i].payload.size(), 10u);
     all += sink.sync[i].payload;
   }
-  EXPECT_EQ(all.size(), 26u);
+  EXPECT_EQ(all.size(), 27u);
   EXPECT_EQ(all.substr(0, 2), "#0");
+  EXPECT_EQ(all.back(), '\n') << "NL^END closes the block";
 }
 
 TEST_F(SessionFixture, MessageAvailableUntilTheClientConfirmsDelivery) {

@@ -235,7 +235,7 @@ std::vector<float> traceOf(Session& s, const std::string& query, bool* indefinit
   auto r = s.read();
   if (!r || r->bytes.size() < 2 || r->bytes.compare(0, 2, "#0") != 0) return {};
   if (indefinite) *indefinite = r->indefiniteBlock;
-  return test::blockFloats(std::string_view(r->bytes).substr(2));
+  return test::blockFloats(std::string_view(r->bytes).substr(2, r->bytes.size() - 3));
 }
 
 TEST(InstrumentTraces, BlocksHoldOneValueOrPairPerPoint) {
@@ -261,8 +261,9 @@ TEST(InstrumentTraces, BlocksHoldOneValueOrPairPerPoint) {
     auto r = s.read();
     ASSERT_TRUE(r);
     EXPECT_TRUE(r->indefiniteBlock);
-    EXPECT_EQ(r->bytes.size(), 2 + 4 * c.values);  // "#0" and the values, no terminator
+    EXPECT_EQ(r->bytes.size(), 2 + 4 * c.values + 1);  // "#0", the values, the closing line feed
     EXPECT_EQ(r->bytes.substr(0, 2), "#0");
+    EXPECT_EQ(r->bytes.back(), '\n');
   }
 }
 

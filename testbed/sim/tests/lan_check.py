@@ -103,9 +103,11 @@ def check_vxi11(sim):
         inst = rm.open_resource("TCPIP::127.0.0.1::inst0::INSTR", read_termination="\n", timeout=5000)
         expect("PyVISA-py over VXI-11", inst.query("*IDN?").startswith("OVR,4101"))
         inst.write(":SOUR:SWE:POIN 11")
-        values = inst.query_binary_values(":SCAL:DATA:BIN?", datatype="f", is_big_endian=True,
-                                          header_fmt="ieee", expect_termination=False, data_points=11)
+        # The block's closing line feed comes with END: a client that expects
+        # the termination character after the values gets it.
+        values = inst.query_binary_values(":SCAL:DATA:BIN?", datatype="f", is_big_endian=True, data_points=11)
         expect("PyVISA-py reads a trace block over VXI-11", len(values) == 11, repr(values))
+        expect("and the next reply is its own", inst.query(":SOUR:SWE:POIN?") == "11")
         inst.close()
     finally:
         proc.terminate()

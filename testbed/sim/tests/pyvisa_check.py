@@ -41,7 +41,7 @@ def check_socket(rm, port):
         expect("source mode read back", inst.query(":SOUR:MODE?"), "CW")
         expect("event status after good commands", inst.query("*ESR?"), "0")
         inst.write(":SCAL:DATA:BIN?")
-        block = inst.read_bytes(2 + 4 * 201 + 1)  # "#0", the values, the socket's line feed
+        block = inst.read_bytes(2 + 4 * 201 + 1)  # "#0", the values, the closing line feed
         expect("trace block header", block[:2], b"#0")
         expect("trace block end", block[-1:], b"\n")
         inst.write(":SOUR:FREQ 9e9")
@@ -62,6 +62,11 @@ def check_hislip(rm, port):
         expect("identification over HiSLIP", inst.query("*IDN?").split(",")[:2], ["OVR", "4101"])
         inst.write(":SOUR:SWE:POIN 11")
         expect("sweep points over HiSLIP", inst.query(":SOUR:SWE:POIN?").strip(), "11")
+        # The block's closing line feed comes with END, so a client that reads
+        # to its termination character gets the whole trace.
+        inst.read_termination = "\n"
+        trace = inst.query_binary_values(":SCAL:DATA:BIN?", datatype="f", is_big_endian=True, data_points=11)
+        expect("trace over HiSLIP read to its line feed", len(trace), 11)
     finally:
         inst.close()
 

@@ -79,7 +79,7 @@ TEST_F(ServerFixture, LongResponsesFollowTheNegotiatedSize) {
     if (m->type() == Type::DataEnd) break;
     ASSERT_EQ(m->type(), Type::Data);
   }
-  EXPECT_EQ(all.size(), 2u + 4u * 401u);
+  EXPECT_EQ(all.size(), 2u + 4u * 401u + 1u);  // "#0", the values, the closing line feed
   EXPECT_EQ(pieces, static_cast<int>((all.size() + 47) / 48));
 }
 
@@ -313,7 +313,7 @@ TEST_F(ServerFixture, RawSocketLines) {
   EXPECT_EQ(exchange("*IDN?\r\n", 21), "OVR,4101,100001,1.00\n");
   EXPECT_EQ(exchange("*OPT?\n*TST?;*OPT?\n", 6), "0\n0;0\n");
   std::string block = exchange(":SOUR:SWE:POIN 3;:SCAL:DATA:BIN?\n", 15);
-  ASSERT_EQ(block.size(), 15u);  // "#0", three values, and a line feed on this port
+  ASSERT_EQ(block.size(), 15u);  // "#0", three values, and the closing line feed
   EXPECT_EQ(block.substr(0, 2), "#0");
   EXPECT_EQ(block.back(), '\n');
   std::string data = std::string("\n\n#1\n", 5);

@@ -843,6 +843,15 @@ TEST_F(HislipClientTest, SocketResourceSendsRawBytesAndReadsToTheTermChar) {
   for (const Step& step : steps) {
     expectRead(vi, 100, step.text, step.status);
   }
+  // Without the termination character a read ends only at its count: binary
+  // data read by length passes line feeds. A byte stream carries no END, so
+  // suppressing it changes nothing.
+  ASSERT_EQ(::send(peer, "#0\n\n\x0a\x41\n", 7, 0), 7);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_FALSE), VI_SUCCESS);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_SUPPRESS_END_EN, VI_TRUE), VI_SUCCESS);
+  expectRead(vi, 6, "#0\n\n\x0a\x41", VI_SUCCESS_MAX_CNT);
+  ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
+  expectRead(vi, 100, "\n", VI_SUCCESS_TERM_CHAR);
   ViUInt16 stb = 0;
   EXPECT_EQ(viReadSTB(vi, &stb), VI_ERROR_NSUP_OPER);
   ::close(peer);
