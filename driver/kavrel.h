@@ -31,6 +31,7 @@
  * | VI_ERROR_INSTR_SPECIFIC | the instrument flagged an error in its event status register |
  * | VI_ERROR_INSTR_FILE_OPEN, VI_ERROR_INSTR_FILE_WRITE | a host file could not be opened or written |
  * | VI_WARN_INSTR_SEARCH_NFOUND | a marker search found nothing |
+ * | VI_ERROR_ALLOC, VI_ERROR_SYSTEM_ERROR | the driver had no memory for a command line or reply, or failed inside otherwise; the call ends there and no exception reaches the caller |
  *
  * Any other negative code is VISA's, passed on unchanged; kavrel_error_message()
  * describes every code.
