@@ -360,6 +360,9 @@ TEST(Server, BusyPortIsReportedAndStopIsSafe) {
   ASSERT_TRUE(c.open(first.hislipPort()));
   first.stop();  // with a client connected
   EXPECT_TRUE(HislipClient::closedByPeer(c.syncFd()));
+  const int late = test::tcpConnect(first.hislipPort());  // refused, not left waiting in a backlog
+  EXPECT_EQ(-1, late);
+  if (late >= 0) ::close(late);
   first.stop();
 }
 
