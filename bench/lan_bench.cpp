@@ -17,14 +17,9 @@ enum class Protocol { hislip, vxi11, socket };
 class LanSession {
  public:
   LanSession(benchmark::State& state, Protocol protocol) {
-    kavrel::sim::Options options;
-    options.hislipPort = 0;
-    options.rawPort = 0;
-    options.vxi11Port = 0;
-    options.portmapPort = 0;
-    server_ = std::make_unique<kavrel::sim::Server>(options);
     std::string error;
-    if (!server_->start(&error)) {
+    server_ = kavrel::sim::startOnLoopback(&error);
+    if (server_ == nullptr) {
       state.SkipWithError(("simulator: " + error).c_str());
       return;
     }

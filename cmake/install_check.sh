@@ -20,18 +20,7 @@ int main(void) {
   return kavrel_init("GPIB0::1::INSTR", 2, VI_FALSE, &vi) == VI_ERROR_PARAMETER2 ? 0 : 1;
 }
 C
-cat > "$work/client/CMakeLists.txt" <<'CM'
-cmake_minimum_required(VERSION 3.25)
-project(client C)
-find_package(kavrel 1 REQUIRED)
-add_executable(client main.c)
-target_link_libraries(client PRIVATE kavrel::kavrel)
-CM
-cmake -S "$work/client" -B "$work/client/build" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
-cmake --build "$work/client/build" >/dev/null
+"$(dirname "$0")/client_build.sh" "$work/prefix" "$work/client/main.c" "$work/client"
 libdir=$(dirname "$(find "$work/prefix" -name 'libkavrel.so' | head -n 1)")
-LD_LIBRARY_PATH="$libdir" "$work/client/build/client"
-pc=$(dirname "$(find "$work/prefix" -name kavrel.pc | head -n 1)")
-cc "$work/client/main.c" $(PKG_CONFIG_PATH="$pc" pkg-config --cflags --libs kavrel) -o "$work/client/with-pkg-config"
-LD_LIBRARY_PATH="$libdir" "$work/client/with-pkg-config"
+for client in "$work/client/with-pkg-config" "$work/client/with-cmake"; do LD_LIBRARY_PATH="$libdir" "$client"; done
 echo "installed library usable through find_package and pkg-config"

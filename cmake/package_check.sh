@@ -33,7 +33,6 @@ for want in libkavrel1 libkavrel-dev kavrel-tools; do
 done
 
 lib=$(dirname "$(find "$root" -name 'libkavrel.so.1' | head -n 1)")
-pc=$(dirname "$(find "$root" -name kavrel.pc | head -n 1)")
 [ "$(objdump -p "$lib/libkavrel.so.1" | awk '/SONAME/ {print $2}')" = libkavrel.so.1 ] || { echo "SONAME changed"; exit 1; }
 
 # The README's C example, as printed there.
@@ -41,19 +40,9 @@ mkdir -p "$work/example"
 awk '/^## Using the library from C/ {on = 1} on && /^```c$/ {code = 1; next} code && /^```$/ {exit} code' \
   "$readme" > "$work/example/demo.c"
 [ -s "$work/example/demo.c" ] || { echo "no C example in $readme"; exit 1; }
-cc -std=c99 -Wall -Werror "$work/example/demo.c" $(PKG_CONFIG_PATH="$pc" pkg-config --cflags --libs kavrel) \
-  -o "$work/example/demo-pkg-config"
-cat > "$work/example/CMakeLists.txt" <<'CM'
-cmake_minimum_required(VERSION 3.25)
-project(demo C)
-find_package(kavrel 1 REQUIRED)
-add_executable(demo demo.c)
-target_link_libraries(demo PRIVATE kavrel::kavrel)
-CM
-cmake -S "$work/example" -B "$work/example/build" -DCMAKE_PREFIX_PATH="$root/usr" >/dev/null
-cmake --build "$work/example/build" >/dev/null
+"$here/client_build.sh" "$root/usr" "$work/example/demo.c" "$work/example"
 # Without VISA on this path the example fails cleanly, with the driver's message.
-for demo in "$work/example/demo-pkg-config" "$work/example/build/demo"; do
+for demo in "$work/example/with-pkg-config" "$work/example/with-cmake"; do
   if out=$(LD_LIBRARY_PATH="$lib" "$demo" 2>&1); then echo "$demo: succeeded without VISA"; exit 1; fi
   case "$out" in *::INSTR:\ ?*) ;; *) echo "$demo: $out"; exit 1 ;; esac
 done
@@ -66,12 +55,19 @@ LD_LIBRARY_PATH="$lib" "$root/usr/bin/kavrel" sweep --points 51 --csv "$work/swe
 [ "$(wc -l < "$work/sweep.csv")" -ge 51 ] || { echo "sweep.csv is short"; exit 1; }
 echo "installed kavrel sweep measured $(($(wc -l < "$work/sweep.csv") - 1)) points"
 
-# The Python package, once one is built: it imports against the installed library.
+# The Python package, once one is built: where Debian's python3 looks under
+# /usr (lib/python3/dist-packages, whatever python3.X this machine has), and
+# importing there against the installed library. Debian's python3, whose numpy
+# the package depends on (a python3 earlier on PATH may have none).
 python=("$packages"/python3-kavrel_*.deb)
 if [ ${#python[@]} -gt 0 ]; then
-  site=$(dirname "$(find "$root" -type d -name kavrel -path '*python3*' | head -n 1)")
-  # Debian's python3, whose numpy the package depends on (a python3 earlier on PATH may have none).
-  py=python3; [ -x /usr/bin/python3 ] && py=/usr/bin/python3
-  PYTHONPATH="$site" LD_LIBRARY_PATH="$lib" "$py" -c 'import kavrel' || { echo "python3-kavrel does not import"; exit 1; }
-  echo "python3-kavrel imports"
+  site=/usr/lib/python3/dist-packages
+  listed=$(dpkg -c "${python[0]}" | awk '{print $NF}' | grep '\.py$')
+  if ! grep -qx "\.$site/kavrel/__init__\.py" <<<"$listed" || grep -qv "^\.$site/kavrel/" <<<"$listed"; then
+    echo "python3-kavrel must install its package into $site/kavrel:"; echo "$listed"; exit 1
+  fi
+  PYTHONPATH="$root$site" LD_LIBRARY_PATH="$lib" /usr/bin/python3 -c \
+    'import kavrel, sys; sys.exit(not kavrel.__file__.startswith(sys.argv[1]))' "$root" \
+    || { echo "python3-kavrel does not import"; exit 1; }
+  echo "python3-kavrel installs into $site and imports"
 fi

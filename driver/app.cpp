@@ -52,28 +52,28 @@ std::atomic<void (*)(ViReal64)> appDelay{sleepSeconds};
 
 void kavrel_appSetDelay(void (*delay)(ViReal64 seconds)) { appDelay = delay ? delay : sleepSeconds; }
 
-KAVREL_API ViStatus kavrel_appLoad(ViSession vi, ViString applicationName) {
+KAVREL_API ViStatus kavrel_appLoad(ViSession vi, ViString applicationName) try {
   const SessionGuard guard(vi);
   // The name goes out between double quotes: a quote or control character in it would run the rest as commands.
   KAVREL_RETURN_IF_ERROR(Checks().rule(quotable(applicationName), VI_ERROR_PARAMETER2));
   return writeLine(vi, line(":SYST:APPL:LOAD \"", applicationName, "\""));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_appRun(ViSession vi, ViInt32 runNumber) {
+KAVREL_API ViStatus kavrel_appRun(ViSession vi, ViInt32 runNumber) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().integer(runNumber, 1, 2, VI_ERROR_PARAMETER2));
   return writeLine(vi, line(":SYST:APPL:RUN ", runNumber));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_appParam(ViSession vi, ViInt32 parameterNumber, ViReal64 value) {
+KAVREL_API ViStatus kavrel_appParam(ViSession vi, ViInt32 parameterNumber, ViReal64 value) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .integer(parameterNumber, 1, 6, VI_ERROR_PARAMETER2)
                              .rule(paramAccepts(parameterNumber, value), VI_ERROR_PARAMETER3));
   return writeLine(vi, line(":SYST:APPL:PAR ", parameterNumber, ", ", real(value)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, ViPReal64 value) {
+KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, ViPReal64 value) try {
   const SessionGuard guard(vi);
   bool readable = !kavrel_invalidViInt32Range(parameterNumber, 1, 6) || parameterNumber == kReadOnlyParam;
   KAVREL_RETURN_IF_ERROR(Checks().rule(readable, VI_ERROR_PARAMETER2));
@@ -84,11 +84,11 @@ KAVREL_API ViStatus kavrel_appParamQuery(ViSession vi, ViInt32 parameterNumber, 
   if (!reply.scan().real(received)) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   if (value) *value = received;
   return status;
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_appExample(ViSession vi, ViInt32 input, ViReal64 startFrequency, ViReal64 stopFrequency,
                                       ViReal64 level, ViInt32 sweepPoints, ViBoolean autoSweepTime, ViReal64 sweepTime,
-                                      ViBoolean rfOutput, ViPInt32 numberOfPoints, ViReal64 traceValues[]) {
+                                      ViBoolean rfOutput, ViPInt32 numberOfPoints, ViReal64 traceValues[]) try {
   const SessionGuard guard(vi);
   const InstrumentData* data = nullptr;
   KAVREL_RETURN_IF_ERROR(fetchData(vi, data));
@@ -119,4 +119,4 @@ KAVREL_API ViStatus kavrel_appExample(ViSession vi, ViInt32 input, ViReal64 star
   // Let the sweep run through before reading the trace.
   appDelay.load()(automatic ? kSettleTime : sweepTime + kSettleTime);
   return kavrel_scalReadData(vi, numberOfPoints, traceValues);
-}
+} KAVREL_CATCH_ALL

@@ -25,7 +25,7 @@ enum Operation : ViInt32 { kZero = 0, kProcess = 1, kRestore = 2 };
 }  // namespace
 
 KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt32 calibrationType,
-                                         ViBoolean connectorSex) {
+                                         ViBoolean connectorSex) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":REFL:CAL:KIT:MAX?", kitNumber, VI_ERROR_PARAMETER2));
   KAVREL_RETURN_IF_ERROR(
@@ -33,10 +33,10 @@ KAVREL_API ViStatus kavrel_reflConfigCal(ViSession vi, ViInt32 kitNumber, ViInt3
   Line command(":REFL:CAL:KIT ", kitNumber, ";:REFL:CAL:TYPE ", keyword(kCalibrationTypes, calibrationType));
   if (calibrationType <= kLastTypeWithSex) command.add(";SEX ").add(keyword(kCalibrationSexes, connectorSex));
   return send(vi, command);
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflCalMeas(ViSession vi, ViInt32 standard, ViBoolean offsetShort,
-                                       ViInt32 slidingLoadPosition) {
+                                       ViInt32 slidingLoadPosition) try {
   const SessionGuard guard(vi);
   // Every argument is checked, whichever the standard uses.
   KAVREL_RETURN_IF_ERROR(Checks()
@@ -47,9 +47,9 @@ KAVREL_API ViStatus kavrel_reflCalMeas(ViSession vi, ViInt32 standard, ViBoolean
   if (standard == kOffsetShort) command.add(" ").add(selectorNumber(offsetShort));
   if (standard == kSlidingLoad) command.add(" ").add(slidingLoadPosition);
   return send(vi, command);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt32 storeNumber, ViString title) {
+KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt32 storeNumber, ViString title) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().integer(operation, kZero, kRestore, VI_ERROR_PARAMETER2));
   // Zeroing uses neither the store nor the title, and asks nothing.
@@ -59,23 +59,23 @@ KAVREL_API ViStatus kavrel_reflPerformCal(ViSession vi, ViInt32 operation, ViInt
   KAVREL_RETURN_IF_ERROR(
       Checks().text(title, kTextMax, VI_ERROR_PARAMETER4).rule(quotable(title), VI_ERROR_PARAMETER4));
   return send(vi, line(":REFL:CAL:PROC ", storeNumber, ",\"", title, "\""));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflAbortCal(ViSession vi) {
+KAVREL_API ViStatus kavrel_reflAbortCal(ViSession vi) try {
   const SessionGuard guard(vi);
   return send(vi, ":REFL:CAL:ABOR");
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflConfigCab(ViSession vi, ViBoolean cable) {
+KAVREL_API ViStatus kavrel_reflConfigCab(ViSession vi, ViBoolean cable) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(cable, VI_ERROR_PARAMETER2));
   return send(vi, line(":REFL:CAL:CABL ", onOff(cable)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflCalVal(ViSession vi, ViPInt32 validity) {
+KAVREL_API ViStatus kavrel_reflCalVal(ViSession vi, ViPInt32 validity) try {
   const SessionGuard guard(vi);
   // Without a place for the answer there is nothing to ask.
   if (validity == VI_NULL) return VI_SUCCESS;
   KAVREL_RETURN_IF_ERROR(queryInteger(vi, ":REFL:CAL:VAL?", *validity));
   return kavrel_checkStatus(vi);
-}
+} KAVREL_CATCH_ALL

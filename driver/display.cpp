@@ -44,7 +44,7 @@ bool knownSegmentTypes(const ViInt32* types, std::size_t count) {
 // before the values are checked: model frequencies in scalar channels, 0..100
 // in fault-location channels, none otherwise.
 KAVREL_API ViStatus kavrel_measDispRange(ViSession vi, ViBoolean startStop, ViReal64 startOrCenter,
-                                         ViReal64 stopOrSpan) {
+                                         ViReal64 stopOrSpan) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(startStop, VI_ERROR_PARAMETER2));
   Reply mode;
@@ -68,25 +68,26 @@ KAVREL_API ViStatus kavrel_measDispRange(ViSession vi, ViBoolean startStop, ViRe
 
   if (startStopForm) return send(vi, line(":MEAS:DISP:START ", real(startOrCenter), ";STOP ", real(stopOrSpan)));
   return send(vi, line(":MEAS:DISP:CENT ", real(startOrCenter), ";SPAN ", real(stopOrSpan)));
-}
+} KAVREL_CATCH_ALL
 
 // The limit line number is checked even when checking is switched off.
 KAVREL_API ViStatus kavrel_measLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck,
-                                        ViInt32 limitLine) {
+                                        ViInt32 limitLine) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .flag(limitCheck, VI_ERROR_PARAMETER4)
                              .integer(limitLine, 1, kMaxLimitLine, VI_ERROR_PARAMETER5));
   if (limitCheck == VI_TRUE) return sendMeas(vi, channel, measurement, line(":MEAS:LIM:SEL ", limitLine, ";STAT ON"));
   return sendMeas(vi, channel, measurement, ":MEAS:LIM:STAT OFF");
-}
+} KAVREL_CATCH_ALL
 
 // The reset and every segment go out as one line, however long. The fields
 // of a segment are in the order the instrument expects them, which is not
 // the order of the parameters.
 KAVREL_API ViStatus kavrel_measCreateLimSpec(ViSession vi, const ViReal64 field1[], const ViInt32 segmentType[],
                                              const ViReal64 field5[], const ViReal64 field4[], const ViReal64 field2[],
-                                             const ViReal64 field6[], const ViReal64 field7[], ViInt32 segmentCount) {
+                                             const ViReal64 field6[], const ViReal64 field7[],
+                                             ViInt32 segmentCount) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().integer(segmentCount, 1, kMaxSegments, VI_ERROR_PARAMETER2));
   std::size_t count = static_cast<std::size_t>(segmentCount);
@@ -104,11 +105,12 @@ KAVREL_API ViStatus kavrel_measCreateLimSpec(ViSession vi, const ViReal64 field1
     text.add(line(";SEGM ", real(field1[i]), ", ", real(field2[i]), ", ", keyword(kSegmentTypes, segmentType[i]), ", ",
                   real(field4[i]), ", ", real(field5[i]), ", ", real(field6[i]), ", ", real(field7[i])));
   return send(vi, text);
-}
+} KAVREL_CATCH_ALL
 
 // All five arguments are checked whatever the mode, also those it does not send.
 KAVREL_API ViStatus kavrel_dispDomScaleOffset(ViSession vi, ViBoolean channel, ViInt32 frequencyMode,
-                                              ViReal64 frequencyOffset, ViReal64 frequencyScale, ViReal64 powerOffset) {
+                                              ViReal64 frequencyOffset, ViReal64 frequencyScale,
+                                              ViReal64 powerOffset) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(channel, VI_ERROR_PARAMETER2)
@@ -133,4 +135,4 @@ KAVREL_API ViStatus kavrel_dispDomScaleOffset(ViSession vi, ViBoolean channel, V
       break;
   }
   return send(vi, text);
-}
+} KAVREL_CATCH_ALL

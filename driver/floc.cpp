@@ -34,7 +34,7 @@ ViStatus sendChannel(ViSession vi, ViBoolean channel, std::string_view text) {
 // after the selection, so an attenuation error comes after the selection has
 // been sent.
 KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean medium, ViReal64 cutoffFrequency,
-                                      ViReal64 relativeVelocity, ViReal64 attenuation) {
+                                      ViReal64 relativeVelocity, ViReal64 attenuation) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(medium, VI_ERROR_PARAMETER3));
   const bool coaxial = medium == VI_TRUE;
@@ -59,12 +59,12 @@ KAVREL_API ViStatus kavrel_flocMedium(ViSession vi, ViBoolean channel, ViBoolean
     command.add(":FLOC:MED WAV;WGC ").add(real(cutoffFrequency));
   command.add(";:FLOC:ATT ").add(fixed3(attenuation));
   return send(vi, command);
-}
+} KAVREL_CATCH_ALL
 
 // Each value is checked against its own bounds only: start above stop, or a
 // centre that does not suit the distance, is the instrument's to judge.
 KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean rangeEntry, ViReal64 distanceRange,
-                                     ViReal64 centerFrequency, ViReal64 startFrequency, ViReal64 stopFrequency) {
+                                     ViReal64 centerFrequency, ViReal64 startFrequency, ViReal64 stopFrequency) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(rangeEntry, VI_ERROR_PARAMETER3));
   const bool entry = rangeEntry == VI_TRUE;
@@ -86,57 +86,58 @@ KAVREL_API ViStatus kavrel_flocRange(ViSession vi, ViBoolean channel, ViBoolean 
                              .real(stopFrequency, kMinFrequency, maxFrequency, VI_ERROR_PARAMETER7));
   return sendChannel(
       vi, channel, line(":FLOC:RANG:ENTRY OFF;:FLOC:FREQ:STAR ", real(startFrequency), ";STOP ", real(stopFrequency)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_flocNumOfPoints(ViSession vi, ViBoolean channel, ViInt32 numberOfPoints) {
+KAVREL_API ViStatus kavrel_flocNumOfPoints(ViSession vi, ViBoolean channel, ViInt32 numberOfPoints) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(channel, VI_ERROR_PARAMETER2)
                              .integer(numberOfPoints, kMinFaultPoints, kMaxFaultPoints, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:POIN ", numberOfPoints));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_flocDispUnit(ViSession vi, ViBoolean channel, ViBoolean distanceUnit) {
+KAVREL_API ViStatus kavrel_flocDispUnit(ViSession vi, ViBoolean channel, ViBoolean distanceUnit) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(distanceUnit, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:UNIT ", keyword(kDistanceUnits, distanceUnit)));
-}
+} KAVREL_CATCH_ALL
 
 // Returns the write status: no status check, so an error the instrument
 // finds in this command is reported by the next call that reads "*ESR?".
-KAVREL_API ViStatus kavrel_flocAveraging(ViSession vi, ViBoolean channel, ViInt32 mode, ViInt32 numberOfAverages) {
+KAVREL_API ViStatus kavrel_flocAveraging(ViSession vi, ViBoolean channel, ViInt32 mode, ViInt32 numberOfAverages) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(channel, VI_ERROR_PARAMETER2)
                              .averaging(mode, numberOfAverages, VI_ERROR_PARAMETER3, VI_ERROR_PARAMETER4));
   KAVREL_RETURN_IF_ERROR(kavrel_SetActiveMeas(vi, channel, kFirstMeasurement));
   return writeLine(vi, averagingLine(":FLOC", ":FLOC:AVER:NUMB ", mode, numberOfAverages));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_flocWindowing(ViSession vi, ViBoolean channel, ViInt32 window) {
+KAVREL_API ViStatus kavrel_flocWindowing(ViSession vi, ViBoolean channel, ViInt32 window) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).index(window, kWindows, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:WIND ", keyword(kWindows, window)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_flocMaskCorr(ViSession vi, ViBoolean channel, ViBoolean maskCorr) {
+KAVREL_API ViStatus kavrel_flocMaskCorr(ViSession vi, ViBoolean channel, ViBoolean maskCorr) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(maskCorr, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:MCOR ", onOff(maskCorr)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolean enhancement) {
+KAVREL_API ViStatus kavrel_flocEnhMode(ViSession vi, ViBoolean channel, ViBoolean enhancement) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(enhancement, VI_ERROR_PARAMETER3));
   return sendChannel(vi, channel, line(":FLOC:ENH ", onOff(enhancement)));
-}
+} KAVREL_CATCH_ALL
 
 // Manual limits follow the format the instrument reports, asked before the
 // selection (so for the measurement active when the call begins). The
 // per-division value and the reference level are checked, in manual mode
 // only, before the reference position.
 KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 scaleMode,
-                                       ViReal64 valuePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
+                                       ViReal64 valuePerDivision, ViInt32 referencePosition,
+                                       ViReal64 referenceLevel) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       selectionChecks(channel, measurement).integer(scaleMode, 0, kManualScale, VI_ERROR_PARAMETER4));
@@ -152,17 +153,17 @@ KAVREL_API ViStatus kavrel_flocScaling(ViSession vi, ViBoolean channel, ViBoolea
                     line(":FLOC:SCAL:DIV ", fixed2(valuePerDivision), ";POS ", referencePosition, ";RLEV ",
                          fixed2(referenceLevel)));
   return sendMeas(vi, channel, measurement, line(":FLOC:SCAL:AUTO ", keyword(kAutoScales, scaleMode)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_flocFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean format) {
+KAVREL_API ViStatus kavrel_flocFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean format) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(format, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":FLOC:FORM ", keyword(kFlocFormats, format)));
-}
+} KAVREL_CATCH_ALL
 
 // Saves or restores the fault-location calibration; no channel is selected.
-KAVREL_API ViStatus kavrel_flocCalibration(ViSession vi, ViBoolean action) {
+KAVREL_API ViStatus kavrel_flocCalibration(ViSession vi, ViBoolean action) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(action, VI_ERROR_PARAMETER2));
   return send(vi, line(":FLOC:CAL:", keyword(kCalibrationActions, action)));
-}
+} KAVREL_CATCH_ALL

@@ -23,36 +23,36 @@ constexpr ViReal64 kMaxCorrectionFrequency = 999999000000.0;
 
 }  // namespace
 
-KAVREL_API ViStatus kavrel_inpDConfig(ViSession vi, ViBoolean detectorConfig) {
+KAVREL_API ViStatus kavrel_inpDConfig(ViSession vi, ViBoolean detectorConfig) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(detectorConfig, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:DCON ", keyword(kDetectorConfigs, detectorConfig)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_inpOffset(ViSession vi, ViInt32 input, ViReal64 offset) {
+KAVREL_API ViStatus kavrel_inpOffset(ViSession vi, ViInt32 input, ViReal64 offset) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().index(input, kInputs, VI_ERROR_PARAMETER2).real(offset, -kMaxOffset, kMaxOffset, VI_ERROR_PARAMETER3));
   return send(vi, line(":INP:OFFS ", keyword(kInputs, input), ",", real(offset)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_inpDetCorr(ViSession vi, ViInt32 input, ViInt32 detectorNumber) {
+KAVREL_API ViStatus kavrel_inpDetCorr(ViSession vi, ViInt32 input, ViInt32 detectorNumber) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(input, kInputs, VI_ERROR_PARAMETER2)
                              .integer(detectorNumber, 0, kMaxDetector, VI_ERROR_PARAMETER3));
   if (detectorNumber == 0) return send(vi, line(":INP:SCAL:AUTO ", keyword(kInputs, input)));
   return send(vi, line(":INP:SCAL:DET ", keyword(kInputs, input), ",", detectorNumber));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_inpTempCorr(ViSession vi, ViInt32 input, ViBoolean tempCorr) {
+KAVREL_API ViStatus kavrel_inpTempCorr(ViSession vi, ViInt32 input, ViBoolean tempCorr) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(input, kInputs, VI_ERROR_PARAMETER2).flag(tempCorr, VI_ERROR_PARAMETER3));
   return send(vi, line(":INP:SCAL:TCOR ", keyword(kInputs, input), ",", onOff(tempCorr)));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_inpFlatCorr(ViSession vi, ViInt32 input, ViBoolean flatCorr, ViInt32 frequencySource,
-                                       ViReal64 frequency) {
+                                       ViReal64 frequency) try {
   const SessionGuard guard(vi);
   Checks checks;
   checks.index(input, kInputs, VI_ERROR_PARAMETER2)
@@ -67,10 +67,10 @@ KAVREL_API ViStatus kavrel_inpFlatCorr(ViSession vi, ViInt32 input, ViBoolean fl
     command.add(";:INP:FCOR:FREQ:FROM ").add(inputName).add(",").add(keyword(kFrequencySources, frequencySource));
   if (frequencySource == kFixedFrequency) command.add(";:INP:FCOR:FREQ ").add(inputName).add(",").add(sci9(frequency));
   return send(vi, command);
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_inpPwrSensorCorr(ViSession vi, ViInt32 frequencySource, ViReal64 calFactor,
-                                            ViReal64 lfacFactor, ViReal64 frequency, ViInt32 storeNumber) {
+                                            ViReal64 lfacFactor, ViReal64 frequency, ViInt32 storeNumber) try {
   const SessionGuard guard(vi);
   Checks checks;
   checks.index(frequencySource, kFrequencySources, VI_ERROR_PARAMETER2);
@@ -89,31 +89,31 @@ KAVREL_API ViStatus kavrel_inpPwrSensorCorr(ViSession vi, ViInt32 frequencySourc
                keyword(kFrequencySources, frequencySource));
   if (frequencySource == kFixedFrequency) command.add(";:INP:CFAC:FREQ ").add(real(frequency));
   return send(vi, command);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_inpACdetect(ViSession vi, ViBoolean acDetection) {
+KAVREL_API ViStatus kavrel_inpACdetect(ViSession vi, ViBoolean acDetection) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(acDetection, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:ACD ", onOff(acDetection)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_inpDetZero(ViSession vi, ViInt32 zeroing) {
+KAVREL_API ViStatus kavrel_inpDetZero(ViSession vi, ViInt32 zeroing) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(zeroing, kZeroings, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:ZERO:", keyword(kZeroings, zeroing)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_inpPwrRef(ViSession vi, ViBoolean powerReference) {
+KAVREL_API ViStatus kavrel_inpPwrRef(ViSession vi, ViBoolean powerReference) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(powerReference, VI_ERROR_PARAMETER2));
   return send(vi, line(":INP:REF ", onOff(powerReference)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_inpCalibration(ViSession vi, ViBoolean detectorCal, ViInt32 input) {
+KAVREL_API ViStatus kavrel_inpCalibration(ViSession vi, ViBoolean detectorCal, ViInt32 input) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(detectorCal, VI_ERROR_PARAMETER2).index(input, kInputs, VI_ERROR_PARAMETER3));
   // The input goes out only with the detector calibration.
   Line command(":INP:CAL");
   if (detectorCal == VI_TRUE) command.add(":DET ").add(keyword(kInputs, input));
   return send(vi, command);
-}
+} KAVREL_CATCH_ALL

@@ -31,6 +31,7 @@
  * | VI_ERROR_INSTR_SPECIFIC | the instrument flagged an error in its event status register |
  * | VI_ERROR_INSTR_FILE_OPEN, VI_ERROR_INSTR_FILE_WRITE | a host file could not be opened or written |
  * | VI_WARN_INSTR_SEARCH_NFOUND | a marker search found nothing |
+ * | VI_ERROR_ALLOC, VI_ERROR_SYSTEM_ERROR | the driver had no memory for a command line or reply, or failed inside otherwise; the call ends there and no exception reaches the caller |
  *
  * Any other negative code is VISA's, passed on unchanged; kavrel_error_message()
  * describes every code.
@@ -178,24 +179,26 @@ KAVREL_API ViStatus kavrel_instrOptions(ViSession vi, ViInt32 selector, ViPInt32
  * one write and returns as soon as its line is sent; refusals collect in the
  * register until kavrel_checkInstrStatus reads it. The setting belongs to the
  * session, survives kavrel_reset and is off when kavrel_init opens a session.
- * @param vi the session from kavrel_init.
- * @param skip VI_TRUE skips the check, VI_FALSE (the default) restores it.
- * @return VI_SUCCESS; VI_ERROR_PARAMETER2 when skip is neither VI_TRUE nor
- *   VI_FALSE; VI_ERROR_INV_OBJECT for a session kavrel_init did not set up;
- *   nothing is sent to the instrument.
+ * Nothing is sent to the instrument.
+ *
+ * @vi
+ * @param[in] skip ViBoolean: VI_TRUE skips the check, VI_FALSE (the default) restores it.
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 when skip is neither VI_TRUE nor VI_FALSE; VI_ERROR_INV_OBJECT for a session kavrel_init did not set up.
+ * @sample `kavrel_skipStatusCheck(vi, VI_TRUE);`
  */
 KAVREL_API ViStatus kavrel_skipStatusCheck(ViSession vi, ViBoolean skip);
 /**
  * @brief Check the instrument's status once, at the end of a sequence of calls.
  *
- * Reads the event status register ("*ESR?", twice) whether or not the session
- * skips the per-call check; the register collects every error since it was
- * last read, so one check covers a whole sequence sent with the check skipped.
- * @param vi the session.
- * @return VI_SUCCESS; VI_ERROR_INSTR_SPECIFIC when the instrument refused a
- *   command (kavrel_error_query then reads its error queue);
- *   VI_ERROR_INSTR_INTERPRETING_RESPONSE when a reply is not a number; or the
- *   failing VISA status.
+ * Reads the event status register twice whether or not the session skips the
+ * per-call check; the register collects every error since it was last read, so
+ * one check covers a whole sequence sent with the check skipped.
+ *
+ * @vi
+ * @scpi `*ESR?`
+ * @scpi `*ESR?`
+ * @return VI_SUCCESS; VI_ERROR_INSTR_SPECIFIC when the instrument refused a command (kavrel_error_query then reads its error queue); VI_ERROR_INSTR_INTERPRETING_RESPONSE when a reply is not a number; a VISA error.
+ * @sample `kavrel_checkInstrStatus(vi);`
  */
 KAVREL_API ViStatus kavrel_checkInstrStatus(ViSession vi);
 
@@ -2190,27 +2193,26 @@ KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 
  * Loads VISA if it is not loaded yet: the library named by the environment
  * variable KAVREL_VISA_LIBRARY (a file name or a path) first, then the
  * built-in list of vendors' libraries; on Windows, visa32.dll through the
- * normal DLL search. Paths are UTF-8.
- * @param vi Not used; VI_NULL will do.
- * @param bufferSize Size of description in bytes, 1 or more; a longer text is cut to fit.
- * @param description Receives the path of the VISA library in use or, when none can be
- *        used, each library tried and what was wrong with it: "not found", or the first
- *        entry point it lacks ("lacks viMemFree"), separated by "; ".
- * @return VI_SUCCESS when VISA is usable, VI_ERROR_LIBRARY_NFOUND when no library was
- *         found, VI_ERROR_SYSTEM_ERROR when the library found lacks an entry point;
- *         VI_ERROR_PARAMETER2 or VI_ERROR_PARAMETER3 for a bad size or buffer.
+ * normal DLL search. Paths are UTF-8. No instrument I/O.
+ *
+ * @param[in] vi ViSession: not used; VI_NULL will do.
+ * @param[in] bufferSize ViInt32: size of description in bytes, 1 or more; a longer text is cut to fit.
+ * @param[out] description ViChar[]: the path of the VISA library in use or, when none can be used, each library tried and what was wrong with it: "not found", or the first entry point it lacks ("lacks viMemFree"), separated by "; ".
+ * @return VI_SUCCESS when VISA is usable; VI_ERROR_LIBRARY_NFOUND when no library was found; VI_ERROR_SYSTEM_ERROR when the library found lacks an entry point; VI_ERROR_PARAMETER2 or VI_ERROR_PARAMETER3 for a bad size or buffer.
+ * @sample `ViChar path[512]; kavrel_visa_library(VI_NULL, sizeof path, path);`
  */
 KAVREL_API ViStatus kavrel_visa_library(ViSession vi, ViInt32 bufferSize, ViChar description[]);
 /**
  * @brief What the VISA library in use says of itself.
- * @param vi An open session, or VI_NULL to ask a resource manager opened for this call.
- * @param manufacturer Receives the library's manufacturer (VI_ATTR_RSRC_MANF_NAME), 256 characters.
- * @param implementationVersion Receives the library's own version (VI_ATTR_RSRC_IMPL_VERSION:
- *        bits 31-20 major, 19-8 minor, 7-0 sub-minor); may be VI_NULL.
- * @param specificationVersion Receives the VISA specification version it implements
- *        (VI_ATTR_RSRC_SPEC_VERSION, the same form); may be VI_NULL.
- * @return VI_SUCCESS, VI_ERROR_PARAMETER2 without a manufacturer buffer, or VISA's status;
- *         the outputs change only on success.
+ *
+ * Reads the library's attributes; no instrument I/O.
+ *
+ * @param[in] vi ViSession: an open session, or VI_NULL to ask a resource manager opened for this call.
+ * @param[out] manufacturer ViChar[256]: the library's manufacturer (VI_ATTR_RSRC_MANF_NAME); not VI_NULL.
+ * @param[out] implementationVersion ViPVersion: the library's own version (VI_ATTR_RSRC_IMPL_VERSION: bits 31-20 major, 19-8 minor, 7-0 sub-minor); may be VI_NULL.
+ * @param[out] specificationVersion ViPVersion: the VISA specification version it implements (VI_ATTR_RSRC_SPEC_VERSION, the same form); may be VI_NULL.
+ * @return VI_SUCCESS; VI_ERROR_PARAMETER2 without a manufacturer buffer; VISA's status. The outputs change only on success.
+ * @sample `ViChar maker[256]; ViVersion version; kavrel_visa_identity(vi, maker, &version, VI_NULL);`
  */
 KAVREL_API ViStatus kavrel_visa_identity(ViSession vi, ViChar manufacturer[], ViPVersion implementationVersion,
                                          ViPVersion specificationVersion);

@@ -32,23 +32,23 @@ ViStatus writeKitSex(ViSession vi, ViInt32 sex) {
 
 }  // namespace
 
-KAVREL_API ViStatus kavrel_reflSelectKit(ViSession vi, ViInt32 kitNumber) {
+KAVREL_API ViStatus kavrel_reflSelectKit(ViSession vi, ViInt32 kitNumber) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(checkStoreNumber(vi, ":REFL:CAL:KIT:MAX?", kitNumber, VI_ERROR_PARAMETER2));
   return send(vi, line(":REFL:CAL:KIT ", kitNumber));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflConfKit(ViSession vi, ViInt32 connector, ViString kitIdentity) {
+KAVREL_API ViStatus kavrel_reflConfKit(ViSession vi, ViInt32 connector, ViString kitIdentity) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(connector, kConnectors, VI_ERROR_PARAMETER2)
                              .text(kitIdentity, kTextMax, VI_ERROR_PARAMETER3)
                              .rule(quotable(kitIdentity), VI_ERROR_PARAMETER3));
   return send(vi, line(":REFL:CAL:KIT:CONN ", keyword(kConnectors, connector), ";IDEN \"", kitIdentity, "\""));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflSetSerNumb(ViSession vi, ViInt32 kitStandard, ViInt32 connectorSex,
-                                          ViString serialNumber) {
+                                          ViString serialNumber) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(kitStandard, kKitStandards, VI_ERROR_PARAMETER2)
@@ -57,13 +57,13 @@ KAVREL_API ViStatus kavrel_reflSetSerNumb(ViSession vi, ViInt32 kitStandard, ViI
                              .rule(quotable(serialNumber), VI_ERROR_PARAMETER4));
   KAVREL_RETURN_IF_ERROR(writeKitSex(vi, connectorSex));
   return send(vi, line(":REFL:CAL:KIT:", keyword(kKitStandards, kitStandard), " \"", serialNumber, "\""));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflConfCoaxial(ViSession vi, ViInt32 connectorSex, ViReal64 shortOffsetLength,
                                            ViReal64 openOffsetLength, ViReal64 openCoefficient0,
                                            ViReal64 openCoefficient1, ViReal64 openCoefficient2,
                                            ViReal64 openCoefficient3, ViReal64 fixedLoadOffsetLength,
-                                           ViReal64 fixedLoadBfr, ViReal64 slidingLoadBfr) {
+                                           ViReal64 fixedLoadBfr, ViReal64 slidingLoadBfr) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(connectorSex, kKitSexes, VI_ERROR_PARAMETER2)
@@ -83,11 +83,12 @@ KAVREL_API ViStatus kavrel_reflConfCoaxial(ViSession vi, ViInt32 connectorSex, V
                        sci(openCoefficient2), ",", sci(openCoefficient3),                                     //
                        ";:REFL:CAL:KIT:FIX:OLEN ", real(fixedLoadOffsetLength), ";BFR ", real(fixedLoadBfr),  //
                        ";:REFL:CAL:KIT:SLID:BFR ", real(slidingLoadBfr)));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflConfWaveguide(ViSession vi, ViReal64 cutoffFrequency, ViReal64 shortOffsetLength,
                                              ViReal64 loadOffsetLength, ViBoolean offsetShort,
-                                             ViReal64 offsetShortLength, ViReal64 minFrequency, ViReal64 maxFrequency) {
+                                             ViReal64 offsetShortLength, ViReal64 minFrequency,
+                                             ViReal64 maxFrequency) try {
   const SessionGuard guard(vi);
   // The offset short's frequency range is the instrument's to judge: no
   // relation between minimum and maximum is checked.
@@ -103,4 +104,4 @@ KAVREL_API ViStatus kavrel_reflConfWaveguide(ViSession vi, ViReal64 cutoffFreque
                        ";:REFL:CAL:KIT:LOAD:OLEN ", real(loadOffsetLength),                                           //
                        ";:REFL:CAL:KIT:", keyword(kWaveguideShorts, offsetShort), ":OLEN ", real(offsetShortLength),  //
                        ";MINF ", sci(minFrequency), ";MAXF ", sci(maxFrequency)));
-}
+} KAVREL_CATCH_ALL

@@ -45,16 +45,16 @@ ViStatus searchOutcome(ViSession vi, ViInt32 found) {
 
 }  // namespace
 
-KAVREL_API ViStatus kavrel_markSetActive(ViSession vi, ViInt32 markerNumber, ViBoolean state) {
+KAVREL_API ViStatus kavrel_markSetActive(ViSession vi, ViInt32 markerNumber, ViBoolean state) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().integer(markerNumber, 1, kMarkers, VI_ERROR_PARAMETER2).flag(state, VI_ERROR_PARAMETER3));
   Line command(":MARK:ACT ", onOff(state));
   if (state == VI_TRUE) command.add(";ACT:ASS ").add(markerNumber);
   return send(vi, command);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markConfig(ViSession vi, ViInt32 markerNumber, ViReal64 position, ViBoolean state) {
+KAVREL_API ViStatus kavrel_markConfig(ViSession vi, ViInt32 markerNumber, ViReal64 position, ViBoolean state) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .integer(markerNumber, 1, kMarkers, VI_ERROR_PARAMETER2)
@@ -63,30 +63,30 @@ KAVREL_API ViStatus kavrel_markConfig(ViSession vi, ViInt32 markerNumber, ViReal
   Line command(":MARK ", markerNumber, ",", onOff(state));
   if (state == VI_TRUE) command.add(";:MARK:POS ").add(markerNumber).add(",").add(real(position));
   return send(vi, command);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markDelta(ViSession vi, ViReal64 position, ViBoolean state) {
+KAVREL_API ViStatus kavrel_markDelta(ViSession vi, ViReal64 position, ViBoolean state) try {
   const SessionGuard guard(vi);
   // An invalid state is reported as parameter 2, like the position.
   KAVREL_RETURN_IF_ERROR(Checks().rule(sendable(position), VI_ERROR_PARAMETER2).flag(state, VI_ERROR_PARAMETER2));
   Line command(":MARK:DELT:STAT ", onOff(state));
   if (state == VI_TRUE) command.add(";POS ").add(real(position));
   return send(vi, command);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markTracking(ViSession vi, ViInt32 trackingFunction) {
+KAVREL_API ViStatus kavrel_markTracking(ViSession vi, ViInt32 trackingFunction) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(trackingFunction, kTrackings, VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:TRAC ", keyword(kTrackings, trackingFunction)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markSlope(ViSession vi, ViInt32 slopeFunction) {
+KAVREL_API ViStatus kavrel_markSlope(ViSession vi, ViInt32 slopeFunction) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(slopeFunction, kSlopes, VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:SLOP ", keyword(kSlopes, slopeFunction)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markBandwidth(ViSession vi, ViReal64 targetLevel, ViBoolean cfdf, ViBoolean reference) {
+KAVREL_API ViStatus kavrel_markBandwidth(ViSession vi, ViReal64 targetLevel, ViBoolean cfdf, ViBoolean reference) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .real(targetLevel, -99.99, 99.99, VI_ERROR_PARAMETER2)
@@ -94,28 +94,28 @@ KAVREL_API ViStatus kavrel_markBandwidth(ViSession vi, ViReal64 targetLevel, ViB
                              .flag(reference, VI_ERROR_PARAMETER4));
   return send(vi, line(":MARK:BAND:TARG ", real(targetLevel), ";CFDF ", onOff(cfdf), ";FROM ",
                        keyword(kBandwidthReferences, reference)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markPkPk(ViSession vi, ViReal64 pkPkLimit, ViBoolean limitState) {
+KAVREL_API ViStatus kavrel_markPkPk(ViSession vi, ViReal64 pkPkLimit, ViBoolean limitState) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().real(pkPkLimit, 0.0, 99.99, VI_ERROR_PARAMETER2).flag(limitState, VI_ERROR_PARAMETER3));
   return send(vi, line(":MARK:PKPK:LIM:VAL ", real(pkPkLimit), ";STAT ", onOff(limitState)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markCoup(ViSession vi, ViBoolean coupling) {
+KAVREL_API ViStatus kavrel_markCoup(ViSession vi, ViBoolean coupling) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(coupling, VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:COUP ", onOff(coupling)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markSearchValue(ViSession vi, ViReal64 searchTarget) {
+KAVREL_API ViStatus kavrel_markSearchValue(ViSession vi, ViReal64 searchTarget) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().rule(sendable(searchTarget), VI_ERROR_PARAMETER2));
   return send(vi, line(":MARK:SEAR:TARG ", real(searchTarget)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markSearchFunction(ViSession vi, ViInt32 searchFunction) {
+KAVREL_API ViStatus kavrel_markSearchFunction(ViSession vi, ViInt32 searchFunction) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(searchFunction, kSearchFunctions, VI_ERROR_PARAMETER2));
   std::string command = line(":MARK:", keyword(kSearchFunctions, searchFunction));
@@ -123,9 +123,9 @@ KAVREL_API ViStatus kavrel_markSearchFunction(ViSession vi, ViInt32 searchFuncti
   ViInt32 found = 0;
   KAVREL_RETURN_IF_ERROR(queryInteger(vi, command, found));
   return searchOutcome(vi, found);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markSearchPkPk(ViSession vi, ViPInt32 found, ViPReal64 pkPkValue) {
+KAVREL_API ViStatus kavrel_markSearchPkPk(ViSession vi, ViPInt32 found, ViPReal64 pkPkValue) try {
   const SessionGuard guard(vi);
   Reply reply;
   KAVREL_RETURN_IF_ERROR(query(vi, ":MARK:PKPK?", reply));
@@ -137,9 +137,9 @@ KAVREL_API ViStatus kavrel_markSearchPkPk(ViSession vi, ViPInt32 found, ViPReal6
   store(found, flag);
   store(pkPkValue, value);
   return searchOutcome(vi, flag);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_markSearchBandwidth(ViSession vi, ViPReal64 value1, ViPReal64 value2, ViPReal64 value3) {
+KAVREL_API ViStatus kavrel_markSearchBandwidth(ViSession vi, ViPReal64 value1, ViPReal64 value2, ViPReal64 value3) try {
   const SessionGuard guard(vi);
   Reply reply;
   KAVREL_RETURN_IF_ERROR(query(vi, ":MARK:BAND?", reply));
@@ -149,9 +149,9 @@ KAVREL_API ViStatus kavrel_markSearchBandwidth(ViSession vi, ViPReal64 value1, V
   store(value2, values[1]);
   store(value3, values[2]);
   return kavrel_checkStatus(vi);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_readActMarker(ViSession vi, ViPReal64 position, ViPReal64 reading1, ViPReal64 reading2) {
+KAVREL_API ViStatus kavrel_readActMarker(ViSession vi, ViPReal64 position, ViPReal64 reading1, ViPReal64 reading2) try {
   const SessionGuard guard(vi);
   Reply reply;
   if (position) {
@@ -170,4 +170,4 @@ KAVREL_API ViStatus kavrel_readActMarker(ViSession vi, ViPReal64 position, ViPRe
     store(reading2, values[1]);
   }
   return kavrel_checkStatus(vi);
-}
+} KAVREL_CATCH_ALL

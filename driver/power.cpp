@@ -50,59 +50,59 @@ std::string averagingLine(ViInt32 mode, std::string_view in, ViInt32 numberOfAve
 
 }  // namespace
 
-KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) {
+KAVREL_API ViStatus kavrel_routPwrSglIn(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 input) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(input, kInputs, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:MEAS:POW ", keyword(kInputs, input)));
-}
+} KAVREL_CATCH_ALL
 
 // The same input may stand on both sides.
 KAVREL_API ViStatus kavrel_routPwrRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 numerator,
-                                        ViInt32 denominator) {
+                                        ViInt32 denominator) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(numerator, kInputs, VI_ERROR_PARAMETER4)
                              .index(denominator, kInputs, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":ROUT:MEAS:RAT ", keyword(kInputs, numerator), ",", keyword(kInputs, denominator)));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_routPwrDiff(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 firstInput,
-                                       ViInt32 secondInput) {
+                                       ViInt32 secondInput) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(firstInput, kInputs, VI_ERROR_PARAMETER4)
                              .index(secondInput, kInputs, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":ROUT:MEAS:DIFF ", keyword(kInputs, firstInput), ",", keyword(kInputs, secondInput)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_routCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) {
+KAVREL_API ViStatus kavrel_routCounter(ViSession vi, ViBoolean channel, ViBoolean measurement) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement));
   return sendMeas(vi, channel, measurement, ":ROUT:MEAS:FREQ");
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 relative) {
+KAVREL_API ViStatus kavrel_routRelMeas(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 relative) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       selectionChecks(channel, measurement).integer(relative, 0, kRelativeSave, VI_ERROR_PARAMETER4));
   if (relative == kRelativeSave) return sendMeas(vi, channel, measurement, ":ROUT:REL:SAVE");
   return sendMeas(vi, channel, measurement, line(":ROUT:REL:STATE ", keyword(kOnOff, relative)));
-}
+} KAVREL_CATCH_ALL
 
 // Averaging belongs to the input: no channel selection.
-KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mode, ViInt32 numberOfAverages) {
+KAVREL_API ViStatus kavrel_routAveraging(ViSession vi, ViInt32 input, ViInt32 mode, ViInt32 numberOfAverages) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .index(input, kInputs, VI_ERROR_PARAMETER2)
                              .integer(mode, kAveragingOff, kAveragingRestart, VI_ERROR_PARAMETER3)
                              .integer(numberOfAverages, 1, kMaxAverages, VI_ERROR_PARAMETER4));
   return send(vi, averagingLine(mode, keyword(kInputs, input), numberOfAverages));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViBoolean measurement,
-                                            ViBoolean dutyCycleCorr, ViReal64 dutyCycle) {
+                                            ViBoolean dutyCycleCorr, ViReal64 dutyCycle) try {
   const SessionGuard guard(vi);
   Checks checks = selectionChecks(channel, measurement);
   checks.flag(dutyCycleCorr, VI_ERROR_PARAMETER4);
@@ -111,13 +111,13 @@ KAVREL_API ViStatus kavrel_routDutyCyclCorr(ViSession vi, ViBoolean channel, ViB
   if (dutyCycleCorr == VI_TRUE)
     return sendMeas(vi, channel, measurement, line(":ROUT:DCYC ON;DCYC:VAL ", fixed3(dutyCycle)));
   return sendMeas(vi, channel, measurement, ":ROUT:DCYC OFF");
-}
+} KAVREL_CATCH_ALL
 
 // The limits' range depends on what the active readout measures, so the
 // definition is asked for before the selection, answering for the measurement
 // active when the call begins. The codes of the two limits are crossed.
 KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean limitCheck,
-                                        ViReal64 minimum, ViReal64 maximum) {
+                                        ViReal64 minimum, ViReal64 maximum) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).flag(limitCheck, VI_ERROR_PARAMETER4));
   if (limitCheck != VI_TRUE) return sendMeas(vi, channel, measurement, ":ROUT:LIM OFF");
@@ -130,29 +130,30 @@ KAVREL_API ViStatus kavrel_routLimCheck(ViSession vi, ViBoolean channel, ViBoole
                              .real(minimum, range.min, range.max, VI_ERROR_PARAMETER6)
                              .rule(minimum <= maximum, VI_ERROR_INSTR_MIN_GT_MAX));
   return sendMeas(vi, channel, measurement, line(":ROUT:LIM ON;LIM:MAX ", real(maximum), ";MIN ", real(minimum)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_routMaxMinHold(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 hold) {
+KAVREL_API ViStatus kavrel_routMaxMinHold(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 hold) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).integer(hold, 0, kHoldReset, VI_ERROR_PARAMETER4));
   if (hold == kHoldReset) return sendMeas(vi, channel, measurement, ":ROUT:PEAK:RES");
   return sendMeas(vi, channel, measurement, line(":ROUT:PEAK ", keyword(kOnOff, hold)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_routFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) {
+KAVREL_API ViStatus kavrel_routFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 format) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).index(format, kReadoutFormats, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:FORM ", keyword(kReadoutFormats, format)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_routCountRes(ViSession vi, ViBoolean channel, ViBoolean measurement, ViReal64 resolution) {
+KAVREL_API ViStatus kavrel_routCountRes(ViSession vi, ViBoolean channel, ViBoolean measurement,
+                                        ViReal64 resolution) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).real(resolution, 1.0, 100000000.0, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":ROUT:RES:COUN ", real(resolution)));
-}
+} KAVREL_CATCH_ALL
 
 // Resets the max/min hold of the whole instrument: no selection.
-KAVREL_API ViStatus kavrel_routPeakReset(ViSession vi) {
+KAVREL_API ViStatus kavrel_routPeakReset(ViSession vi) try {
   const SessionGuard guard(vi);
   return send(vi, ":ROUT:PIR");
-}
+} KAVREL_CATCH_ALL

@@ -90,7 +90,7 @@ ViStatus readCalTitle(ViSession vi, ViInt32 store, ViChar* out) {
 using namespace kavrel;
 
 KAVREL_API ViStatus kavrel_reflReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 firstValues[],
-                                        ViReal64 secondValues[]) {
+                                        ViReal64 secondValues[]) try {
   const SessionGuard guard(vi);
   if (numberOfPoints) *numberOfPoints = 0;
   ViInt32 points = 0;
@@ -110,11 +110,11 @@ KAVREL_API ViStatus kavrel_reflReadData(ViSession vi, ViPInt32 numberOfPoints, V
     }
   }
   return kavrel_checkStatus(vi);
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32 numberOfStores, ViPInt32 cable,
                                            ViPInt32 connector, ViChar dateTime[], ViPInt32 connectorSex,
-                                           ViChar title[], ViPInt32 calibrationType) {
+                                           ViChar title[], ViPInt32 calibrationType) try {
   const SessionGuard guard(vi);
   ViInt32 stores = 0;
   KAVREL_RETURN_IF_ERROR(queryInteger(vi, ":REFL:CAL:DATA:MAX?", stores));
@@ -141,13 +141,13 @@ KAVREL_API ViStatus kavrel_reflReadCalData(ViSession vi, ViInt32 store, ViPInt32
     KAVREL_RETURN_IF_ERROR(queryStoreKeyword(vi, "TYPE", store, kCalibrationTypes, *calibrationType));
   }
   return kavrel_checkStatus(vi);
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflMem(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operation,
-                                   ViInt32 memory) {
+                                   ViInt32 memory) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(operation, kMemoryOperations, VI_ERROR_PARAMETER4)
                              .integer(memory, 1, 4, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, line(":REFL:MEAS:", keyword(kMemoryOperations, operation), " ", memory));
-}
+} KAVREL_CATCH_ALL

@@ -56,7 +56,7 @@ ViStatus axisLimits(ViSession vi, Limits& limits) {
 using namespace kavrel;
 
 KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoolean positionForm, ViReal64 centerStart,
-                                        ViReal64 spanStop) {
+                                        ViReal64 spanStop) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(positionForm, VI_ERROR_PARAMETER3));
   // Select the channel first: the axis asked about is that channel's.
@@ -68,10 +68,11 @@ KAVREL_API ViStatus kavrel_reflDispZoom(ViSession vi, ViBoolean channel, ViBoole
   KAVREL_RETURN_IF_ERROR(reflCheckWindow(checks, positionForm, centerStart, spanStop, limits.lower, limits.upper));
   return send(vi, line(":REFL:DISP:", keyword(kWindowFirst, positionForm), " ", exactReal(centerStart), ";",
                        keyword(kWindowSecond, positionForm), " ", exactReal(spanStop)));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflScaling(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean autoScale,
-                                       ViReal64 scalePerDivision, ViInt32 referencePosition, ViReal64 referenceLevel) {
+                                       ViReal64 scalePerDivision, ViInt32 referencePosition,
+                                       ViReal64 referenceLevel) try {
   const SessionGuard guard(vi);
   // Scale and level take any number, but a NaN or infinity is no setting to send.
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
@@ -83,4 +84,4 @@ KAVREL_API ViStatus kavrel_reflScaling(ViSession vi, ViBoolean channel, ViBoolea
   return sendMeas(vi, channel, measurement,
                   line(":REFL:SCAL:DIV ", real(scalePerDivision), ";POS ", referencePosition, ";RLEV ",
                        real(referenceLevel)));
-}
+} KAVREL_CATCH_ALL

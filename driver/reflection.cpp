@@ -52,51 +52,52 @@ Checks& reflCheckWindow(Checks& checks, ViBoolean startStop, ViReal64 first, ViR
 
 using namespace kavrel;
 
-KAVREL_API ViStatus kavrel_reflS11(ViSession vi, ViBoolean channel, ViBoolean measurement) {
+KAVREL_API ViStatus kavrel_reflS11(ViSession vi, ViBoolean channel, ViBoolean measurement) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement));
   return sendMeas(vi, channel, measurement, ":REFL:MEAS:S11");
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand) {
+KAVREL_API ViStatus kavrel_reflRatio(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand) try {
   const SessionGuard guard(vi);
   return measureAgainstOperand(vi, channel, measurement, "RAT", operand);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflDiffer(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand) {
+KAVREL_API ViStatus kavrel_reflDiffer(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 operand) try {
   const SessionGuard guard(vi);
   return measureAgainstOperand(vi, channel, measurement, "DIFF", operand);
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflDetector(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean lcor,
-                                        ViBoolean tcon) {
+                                        ViBoolean tcon) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       selectionChecks(channel, measurement).flag(lcor, VI_ERROR_PARAMETER4).flag(tcon, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement, line(":REFL:DET:LCOR ", onOff(lcor), ";TCON ", onOff(tcon)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflAveraging(ViSession vi, ViInt32 mode, ViInt32 numberOfAverages) {
+KAVREL_API ViStatus kavrel_reflAveraging(ViSession vi, ViInt32 mode, ViInt32 numberOfAverages) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().averaging(mode, numberOfAverages, VI_ERROR_PARAMETER2, VI_ERROR_PARAMETER3));
   return send(vi, averagingLine(":REFL", "AVER:NUMB ", mode, numberOfAverages));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflSmooth(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean smoothing,
-                                      ViReal64 aperture) {
+                                      ViReal64 aperture) try {
   const SessionGuard guard(vi);
   return setSmoothing(vi, channel, measurement, smoothing, aperture);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflFormat(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 displayFormat) {
+KAVREL_API ViStatus kavrel_reflFormat(ViSession vi, ViBoolean channel, ViBoolean measurement,
+                                      ViInt32 displayFormat) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       selectionChecks(channel, measurement).index(displayFormat, kDisplayFormats, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":REFL:DISP:FORM ", keyword(kDisplayFormats, displayFormat)));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflElDelay(ViSession vi, ViBoolean channel, ViBoolean measurement, ViBoolean delayUnit,
-                                       ViReal64 delay) {
+                                       ViReal64 delay) try {
   const SessionGuard guard(vi);
   ViReal64 limit = delayUnit == VI_TRUE ? kMaxDelayLength : kMaxDelayTime;
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
@@ -104,17 +105,17 @@ KAVREL_API ViStatus kavrel_reflElDelay(ViSession vi, ViBoolean channel, ViBoolea
                              .real(delay, -limit, limit, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":REFL:DEL:", keyword(kDelayUnits, delayUnit), " ", exactReal(delay)));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflPhaseOffset(ViSession vi, ViBoolean channel, ViBoolean measurement,
-                                           ViReal64 phaseOffset) {
+                                           ViReal64 phaseOffset) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement).real(phaseOffset, -360.0, 360.0, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, measurement, line(":REFL:POFF ", real(phaseOffset)));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflDevChar(ViSession vi, ViReal64 impedance, ViInt32 medium, ViReal64 relativeVelocity,
-                                       ViReal64 dielectricConstant, ViReal64 cutoffFrequency) {
+                                       ViReal64 dielectricConstant, ViReal64 cutoffFrequency) try {
   const SessionGuard guard(vi);
   // Every value is checked whatever the medium; only the medium's own one is sent.
   KAVREL_RETURN_IF_ERROR(Checks()
@@ -139,4 +140,4 @@ KAVREL_API ViStatus kavrel_reflDevChar(ViSession vi, ViReal64 impedance, ViInt32
       break;
   }
   return send(vi, command);
-}
+} KAVREL_CATCH_ALL

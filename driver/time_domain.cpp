@@ -24,13 +24,13 @@ constexpr ViReal64 kGateLimitOff = 3.0e8;
 
 using namespace kavrel;
 
-KAVREL_API ViStatus kavrel_reflTimeDomain(ViSession vi, ViBoolean channel, ViBoolean timeDomain) {
+KAVREL_API ViStatus kavrel_reflTimeDomain(ViSession vi, ViBoolean channel, ViBoolean timeDomain) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(channel, VI_ERROR_PARAMETER2).flag(timeDomain, VI_ERROR_PARAMETER3));
   return sendMeas(vi, channel, VI_FALSE, line(":REFL:TDOM ", onOff(timeDomain)));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflTDomFunc(ViSession vi, ViBoolean channel, ViBoolean transform, ViBoolean response) {
+KAVREL_API ViStatus kavrel_reflTDomFunc(ViSession vi, ViBoolean channel, ViBoolean transform, ViBoolean response) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .flag(channel, VI_ERROR_PARAMETER2)
@@ -38,38 +38,38 @@ KAVREL_API ViStatus kavrel_reflTDomFunc(ViSession vi, ViBoolean channel, ViBoole
                              .flag(response, VI_ERROR_PARAMETER4));
   return sendMeas(vi, channel, VI_FALSE,
                   line(":REFL:TDOM:TRAN ", keyword(kTransforms, transform), ";RESP ", keyword(kResponses, response)));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflDCextrapol(ViSession vi, ViBoolean channel, ViBoolean measurement,
-                                          ViInt32 extrapolationMode, ViReal64 rcoValue) {
+                                          ViInt32 extrapolationMode, ViReal64 rcoValue) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(extrapolationMode, kExtrapolationModes, VI_ERROR_PARAMETER4)
                              .real(rcoValue, 0.0, 1000.0, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":REFL:TDOM:EMOD ", keyword(kExtrapolationModes, extrapolationMode), ";RCO ", fixed1(rcoValue)));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflWindowing(ViSession vi, ViBoolean channel, ViBoolean measurement, ViInt32 windowShape,
-                                         ViInt32 userWindow) {
+                                         ViInt32 userWindow) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(selectionChecks(channel, measurement)
                              .index(windowShape, kWindowShapes, VI_ERROR_PARAMETER4)
                              .integer(userWindow, 0, 13, VI_ERROR_PARAMETER5));
   return sendMeas(vi, channel, measurement,
                   line(":REFL:TDOM:WIND:SHAP ", keyword(kWindowShapes, windowShape), ";USER ", userWindow));
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflDomDisp(ViSession vi, ViBoolean channel, ViInt32 displayDomain) {
+KAVREL_API ViStatus kavrel_reflDomDisp(ViSession vi, ViBoolean channel, ViInt32 displayDomain) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().flag(channel, VI_ERROR_PARAMETER2).index(displayDomain, kDisplayDomains, VI_ERROR_PARAMETER3));
   return sendMeas(vi, channel, VI_FALSE, line(":REFL:TDOM:DISP ", keyword(kDisplayDomains, displayDomain)));
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_reflGateNFence(ViSession vi, ViBoolean gate, ViBoolean positionForm, ViReal64 centerStart,
                                           ViReal64 spanStop, ViBoolean gateOrFence, ViBoolean coupling,
-                                          ViInt32 gateShape) {
+                                          ViInt32 gateShape) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(gate, VI_ERROR_PARAMETER2).flag(positionForm, VI_ERROR_PARAMETER3));
   // The position limits follow the instrument's time-domain state.
@@ -87,4 +87,4 @@ KAVREL_API ViStatus kavrel_reflGateNFence(ViSession vi, ViBoolean gate, ViBoolea
                        " ", exactReal(centerStart), ";", keyword(kWindowSecond, positionForm), " ",
                        exactReal(spanStop), ";TYPE ", keyword(kGateTypes, gateOrFence), ";COUP ", onOff(coupling),
                        ";SHAP ", keyword(kGateShapes, gateShape)));
-}
+} KAVREL_CATCH_ALL

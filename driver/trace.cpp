@@ -46,27 +46,27 @@ ViStatus readTrace(ViSession vi, const Trace& trace, ViPInt32 numberOfPoints, Vi
 
 }  // namespace
 
-KAVREL_API ViStatus kavrel_scalReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]) {
+KAVREL_API ViStatus kavrel_scalReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]) try {
   const SessionGuard guard(vi);
   return readTrace(vi, kScalarTrace, numberOfPoints, traceValues);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_flocReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]) {
+KAVREL_API ViStatus kavrel_flocReadData(ViSession vi, ViPInt32 numberOfPoints, ViReal64 traceValues[]) try {
   const SessionGuard guard(vi);
   return readTrace(vi, kFaultTrace, numberOfPoints, traceValues);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_routData(ViSession vi, ViInt32 readingKind, ViPReal64 reading) {
+KAVREL_API ViStatus kavrel_routData(ViSession vi, ViInt32 readingKind, ViPReal64 reading) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().index(readingKind, kReadings, VI_ERROR_PARAMETER2).present(reading, VI_ERROR_PARAMETER3));
   KAVREL_RETURN_IF_ERROR(queryReal(vi, line(":ROUT", keyword(kReadings, readingKind)), *reading));
   return kavrel_checkStatus(vi);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_readMax(ViSession vi, ViInt32 storeKind, ViPInt32 count) {
+KAVREL_API ViStatus kavrel_readMax(ViSession vi, ViInt32 storeKind, ViPInt32 count) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().index(storeKind, kStores, VI_ERROR_PARAMETER2).present(count, VI_ERROR_PARAMETER3));
   KAVREL_RETURN_IF_ERROR(queryInteger(vi, line(":", keyword(kStores, storeKind), ":MAX?"), *count));
   return kavrel_checkStatus(vi);
-}
+} KAVREL_CATCH_ALL

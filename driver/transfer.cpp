@@ -2,8 +2,6 @@
 // store's reply byte for byte; sent back, its bytes follow the store's
 // command prefix unchanged, so a file read from a store loads into any store
 // of the same kind.
-#include <new>
-
 #include "driver/core/file_transfer.h"
 #include "driver/core/frame.h"
 
@@ -53,14 +51,8 @@ ViStatus transferStore(ViSession vi, bool toFile, ViInt32 store, ViInt32 maxStor
                        const StoreCommands& commands) {
   KAVREL_RETURN_IF_ERROR(
       Checks().integer(store, 1, maxStore, VI_ERROR_PARAMETER3).text(fileName, kFileNameMax, VI_ERROR_PARAMETER4));
-  // The command lines live on the heap: out of memory is a status, never an
-  // exception through the C interface.
-  try {
-    if (toFile) return storeToFile(vi, line(commands.read, store), fileName);
-    return fileToStore(vi, line(commands.load, store, ","), fileName);
-  } catch (const std::bad_alloc&) {
-    return VI_ERROR_ALLOC;
-  }
+  if (toFile) return storeToFile(vi, line(commands.read, store), fileName);
+  return fileToStore(vi, line(commands.load, store, ","), fileName);
 }
 
 // A store whose count the instrument reports: direction, then the maximum
@@ -75,41 +67,42 @@ ViStatus transferCountedStore(ViSession vi, ViBoolean direction, ViInt32 store, 
 
 }  // namespace
 
-KAVREL_API ViStatus kavrel_scalTranData(ViSession vi, ViBoolean direction, ViInt32 memoryNumber, ViString fileName) {
+KAVREL_API ViStatus kavrel_scalTranData(ViSession vi, ViBoolean direction, ViInt32 memoryNumber,
+                                        ViString fileName) try {
   const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, memoryNumber, fileName, kScalarMemory);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_scalTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) {
+KAVREL_API ViStatus kavrel_scalTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(direction, VI_ERROR_PARAMETER2));
   return transferStore(vi, direction == VI_TRUE, storeNumber, kScalarPathCalStores, fileName, kScalarPathCal);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_inpTranSen(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) {
+KAVREL_API ViStatus kavrel_inpTranSen(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) try {
   const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, storeNumber, fileName, kSensorCorrection);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_flocTranCal(ViSession vi, ViBoolean direction, ViString fileName) {
+KAVREL_API ViStatus kavrel_flocTranCal(ViSession vi, ViBoolean direction, ViString fileName) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(
       Checks().flag(direction, VI_ERROR_PARAMETER2).text(fileName, kFileNameMax, VI_ERROR_PARAMETER3));
   if (direction == VI_TRUE) return storeToFile(vi, ":FLOC:CAL:STOR?", fileName);
   return fileToStore(vi, ":FLOC:CAL:STOR ", fileName);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) {
+KAVREL_API ViStatus kavrel_reflTranCal(ViSession vi, ViBoolean direction, ViInt32 storeNumber, ViString fileName) try {
   const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, storeNumber, fileName, kReflectionCal);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reflTranCalKit(ViSession vi, ViBoolean direction, ViInt32 kitNumber, ViString fileName) {
+KAVREL_API ViStatus kavrel_reflTranCalKit(ViSession vi, ViBoolean direction, ViInt32 kitNumber, ViString fileName) try {
   const SessionGuard guard(vi);
   return transferCountedStore(vi, direction, kitNumber, fileName, kCalibrationKit);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 tableNumber, ViString fileName) {
+KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 tableNumber, ViString fileName) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().integer(operation, 0, kUserTableLoad, VI_ERROR_PARAMETER2));
   if (operation < kUserTableRead) {
@@ -120,4 +113,4 @@ KAVREL_API ViStatus kavrel_sourTranCal(ViSession vi, ViInt32 operation, ViInt32 
   ViInt32 maxTable = 0;
   KAVREL_RETURN_IF_ERROR(queryInteger(vi, kSourceUserTable.maxQuery, maxTable));
   return transferStore(vi, operation == kUserTableRead, tableNumber, maxTable, fileName, kSourceUserTable);
-}
+} KAVREL_CATCH_ALL

@@ -52,6 +52,9 @@ ViStatus viGetDefaultRM(ViPSession vi);
 ViStatus viFindRsrc(ViSession sesn, ViConstString expr, ViPFindList vi, ViPUInt32 retCnt, ViChar desc[]);
 ViStatus viFindNext(ViFindList vi, ViChar desc[]);
 ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 timeout, ViPSession vi);
+ViStatus viParseRsrc(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType, ViPUInt16 intfNum);
+ViStatus viParseRsrcEx(ViSession rmSesn, ViConstRsrc rsrcName, ViPUInt16 intfType, ViPUInt16 intfNum,
+                       ViChar rsrcClass[], ViChar expandedUnaliasedName[], ViChar aliasIfExists[]);
 ViStatus viClose(ViObject vi);
 ViStatus viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue);
 ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue);
@@ -192,8 +195,12 @@ ViStatus viVxiCommandQuery(ViSession vi, ViUInt16 mode, ViUInt32 cmd, ViPUInt32 
 #define VI_EVENT_EXCEPTION (0xBFFF200EUL)
 #define VI_ALL_ENABLED_EVENTS (0x3FFF7FFFUL)
 #define VI_INTF_GPIB (1)
+#define VI_INTF_VXI (2)
+#define VI_INTF_GPIB_VXI (3)
 #define VI_INTF_ASRL (4)
+#define VI_INTF_PXI (5)
 #define VI_INTF_TCPIP (6)
+#define VI_INTF_USB (7)
 #define VI_ASRL_END_NONE (0)
 #define VI_ASRL_END_LAST_BIT (1)
 #define VI_ASRL_END_TERMCHAR (2)

@@ -53,7 +53,7 @@ constexpr std::size_t kTextSize = 256;
 }  // namespace
 
 // No instrument I/O, so no waiting for a call in progress on the session.
-KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViChar message[]) {
+KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViChar message[]) try {
   if (message == VI_NULL) return VI_ERROR_PARAMETER3;
   // A failing VISA wrote nothing: the driver's own texts answer, as for a code VISA does not know.
   const ViStatus described = viStatusDesc(vi, statusCode, message);
@@ -66,9 +66,9 @@ KAVREL_API ViStatus kavrel_error_message(ViSession vi, ViStatus statusCode, ViCh
   }
   copyText(line("Unknown Error 0x", hex8(static_cast<std::uint32_t>(statusCode))), message, kTextSize);
   return VI_WARN_UNKNOWN_STATUS;
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar errorMessage[]) {
+KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar errorMessage[]) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().present(errorCode, VI_ERROR_PARAMETER2).present(errorMessage, VI_ERROR_PARAMETER3));
   KAVREL_RETURN_IF_ERROR(writeLine(vi, ":SYST:ERR?"));
@@ -85,9 +85,9 @@ KAVREL_API ViStatus kavrel_error_query(ViSession vi, ViPInt32 errorCode, ViChar 
   *errorCode = code;
   copyText(text, errorMessage, kTextSize);
   return status;
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_revision_query(ViSession vi, ViChar driverRev[], ViChar instrRev[]) {
+KAVREL_API ViStatus kavrel_revision_query(ViSession vi, ViChar driverRev[], ViChar instrRev[]) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().present(driverRev, VI_ERROR_PARAMETER2).present(instrRev, VI_ERROR_PARAMETER3));
   Reply reply;
@@ -100,9 +100,9 @@ KAVREL_API ViStatus kavrel_revision_query(ViSession vi, ViChar driverRev[], ViCh
   if (scan.matched() != 4) return VI_ERROR_INSTR_INTERPRETING_RESPONSE;
   copyText(kDriverRevision, driverRev, kTextSize);
   return status;
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar testMessage[]) {
+KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar testMessage[]) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().present(testResult, VI_ERROR_PARAMETER2));
   KAVREL_RETURN_IF_ERROR(writeLine(vi, "*TST?"));
@@ -113,9 +113,9 @@ KAVREL_API ViStatus kavrel_self_test(ViSession vi, ViPInt16 testResult, ViChar t
   *testResult = result;
   if (testMessage != VI_NULL) testMessage[0] = '\0';
   return status;
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_writeInstrData(ViSession vi, ViString writeBuffer) {
+KAVREL_API ViStatus kavrel_writeInstrData(ViSession vi, ViString writeBuffer) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().present(writeBuffer, VI_ERROR_PARAMETER2));
   // Without END the line feed ends the message; one already there is not doubled.
@@ -123,10 +123,10 @@ KAVREL_API ViStatus kavrel_writeInstrData(ViSession vi, ViString writeBuffer) {
   if (framingOf(vi) == Framing::lineFeed && (length == 0 || writeBuffer[length - 1] != '\n'))
     return viPrintf(vi, "%s\n", writeBuffer);
   return viPrintf(vi, "%s", writeBuffer);
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_readInstrData(ViSession vi, ViInt32 numberBytesToRead, ViChar readBuffer[],
-                                         ViPInt32 numBytesRead) {
+                                         ViPInt32 numBytesRead) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks()
                              .integer(numberBytesToRead, 0, INT32_MAX, VI_ERROR_PARAMETER2)
@@ -138,4 +138,4 @@ KAVREL_API ViStatus kavrel_readInstrData(ViSession vi, ViInt32 numberBytesToRead
   KAVREL_RETURN_IF_ERROR(status);
   if (numBytesRead != VI_NULL) *numBytesRead = static_cast<ViInt32>(count);
   return status;
-}
+} KAVREL_CATCH_ALL

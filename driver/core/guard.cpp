@@ -4,6 +4,8 @@
 #include <shared_mutex>
 #include <unordered_map>
 
+#include "driver/kavrel.h"
+
 namespace kavrel {
 namespace {
 
@@ -65,6 +67,16 @@ void SessionGuard::closed(ViSession vi) {
   std::unique_lock writing(locks().mutex);
   auto it = locks().bySession.find(vi);
   if (it != locks().bySession.end() && it->second == lock_) locks().bySession.erase(it);
+}
+
+ViStatus statusOfException() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return VI_ERROR_ALLOC;
+  } catch (...) {
+    return VI_ERROR_SYSTEM_ERROR;
+  }
 }
 
 }  // namespace kavrel

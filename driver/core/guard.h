@@ -36,6 +36,23 @@ class SessionGuard {
   std::shared_ptr<std::recursive_mutex> lock_;
 };
 
+// The status of the exception being handled: VI_ERROR_ALLOC for out of
+// memory, VI_ERROR_SYSTEM_ERROR for any other.
+ViStatus statusOfException() noexcept;
+
 }  // namespace kavrel
+
+// Closes the body of every exported function, a function try block, so that
+// no exception crosses the C interface into the caller's process: a command
+// line or reply the heap cannot hold returns VI_ERROR_ALLOC, and the
+// session's lock is free again by then.
+//   KAVREL_API ViStatus kavrel_x(ViSession vi, ...) try {
+//     const SessionGuard guard(vi);
+//     ...
+//   } KAVREL_CATCH_ALL
+#define KAVREL_CATCH_ALL                  \
+  catch (...) {                           \
+    return ::kavrel::statusOfException(); \
+  }
 
 #endif

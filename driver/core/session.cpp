@@ -116,7 +116,7 @@ ViStatus kavrel_defaultInstrSetup(ViSession vi) {
   return writeLine(vi, kSessionStatusSetup);
 }
 
-KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean resetDevice, ViPSession vi) {
+KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolean resetDevice, ViPSession vi) try {
   // The session variable is VI_NULL after every failure, refusals included.
   if (vi != VI_NULL) *vi = VI_NULL;
   KAVREL_RETURN_IF_ERROR(Checks()
@@ -140,20 +140,20 @@ KAVREL_API ViStatus kavrel_init(ViRsrc resourceName, ViBoolean idQuery, ViBoolea
   // Nobody else has the handle yet: the lock can go before the session does.
   guard.closed(*vi);
   return kavrel_initCleanUp(rm, vi, status);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_reset(ViSession vi) {
+KAVREL_API ViStatus kavrel_reset(ViSession vi) try {
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(writeLine(vi, "*RST"));
   return kavrel_defaultInstrSetup(vi);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_instrOptions(ViSession vi, ViInt32 selector, ViPInt32 options) {
+KAVREL_API ViStatus kavrel_instrOptions(ViSession vi, ViInt32 selector, ViPInt32 options) try {
   const SessionGuard guard(vi);
   return readOptions(vi, selector, options, StatusRule::bothAnswers);
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_close(ViSession vi) {
+KAVREL_API ViStatus kavrel_close(ViSession vi) try {
   SessionGuard guard(vi);
   ViSession rm = VI_NULL;
   KAVREL_RETURN_IF_ERROR(viGetAttribute(vi, VI_ATTR_RM_SESSION, &rm));
@@ -168,9 +168,9 @@ KAVREL_API ViStatus kavrel_close(ViSession vi) {
   guard.closed(vi);
   viClose(rm);
   return status;
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_skipStatusCheck(ViSession vi, ViBoolean skip) {
+KAVREL_API ViStatus kavrel_skipStatusCheck(ViSession vi, ViBoolean skip) try {
   using namespace kavrel;
   const SessionGuard guard(vi);
   KAVREL_RETURN_IF_ERROR(Checks().flag(skip, VI_ERROR_PARAMETER2));
@@ -179,9 +179,9 @@ KAVREL_API ViStatus kavrel_skipStatusCheck(ViSession vi, ViBoolean skip) {
   // The record is the session's own; its users read their limits through const.
   setSkipStatusCheck(*const_cast<InstrumentData*>(data), skip == VI_TRUE);
   return VI_SUCCESS;
-}
+} KAVREL_CATCH_ALL
 
-KAVREL_API ViStatus kavrel_checkInstrStatus(ViSession vi) {
+KAVREL_API ViStatus kavrel_checkInstrStatus(ViSession vi) try {
   const kavrel::SessionGuard guard(vi);
   return kavrel::queryStatus(vi, kavrel::StatusRule::bothAnswers);
-}
+} KAVREL_CATCH_ALL

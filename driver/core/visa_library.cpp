@@ -7,17 +7,17 @@
 
 using namespace kavrel;
 
-KAVREL_API ViStatus kavrel_visa_library(ViSession /*vi*/, ViInt32 bufferSize, ViChar description[]) {
+KAVREL_API ViStatus kavrel_visa_library(ViSession /*vi*/, ViInt32 bufferSize, ViChar description[]) try {
   if (ViStatus status =
           Checks().integer(bufferSize, 1, INT32_MAX, VI_ERROR_PARAMETER2).present(description, VI_ERROR_PARAMETER3))
     return status;
   const ViStatus status = binding::loadVisaLibrary();
   copyText(binding::bindingLoadReport(), description, static_cast<std::size_t>(bufferSize));
   return status;
-}
+} KAVREL_CATCH_ALL
 
 KAVREL_API ViStatus kavrel_visa_identity(ViSession vi, ViChar manufacturer[], ViPVersion implementationVersion,
-                                         ViPVersion specificationVersion) {
+                                         ViPVersion specificationVersion) try {
   if (ViStatus status = Checks().present(manufacturer, VI_ERROR_PARAMETER2)) return status;
   ViSession source = vi;
   if (vi == VI_NULL) {
@@ -37,4 +37,4 @@ KAVREL_API ViStatus kavrel_visa_identity(ViSession vi, ViChar manufacturer[], Vi
   if (implementationVersion != VI_NULL) *implementationVersion = implementation;
   if (specificationVersion != VI_NULL) *specificationVersion = specification;
   return VI_SUCCESS;
-}
+} KAVREL_CATCH_ALL

@@ -55,7 +55,7 @@ int waitReadable(sock::Handle fd, int timeoutMs) {
   pollfd p{fd, POLLIN, 0};
   for (;;) {
     int rc = sock::poll(&p, 1, timeoutMs);
-    if (rc < 0 && sock::interrupted(sock::lastError())) continue;
+    if (sock::interruptedCall(rc)) continue;
     if (rc < 0) return -1;
     return rc == 0 ? 0 : 1;
   }
@@ -73,7 +73,7 @@ Fill readExactly(sock::Handle fd, char* out, std::size_t size, int timeoutMs) {
       if (w < 0) return Fill::error;
     }
     long n = sock::receive(fd, out + done, size - done);
-    if (n < 0 && sock::interrupted(sock::lastError())) continue;
+    if (sock::interruptedCall(n)) continue;
     if (n < 0) return Fill::error;
     if (n == 0) return Fill::closed;
     done += static_cast<std::size_t>(n);
@@ -237,7 +237,7 @@ bool skipBytes(sock::Handle fd, std::uint64_t count) {
   while (count > 0) {
     std::size_t want = count < chunk.size() ? static_cast<std::size_t>(count) : chunk.size();
     long n = sock::receive(fd, chunk.data(), want);
-    if (n < 0 && sock::interrupted(sock::lastError())) continue;
+    if (sock::interruptedCall(n)) continue;
     if (n <= 0) return false;
     count -= static_cast<std::uint64_t>(n);
   }
@@ -272,7 +272,7 @@ ReadStatus Reader::fill(std::size_t count, int timeoutMs, bool begun) {
       if (w < 0) return ReadStatus::error;
     }
     long n = sock::receive(fd_, buffer_.data() + end_, buffer_.size() - end_);
-    if (n < 0 && sock::interrupted(sock::lastError())) continue;
+    if (sock::interruptedCall(n)) continue;
     if (n < 0) return ReadStatus::error;
     if (n == 0) return statusOf(Fill::closed, begun || end_ > 0);
     end_ += static_cast<std::size_t>(n);
@@ -312,7 +312,7 @@ bool sendAllGathered(sock::Handle fd, std::span<const std::uint8_t> header, std:
   std::string_view head(reinterpret_cast<const char*>(header.data()), header.size());
   while (!head.empty() || !payload.empty()) {
     long n = sock::sendGathered(fd, head, payload);
-    if (n < 0 && sock::interrupted(sock::lastError())) continue;
+    if (sock::interruptedCall(n)) continue;
     if (n <= 0) return false;
     auto sent = static_cast<std::size_t>(n);
     const std::size_t fromHead = std::min(sent, head.size());
@@ -326,7 +326,7 @@ bool sendAll(sock::Handle fd, std::string_view bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     long n = sock::send(fd, bytes.substr(done));
-    if (n < 0 && sock::interrupted(sock::lastError())) continue;
+    if (sock::interruptedCall(n)) continue;
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }

@@ -159,7 +159,7 @@ void HttpServer::Impl::connection(HttpServer& server, sock::Handle fd) {
     pollfd p{fd, POLLIN, 0};
     if (sock::poll(&p, 1, kRequestTimeoutMs) <= 0) return;
     const long n = sock::receive(fd, chunk, sizeof chunk);
-    if (n < 0 && sock::interrupted(sock::lastError())) continue;
+    if (sock::interruptedCall(n)) continue;
     if (n <= 0) return;
     request.append(chunk, static_cast<std::size_t>(n));
   }

@@ -95,6 +95,9 @@ void Listener::stop() {
   wake_.wake();
   if (thread_.joinable()) thread_.join();
   wake_.close();
+  // New clients are refused from here on, not left waiting in the backlog.
+  for (Socket& s : sockets_) sock::close(s.fd);
+  sockets_.clear();
   reap(true);
 }
 

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
-#include <list>
 #include <map>
 #include <mutex>
 #include <span>
@@ -194,12 +192,6 @@ int socketWait(sock::Handle fd, std::chrono::milliseconds timeout) {
   return 1;
 }
 
-struct Connection {
-  sock::Handle fd = sock::kNone;
-  std::thread thread;
-  std::atomic<bool> done{false};
-};
-
 }  // namespace
 
 // ---- server --------------------------------------------------------------------------------
@@ -217,12 +209,8 @@ struct Server::Impl final : ResponseFaults {
   LockManager locks;
   std::atomic<bool> stopping{false};
   bool started = false;
-  sock::Handle hislipFd = sock::kNone, rawFd = sock::kNone;
   int hislipPortBound = -1, rawPortBound = -1;
-  sock::Waker wake;
-  std::thread acceptThread;
-  std::mutex connMutex;
-  std::list<std::shared_ptr<Connection>> connections;
+  std::unique_ptr<Listener> listener;  // HiSLIP and the raw socket, a thread for each connection
   std::mutex linksMutex;
   std::map<std::uint16_t, std::shared_ptr<HislipLink>> links;
   std::uint16_t nextSessionId = 1;
@@ -234,10 +222,7 @@ struct Server::Impl final : ResponseFaults {
   // What --announce tells the network: every protocol served, under one instance name.
   std::vector<AnnouncedService> services() const;
 
-  bool listenOn(int port, sock::Handle& fd, int& bound, std::string* error);
   bool response(Response& r, std::chrono::milliseconds& delay) override { return faults.response(r, delay); }
-  void acceptLoop();
-  void reap(bool all);
   void hislipConnection(sock::Handle fd);
   // One message from a channel. A poorly formed header ends the connection
   // with FatalError; an oversized message is skipped with Error when it can be.
@@ -311,11 +296,6 @@ struct HislipLink final : HislipSink {
   std::atomic<bool> closed{false};
 };
 
-bool Server::Impl::listenOn(int port, sock::Handle& fd, int& bound, std::string* error) {
-  fd = bindSocket(options.host, port, SOCK_STREAM, bound, error);
-  return fd != sock::kNone;
-}
-
 bool Server::Impl::dataSend(sock::Handle fd, std::string_view bytes) {
   auto [allowed, closeAfter] = faults.sendBudget(bytes.size());
   bool ok = hislip::sendAll(fd, bytes.substr(0, allowed));
@@ -346,54 +326,6 @@ bool Server::Impl::delayWait(const hislip::Reader& reader, sock::Handle fd, std:
     if (w != 0) return false;  // input (or a hang-up) is waiting
   }
   return !stopping;
-}
-
-void Server::Impl::reap(bool all) {
-  std::list<std::shared_ptr<Connection>> finished;
-  {
-    std::lock_guard lock(connMutex);
-    for (auto it = connections.begin(); it != connections.end();) {
-      if (all || (*it)->done) {
-        if (all) sock::shutdownBoth((*it)->fd);
-        finished.push_back(*it);
-        it = connections.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
-  for (auto& c : finished) {
-    if (c->thread.joinable()) c->thread.join();
-    sock::close(c->fd);
-  }
-}
-
-void Server::Impl::acceptLoop() {
-  while (!stopping) {
-    std::array<pollfd, 3> fds{};
-    std::size_t n = 0;
-    fds[n++] = {wake.handle(), POLLIN, 0};
-    if (hislipFd != sock::kNone) fds[n++] = {hislipFd, POLLIN, 0};
-    if (rawFd != sock::kNone) fds[n++] = {rawFd, POLLIN, 0};
-    int rc = sock::poll(fds.data(), n, 200);
-    reap(false);
-    if (rc <= 0) continue;
-    for (std::size_t i = 1; i < n; ++i) {
-      if (!(fds[i].revents & POLLIN)) continue;
-      sock::Handle fd = sock::accept(fds[i].fd);
-      if (fd == sock::kNone) continue;
-      auto conn = std::make_shared<Connection>();
-      conn->fd = fd;
-      bool hislipSide = fds[i].fd == hislipFd;
-      std::lock_guard lock(connMutex);
-      connections.push_back(conn);
-      conn->thread = std::thread([this, conn, hislipSide] {
-        if (hislipSide) hislipConnection(conn->fd);
-        else rawConnection(conn->fd);
-        conn->done = true;
-      });
-    }
-  }
 }
 
 namespace {
@@ -590,7 +522,7 @@ void Server::Impl::rawConnection(sock::Handle fd) {
   std::string buffer(65536, '\0');
   while (!stopping) {
     long n = sock::receive(fd, buffer.data(), buffer.size());
-    if (n < 0 && sock::interrupted(sock::lastError())) continue;
+    if (sock::interruptedCall(n)) continue;
     if (n <= 0) return;
     framer.feed(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
     for (std::size_t i = framer.takeOverruns(); i > 0; --i) session.logError(scpi::err::inputOverrun);
@@ -621,15 +553,19 @@ bool Server::start(std::string* error) {
     if (error) *error = "already started";
     return false;
   }
-  if (!s.listenOn(s.options.hislipPort, s.hislipFd, s.hislipPortBound, error)) return false;
-  if (s.options.rawPort >= 0 && !s.listenOn(s.options.rawPort, s.rawFd, s.rawPortBound, error)) {
-    sock::close(s.hislipFd);
-    s.hislipPortBound = -1;
+  auto listener = std::make_unique<Listener>();
+  int hislipBound = -1, rawBound = -1;
+  auto hislip = [&s](sock::Handle fd) { s.hislipConnection(fd); };
+  auto raw = [&s](sock::Handle fd) { s.rawConnection(fd); };
+  if (!listener->add(s.options.host, s.options.hislipPort, SOCK_STREAM, hislip, hislipBound, error) ||
+      (s.options.rawPort >= 0 && !listener->add(s.options.host, s.options.rawPort, SOCK_STREAM, raw, rawBound, error)) ||
+      !listener->start(error)) {
     return false;
   }
-  if (!s.wake.open(error)) return false;
+  s.listener = std::move(listener);
+  s.hislipPortBound = hislipBound;
+  s.rawPortBound = rawBound;
   s.started = true;
-  s.acceptThread = std::thread([&s] { s.acceptLoop(); });
   if (s.options.vxi11Port >= 0) {
     s.vxi11 = std::make_unique<Vxi11Server>(
         s.instrument, s.locks, s, Vxi11Options{s.options.host, s.options.vxi11Port, s.options.portmapPort});
@@ -687,13 +623,9 @@ void Server::stop() {
   if (s.announcer) s.announcer->stop();
   if (s.http) s.http->stop();
   if (s.vxi11) s.vxi11->stop();
-  s.wake.wake();
-  if (s.acceptThread.joinable()) s.acceptThread.join();
-  sock::close(s.hislipFd);
-  sock::close(s.rawFd);
-  s.wake.close();
+  // Connections waiting for a lock see the stop now; the listener then ends them all.
   s.locks.wakeAll();
-  s.reap(true);
+  s.listener->stop();
 }
 
 Instrument& Server::instrument() { return impl_->instrument; }
@@ -703,5 +635,16 @@ void Server::stallQuery(unsigned nth) { impl_->faults.stall(nth); }
 void Server::garbleReply(unsigned nth) { impl_->faults.garble(nth); }
 void Server::dropAfterBytes(std::uint64_t bytes) { impl_->faults.drop(bytes); }
 void Server::clearFaults() { impl_->faults.clear(); }
+
+std::unique_ptr<Server> startOnLoopback(std::string* error) {
+  Options options;
+  options.hislipPort = 0;
+  options.rawPort = 0;
+  options.vxi11Port = 0;
+  options.portmapPort = 0;
+  auto server = std::make_unique<Server>(options);
+  if (!server->start(error)) return nullptr;
+  return server;
+}
 
 }  // namespace kavrel::sim

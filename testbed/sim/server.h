@@ -71,6 +71,11 @@ class Server {
   std::unique_ptr<Impl> impl_;
 };
 
+// A simulator serving every LAN protocol on ephemeral loopback ports (HiSLIP,
+// raw socket, VXI-11 behind its own portmapper), started. Null, with the
+// reason, when a port cannot be bound.
+std::unique_ptr<Server> startOnLoopback(std::string* error);
+
 }  // namespace kavrel::sim
 
 #endif

@@ -69,6 +69,8 @@ long receive(Handle handle, char* buffer, std::size_t capacity);
 
 int lastError();
 bool interrupted(int error);  // a signal came; try again
+// A call that returned `result` was interrupted by a signal and is to be repeated.
+inline bool interruptedCall(long result) { return result < 0 && interrupted(lastError()); }
 bool wouldBlock(int error);   // a non-blocking call found nothing to do
 bool connecting(int error);   // a non-blocking connect is under way
 bool wasReset(int error);     // the peer reset the connection

@@ -12,7 +12,7 @@ bool waitFor(sock::Handle fd, short events, const Deadline& deadline) {
   for (;;) {
     pollfd p{fd, events, 0};
     const int rc = sock::poll(&p, 1, deadline.remainingMs());
-    if (rc < 0 && sock::interrupted(sock::lastError())) continue;
+    if (sock::interruptedCall(rc)) continue;
     return rc != 0;
   }
 }

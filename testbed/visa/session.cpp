@@ -83,24 +83,13 @@ void writeBytes(void* out, ViUInt64 value, unsigned bytes) {
   }
 }
 
+}  // namespace
+
 void writeString(void* out, std::string_view text) {
   const std::size_t length = std::min<std::size_t>(text.size(), 255);  // VISA strings are at most 256 bytes
   std::memcpy(out, text.data(), length);
   static_cast<char*>(out)[length] = '\0';
 }
-
-ViUInt16 interfaceType(std::string_view name) {
-  if (startsWithNoCase(name, "GPIB-VXI")) return 3;
-  if (startsWithNoCase(name, "GPIB")) return VI_INTF_GPIB;
-  if (startsWithNoCase(name, "VXI")) return 2;
-  if (startsWithNoCase(name, "ASRL")) return 4;
-  if (startsWithNoCase(name, "PXI")) return 5;
-  if (startsWithNoCase(name, "TCPIP")) return VI_INTF_TCPIP;
-  if (startsWithNoCase(name, "USB")) return 7;
-  return VI_INTF_GPIB;
-}
-
-}  // namespace
 
 // ---- formatted reads from the device -------------------------------------------
 class Session::DeviceInput : public FormatInput {
@@ -149,7 +138,7 @@ ViUInt64 Session::attribute(ViAttr attr) const {
     case VI_ATTR_RM_SESSION: return rm_;
     case VI_ATTR_WR_BUF_SIZE: return writeBufSize_;
     case VI_ATTR_RD_BUF_SIZE: return readBufSize_;
-    case VI_ATTR_INTF_TYPE: return interfaceType(resourceName_);
+    case VI_ATTR_INTF_TYPE: return interfaceTypeOf(resourceName_);
     default: {
       const auto found = attributes_.find(storageOf(attr));
       return found == attributes_.end() ? 0 : found->second;

@@ -1,8 +1,8 @@
 /* Control of the VISA stand-in from tests.
  *
  * The stand-in is a VISA library (SONAME libvisa.so.0, with a libvisa.so
- * link) that the driver loads through its run-time binding exactly as it
- * would load a vendor's VISA. Any resource name that is not a TCPIP
+ * link; visa32.dll on Windows) that the driver loads through its run-time
+ * binding exactly as it would load a vendor's VISA. Any resource name that is not a TCPIP
  * HiSLIP, VXI-11 or SOCKET resource opens the scripted instrument below: a test
  * queues the replies, runs driver calls, then reads back every message
  * the driver wrote, byte for byte, and how often each operation ran.
@@ -15,7 +15,8 @@
  * ",port" after the device names another portmapper port), and
  * "TCPIP[board]::host::port::SOCKET" over a raw TCP socket. viFindRsrc lists
  * the instruments announced on the network over mDNS (through the Avahi
- * daemon). With KAVREL_VISA_TRACE=<file> set when a session opens, every
+ * daemon). On Windows, VXI-11 resources are not found and nothing is
+ * discovered. With KAVREL_VISA_TRACE=<file> set when a session opens, every
  * message exchanged and every I/O operation with its status is appended to
  * that file. */
 #ifndef KAVREL_STANDIN_H

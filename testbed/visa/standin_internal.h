@@ -23,6 +23,8 @@ inline constexpr ViUInt16 kLastRenMode = 6;      // VI_GPIB_REN_ADDRESS_GTL
 
 // Case-insensitive ASCII prefix test, as VISA matches resource names.
 bool startsWithNoCase(std::string_view text, std::string_view prefix);
+// A VISA string out: at most 255 characters and the NUL.
+void writeString(void* out, std::string_view text);
 
 // Standard text for a VISA status; empty for a code VISA does not know.
 std::string_view statusText(ViStatus status);

@@ -108,6 +108,54 @@ ResourceKind classifyResource(std::string_view name) {
   return ResourceKind::Scripted;
 }
 
+namespace {
+
+struct Interface {
+  std::string_view prefix;
+  ViUInt16 type;
+};
+// GPIB-VXI before GPIB: the longer prefix first.
+constexpr Interface kInterfaces[] = {{"GPIB-VXI", VI_INTF_GPIB_VXI}, {"GPIB", VI_INTF_GPIB}, {"VXI", VI_INTF_VXI},
+                                     {"ASRL", VI_INTF_ASRL},         {"PXI", VI_INTF_PXI},   {"TCPIP", VI_INTF_TCPIP},
+                                     {"USB", VI_INTF_USB}};
+
+const Interface* interfaceOf(std::string_view name) {
+  const auto* found = std::find_if(std::begin(kInterfaces), std::end(kInterfaces),
+                                   [&](const Interface& i) { return startsWithNoCase(name, i.prefix); });
+  return found == std::end(kInterfaces) ? nullptr : found;
+}
+
+}  // namespace
+
+ViUInt16 interfaceTypeOf(std::string_view name) {
+  const Interface* found = interfaceOf(name);
+  return found != nullptr ? found->type : VI_INTF_GPIB;
+}
+
+ViStatus parseResource(std::string_view name, ParsedResource& out) {
+  constexpr std::string_view kClasses[] = {"INSTR", "SOCKET", "INTFC", "BACKPLANE", "SERVANT", "MEMACC", "RAW"};
+  const std::vector<std::string_view> fields = resourceFields(name);
+  const Interface* found = fields.size() < 2 ? nullptr : interfaceOf(fields[0]);
+  if (found == nullptr) return VI_ERROR_INV_RSRC_NAME;
+  const std::string_view number = fields[0].substr(found->prefix.size());
+  ViUInt16 board = 0;
+  if (!number.empty() && (!allOf(number, isDigit) ||
+                          std::from_chars(number.data(), number.data() + number.size(), board).ec != std::errc{}))
+    return VI_ERROR_INV_RSRC_NAME;
+  if (found->type == VI_INTF_TCPIP) {
+    const ResourceKind kind = classifyResource(name);
+    NetworkAddress address;
+    if (kind == ResourceKind::Scripted || parseNetworkResource(name, kind, address) != VI_SUCCESS)
+      return VI_ERROR_INV_RSRC_NAME;
+  }
+  out.interfaceType = found->type;
+  out.board = board;
+  out.resourceClass = "INSTR";
+  for (std::string_view c : kClasses)
+    if (equalNoCase(fields.back(), c)) out.resourceClass = c;
+  return VI_SUCCESS;
+}
+
 ViStatus parseNetworkResource(std::string_view name, ResourceKind kind, NetworkAddress& out) {
   const std::vector<std::string_view> fields = resourceFields(name);
   NetworkAddress address;

@@ -81,6 +81,20 @@ struct NetworkAddress {
 // `out` filled, or VI_ERROR_INV_RSRC_NAME.
 ViStatus parseNetworkResource(std::string_view name, ResourceKind kind, NetworkAddress& out);
 
+// What viParseRsrc tells of a resource name: its interface type and board
+// number, and its resource class ("INSTR" where the name gives none).
+struct ParsedResource {
+  ViUInt16 interfaceType = 0;
+  ViUInt16 board = 0;
+  std::string resourceClass;
+};
+// The interface type a resource name begins with; GPIB for the scripted
+// instrument's names of no known interface.
+ViUInt16 interfaceTypeOf(std::string_view name);
+// VI_SUCCESS with `out` filled, or VI_ERROR_INV_RSRC_NAME for a name of no
+// known interface, a bad board number, or a TCPIP name that cannot be opened.
+ViStatus parseResource(std::string_view name, ParsedResource& out);
+
 // Open the transport a resource name leads to for session `vi`: VI_SUCCESS
 // with `out` set, or the status viOpen returns. `timeoutMs` bounds the
 // connection set-up.

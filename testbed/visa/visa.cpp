@@ -152,6 +152,26 @@ ViStatus viOpen(ViSession sesn, ViConstRsrc name, ViAccessMode mode, ViUInt32 ti
   });
 }
 
+// The stand-in keeps no aliases: the name parsed is the name to open.
+ViStatus viParseRsrcEx(ViSession sesn, ViConstRsrc name, ViPUInt16 intfType, ViPUInt16 intfNum, ViChar rsrcClass[],
+                       ViChar expandedUnaliasedName[], ViChar aliasIfExists[]) {
+  return onSession(STANDIN_OTHER, sesn, [&](Session& s) -> ViStatus {
+    if (!s.isResourceManager()) return VI_ERROR_INV_OBJECT;
+    kavrel::standin::ParsedResource parsed;
+    if (name == nullptr) return VI_ERROR_INV_RSRC_NAME;
+    if (ViStatus status = kavrel::standin::parseResource(name, parsed); status < VI_SUCCESS) return status;
+    if (intfType != nullptr) *intfType = parsed.interfaceType;
+    if (intfNum != nullptr) *intfNum = parsed.board;
+    if (rsrcClass != nullptr) kavrel::standin::writeString(rsrcClass, parsed.resourceClass);
+    if (expandedUnaliasedName != nullptr) kavrel::standin::writeString(expandedUnaliasedName, name);
+    if (aliasIfExists != nullptr) kavrel::standin::writeString(aliasIfExists, "");
+    return VI_SUCCESS;
+  });
+}
+ViStatus viParseRsrc(ViSession sesn, ViConstRsrc name, ViPUInt16 intfType, ViPUInt16 intfNum) {
+  return viParseRsrcEx(sesn, name, intfType, intfNum, nullptr, nullptr, nullptr);
+}
+
 ViStatus viClose(ViObject vi) {
   return runOperation(STANDIN_CLOSE, [&]() -> ViStatus {
     if (kavrel::standin::isFindList(vi)) return kavrel::standin::closeFindList(vi);
@@ -173,10 +193,7 @@ ViStatus viFindRsrc(ViSession sesn, ViConstString expr, ViPFindList list, ViPUIn
     if (count != nullptr) *count = static_cast<ViUInt32>(found.size());
     if (list != nullptr) *list = VI_NULL;
     if (found.empty()) return VI_ERROR_RSRC_NFOUND;
-    if (desc != nullptr) {
-      std::memcpy(desc, found.front().c_str(), std::min<std::size_t>(found.front().size(), 255));
-      desc[std::min<std::size_t>(found.front().size(), 255)] = '\0';
-    }
+    if (desc != nullptr) kavrel::standin::writeString(desc, found.front());
     found.erase(found.begin());
     if (list != nullptr) *list = kavrel::standin::openFindList(std::move(found));
     return VI_SUCCESS;

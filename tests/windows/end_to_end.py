@@ -70,6 +70,10 @@ try:
     code, out, err = run("kavrel.exe", "sweep", "--points", "21", "--csv", "embedded.csv")
     check("kavrel.exe sweep on its embedded simulator", code == 0 and csv_rows("embedded.csv") == 21, out + err)
 
+    # The driver's own messages (its reset) reach -v through the stand-in's trace pipe.
+    code, out, err = run("kavrel.exe", "sweep", "-v", "--points", "3")
+    check("kavrel.exe -v echoes the driver's messages", code == 0 and "-> *RST\n" in err, out + err)
+
     prefix = os.path.join(outdir, "installed")
     subprocess.run(["cmake", "--install", builddir, "--prefix", prefix], check=True, capture_output=True)
     code, out, err = run("kavrel.exe", "info", folder=os.path.join(prefix, "bin"))

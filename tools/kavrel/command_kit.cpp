@@ -435,7 +435,7 @@ Progress::Progress(std::string what) {
       std::fprintf(stderr, "\r%s... %d s", what.c_str(), seconds);
       state->shown = true;
     }
-    if (state->shown) std::fputs("\r\033[K", stderr);
+    if (state->shown) platform::clearLine(stderr);
   });
 }
 

@@ -25,6 +25,8 @@ extern const char* const kStandinLibrary;
 std::tm utc(std::time_t time);
 void setEnvironment(const char* name, const std::string& value);
 bool isTerminal(std::FILE* stream);
+// Wipe the terminal line the cursor is on and return to its start.
+void clearLine(std::FILE* terminal);
 // Where per-user files live; empty when unknown.
 std::string homeFolder();
 // This program's own file; empty when unknown.

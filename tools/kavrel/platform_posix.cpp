@@ -27,6 +27,8 @@ void setEnvironment(const char* name, const std::string& value) { setenv(name, v
 
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)); }
 
+void clearLine(std::FILE* terminal) { std::fputs("\r\033[K", terminal); }
+
 std::string homeFolder() {
   const char* home = std::getenv("HOME");
   return home ? home : "";

@@ -26,6 +26,14 @@ void setEnvironment(const char* name, const std::string& value) { _putenv_s(name
 
 bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)); }
 
+// A console may not take terminal escape sequences: the line is overwritten with blanks.
+void clearLine(std::FILE* terminal) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(terminal)));
+  const int width = GetConsoleScreenBufferInfo(console, &info) ? info.dwSize.X - 1 : 79;
+  std::fprintf(terminal, "\r%*s\r", width > 0 ? width : 0, "");
+}
+
 std::string homeFolder() {
   const char* home = std::getenv("USERPROFILE");
   return home ? home : "";
@@ -117,9 +125,34 @@ std::vector<void*> loadedVisaEntries(std::span<const char* const> names) {
   return {};
 }
 
-// The stand-in's trace is not echoed on Windows: it goes to a file only (KAVREL_VISA_TRACE).
-bool traceChannel(std::string&, int&) { return false; }
-long readWithin(int, char*, std::size_t, int) { return -1; }
-void closeChannel(int) {}
+// A named pipe of this process's own, which the stand-in opens by its name as it would a file.
+bool traceChannel(std::string& name, int& readFd) {
+  name = "\\\\.\\pipe\\kavrel-trace-" + std::to_string(GetCurrentProcessId());
+  HANDLE pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 1 << 16, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) return false;
+  readFd = _open_osfhandle(reinterpret_cast<intptr_t>(pipe), _O_RDONLY | _O_BINARY);
+  if (readFd < 0) CloseHandle(pipe);
+  return readFd >= 0;
+}
+
+// A pipe cannot be waited on with a time-out: it is looked at in short slices.
+long readWithin(int readFd, char* buffer, std::size_t size, int timeoutMs) {
+  constexpr int kSliceMs = 10;
+  const HANDLE pipe = reinterpret_cast<HANDLE>(_get_osfhandle(readFd));
+  for (int waited = 0;; waited += kSliceMs) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) {
+      if (GetLastError() == ERROR_BROKEN_PIPE) return 0;  // the writer is gone
+    } else if (available > 0) {
+      DWORD got = 0;
+      if (!ReadFile(pipe, buffer, static_cast<DWORD>(std::min<std::size_t>(size, available)), &got, nullptr)) return -1;
+      return static_cast<long>(got);
+    }
+    if (waited >= timeoutMs) return -2;
+    Sleep(kSliceMs);
+  }
+}
+
+void closeChannel(int readFd) { _close(readFd); }
 
 }  // namespace kavrel::cli::platform

@@ -26,11 +26,12 @@ import socket
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import ctypes
 import urllib.request
 import xml.etree.ElementTree as ET
+
+import sim_process
 
 SKIP = 77
 NS = "{http://www.lxistandard.org/InstrumentIdentification/1.0}"
@@ -54,26 +55,9 @@ def expect(what, ok, detail=""):
 
 
 def start(sim, *args):
-    """Runs kavrel-sim and reads the port lines it prints."""
-    proc = subprocess.Popen([sim, "--hislip-port", "0", "--raw-port", "0", *args],
-                            stdout=subprocess.PIPE, text=True)
-    watchdog = threading.Timer(10, proc.kill)
-    watchdog.start()
-    ports = {}
-    try:
-        wanted = {"hislip-port", "raw-port", "vxi11-port"} | ({"http-port"} if "--http-port" in args else set())
-        while not wanted <= ports.keys():
-            line = proc.stdout.readline()
-            if not line:
-                break
-            key, _, value = line.strip().partition(" ")
-            ports[key] = int(value)
-    finally:
-        watchdog.cancel()
-    if not wanted <= ports.keys():
-        proc.kill()
-        raise RuntimeError(f"kavrel-sim printed no ports: {ports}")
-    return proc, ports
+    """Runs kavrel-sim on ephemeral ports."""
+    wanted = ["hislip-port", "raw-port", "vxi11-port"] + (["http-port"] if "--http-port" in args else [])
+    return sim_process.start(sim, ["--hislip-port", "0", "--raw-port", "0", *args], wanted)
 
 
 def port_free(port):
@@ -266,17 +250,11 @@ def check_mdns(sim, library):
         started, env = avahi_bus(workdir)
         proc = None
         try:
-            proc = subprocess.Popen([sim, "--host", "0.0.0.0", "--hislip-port", "0", "--raw-port", "0",
-                                     "--portmap-port", "0", "--http-port", "0", "--serial", "M0DNS1", "--announce"],
-                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env,
-                                    preexec_fn=die_with_parent)
-            ports = {}
-            while len(ports) < 5:
-                line = proc.stdout.readline()
-                if not line:
-                    raise RuntimeError("kavrel-sim stopped: " + proc.stderr.read())
-                key, _, value = line.strip().partition(" ")
-                ports[key] = int(value)
+            proc, ports = sim_process.start(
+                sim, ["--host", "0.0.0.0", "--hislip-port", "0", "--raw-port", "0", "--portmap-port", "0",
+                      "--http-port", "0", "--serial", "M0DNS1", "--announce"],
+                ["hislip-port", "raw-port", "vxi11-port", "portmap-port", "http-port"],
+                stderr=subprocess.PIPE, env=env, preexec_fn=die_with_parent)
             seen = set()
             for _ in range(20):
                 out = subprocess.run(["avahi-browse", "-atrp"], capture_output=True, text=True, timeout=20, env=env)

@@ -317,7 +317,7 @@ TEST_F(ServerFixture, RawSocketLines) {
   std::string data = std::string("\n\n#1\n", 5);
   EXPECT_EQ(exchange(":SCAL:MEM:DATA 1,#15" + data + "\n:SCAL:MEM:DATA? 1\n", 9), "#15" + data + "\n");
   EXPECT_EQ(exchange(":NOPE\n:SYST:ERR?\n", 24), "-113,\"Undefined header\"\n");
-  ::close(fd);
+  sock::close(fd);
 }
 
 TEST_F(ServerFixture, SeveralClientsAtOnce) {
@@ -358,6 +358,9 @@ TEST(Server, BusyPortIsReportedAndStopIsSafe) {
   ASSERT_TRUE(c.open(first.hislipPort()));
   first.stop();  // with a client connected
   EXPECT_TRUE(HislipClient::closedByPeer(c.syncFd()));
+  sock::Handle late = test::tcpConnect(first.hislipPort());  // refused, not left waiting in a backlog
+  EXPECT_EQ(sock::kNone, late);
+  sock::close(late);
   first.stop();
 }
 

@@ -4,21 +4,16 @@
 #include <algorithm>
 #include <chrono>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace fake {
 
 namespace hs = kavrel::hislip;
+namespace sock = kavrel::sock;
 using hs::Type;
 
 HislipServer::HislipServer(Handler handler, Options options) : handler_(std::move(handler)), options_(options) {
   const int family = options_.family == 0 ? AF_INET : options_.family;
-  listenFd_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) return;
+  listenFd_ = sock::open(family, SOCK_STREAM, 0, false);
+  if (listenFd_ == sock::kNone) return;
   sockaddr_storage address{};
   socklen_t length = 0;
   if (family == AF_INET6) {
@@ -34,8 +29,7 @@ HislipServer::HislipServer(Handler handler, Options options) : handler_(std::mov
   }
   if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listenFd_, 4) != 0 ||
       ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(listenFd_);
-    listenFd_ = -1;
+    sock::close(listenFd_);
     return;
   }
   port_ = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
@@ -47,7 +41,7 @@ HislipServer::~HislipServer() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
   drop();
-  if (listenFd_ >= 0) ::close(listenFd_);
+  sock::close(listenFd_);
 }
 
 std::string HislipServer::resource(const std::string& device) const {
@@ -56,7 +50,7 @@ std::string HislipServer::resource(const std::string& device) const {
 
 void HislipServer::send(int channel, std::string_view bytes) {
   std::lock_guard guard(ioLock_);
-  if (fds_[channel] >= 0) hs::sendAll(fds_[channel], bytes);
+  if (fds_[channel] != sock::kNone) hs::sendAll(fds_[channel], bytes);
 }
 
 void HislipServer::sendMessage(int channel, Type type, std::uint8_t control, std::uint32_t parameter,
@@ -66,10 +60,7 @@ void HislipServer::sendMessage(int channel, Type type, std::uint8_t control, std
 
 void HislipServer::drop() {
   std::lock_guard guard(ioLock_);
-  for (int& fd : fds_) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-  }
+  for (sock::Handle& fd : fds_) sock::close(fd);
 }
 
 std::vector<Received> HislipServer::received(std::size_t count) {
@@ -89,26 +80,30 @@ std::vector<Received> HislipServer::receivedThrough(Type type) {
 void HislipServer::run() {
   while (!stop_) {
     std::vector<pollfd> watched{{listenFd_, POLLIN, 0}};
+    std::vector<int> channels;  // of watched[1...]: only open channels are polled
     {
       std::lock_guard guard(ioLock_);
-      for (int fd : fds_) watched.push_back({fd, POLLIN, 0});  // a negative fd is skipped by poll
-      if (syncPaused_) watched[1 + kSync].fd = -1;
+      for (int channel : {kSync, kAsync}) {
+        if (fds_[channel] == sock::kNone || (channel == kSync && syncPaused_)) continue;
+        watched.push_back({fds_[channel], POLLIN, 0});
+        channels.push_back(channel);
+      }
     }
-    if (::poll(watched.data(), watched.size(), 20) <= 0) continue;
+    if (sock::poll(watched.data(), watched.size(), 20) <= 0) continue;
     if ((watched[0].revents & POLLIN) != 0) accept();
-    for (int channel : {kSync, kAsync}) {
-      if (watched[1 + channel].revents != 0) take(channel);
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+      if (watched[1 + i].revents != 0) take(channels[i]);
     }
   }
 }
 
 // The first connection is the synchronous channel, the second the asynchronous one.
 void HislipServer::accept() {
-  const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) return;
+  sock::Handle fd = sock::accept(listenFd_);
+  if (fd == sock::kNone) return;
   std::lock_guard guard(ioLock_);
   if (accepted_ >= 2) {
-    ::close(fd);
+    sock::close(fd);
     return;
   }
   fds_[accepted_++] = fd;
@@ -116,14 +111,13 @@ void HislipServer::accept() {
 
 void HislipServer::take(int channel) {
   char chunk[65536];
-  ssize_t n = 0;
+  long n = 0;
   {
     std::lock_guard guard(ioLock_);
-    if (fds_[channel] < 0) return;
-    n = ::recv(fds_[channel], chunk, sizeof chunk, 0);
+    if (fds_[channel] == sock::kNone) return;
+    n = sock::receive(fds_[channel], chunk, sizeof chunk);
     if (n <= 0) {
-      ::close(fds_[channel]);
-      fds_[channel] = -1;
+      sock::close(fds_[channel]);
       return;
     }
   }

@@ -49,7 +49,7 @@ class HislipServer {
   HislipServer& operator=(const HislipServer&) = delete;
 
   std::uint16_t port() const { return port_; }
-  bool listening() const { return listenFd_ >= 0; }
+  bool listening() const { return listenFd_ != kavrel::sock::kNone; }
   // "TCPIP::127.0.0.1::hislip0,<port>::INSTR"
   std::string resource(const std::string& device = "hislip0") const;
 
@@ -75,9 +75,9 @@ class HislipServer {
 
   Handler handler_;
   Options options_;
-  int listenFd_ = -1;
+  kavrel::sock::Handle listenFd_ = kavrel::sock::kNone;
   std::uint16_t port_ = 0;
-  int fds_[2] = {-1, -1};
+  kavrel::sock::Handle fds_[2] = {kavrel::sock::kNone, kavrel::sock::kNone};
   int accepted_ = 0;
   std::string raw_[2];
   kavrel::hislip::Decoder decoders_[2] = {kavrel::hislip::Decoder(1U << 24), kavrel::hislip::Decoder(1U << 24)};

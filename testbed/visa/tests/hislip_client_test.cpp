@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -11,17 +12,13 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "testbed/visa/tests/fake_hislip_server.h"
 #include "testbed/visa/standin.h"
 
 namespace {
 
 namespace hs = kavrel::hislip;
+namespace sock = kavrel::sock;
 using fake::HislipServer;
 using fake::kAsync;
 using fake::kSync;
@@ -77,26 +74,36 @@ fake::Handler answering(std::vector<std::pair<std::string, std::string>> replies
   };
 }
 
+// The stand-in reads KAVREL_VISA_TRACE as a session opens; empty takes the trace off.
+void setTrace(const std::string& path) {
+#ifdef _WIN32
+  _putenv_s("KAVREL_VISA_TRACE", path.c_str());
+#else
+  if (path.empty()) ::unsetenv("KAVREL_VISA_TRACE");
+  else ::setenv("KAVREL_VISA_TRACE", path.c_str(), 1);
+#endif
+}
+
+std::string uniqueSuffix() { return std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()); }
+
 // A loopback port where nothing accepts: bound, never listening.
 class ClosedPort {
  public:
   ClosedPort() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    fd_ = sock::open(AF_INET, SOCK_STREAM, 0, false);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), length);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    port_ = static_cast<std::uint16_t>(sock::localPort(fd_));
   }
-  ~ClosedPort() { ::close(fd_); }
+  ~ClosedPort() { sock::close(fd_); }
   ClosedPort(const ClosedPort&) = delete;
   ClosedPort& operator=(const ClosedPort&) = delete;
   std::uint16_t port() const { return port_; }
 
  private:
-  int fd_ = -1;
+  sock::Handle fd_ = sock::kNone;
   std::uint16_t port_ = 0;
 };
 
@@ -755,9 +762,9 @@ TEST_F(HislipClientTest, OversizedReplyGetsErrorMessageTooLargeAndIsSkipped) {
 // ---- trace ------------------------------------------------------------------
 
 TEST_F(HislipClientTest, TraceFileHasEveryMessageAndOperation) {
-  const std::string path = ::testing::TempDir() + "kavrel_visa_trace_" + std::to_string(::getpid()) + ".log";
+  const std::string path = ::testing::TempDir() + "kavrel_visa_trace_" + uniqueSuffix() + ".log";
   std::remove(path.c_str());
-  ::setenv("KAVREL_VISA_TRACE", path.c_str(), 1);
+  setTrace(path);
   std::uint16_t port = 0;
   ViSession session = 0;
   {
@@ -772,7 +779,7 @@ TEST_F(HislipClientTest, TraceFileHasEveryMessageAndOperation) {
     expectRead(vi, 100, "", VI_ERROR_TMO);
     EXPECT_EQ(viClose(vi), VI_SUCCESS);
   }
-  ::unsetenv("KAVREL_VISA_TRACE");
+  setTrace("");
   ViSession rm = 0;
   ASSERT_EQ(viOpenDefaultRM(&rm), VI_SUCCESS);  // takes the trace off again
   const std::vector<std::string> expected = {
@@ -811,19 +818,17 @@ TEST_F(HislipClientTest, TraceFileHasEveryMessageAndOperation) {
 // ---- raw socket ------------------------------------------------------------------
 
 TEST_F(HislipClientTest, SocketResourceSendsRawBytesAndReadsToTheTermChar) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sock::Handle listener = sock::open(AF_INET, SOCK_STREAM, 0, false);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(::listen(listener, 1), 0);
-  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
   ViSession vi = 0;
   // The connection completes in the listen backlog; it is accepted afterwards.
-  ASSERT_EQ(open("TCPIP0::127.0.0.1::" + std::to_string(ntohs(address.sin_port)) + "::SOCKET", vi), VI_SUCCESS);
-  const int peer = ::accept(listener, nullptr, nullptr);
-  ASSERT_GE(peer, 0);
+  ASSERT_EQ(open("TCPIP0::127.0.0.1::" + std::to_string(sock::localPort(listener)) + "::SOCKET", vi), VI_SUCCESS);
+  sock::Handle peer = sock::accept(listener);
+  ASSERT_NE(peer, sock::kNone);
   ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_TRUE), VI_SUCCESS);
   ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TMO_VALUE, 100), VI_SUCCESS);
   char rsrcClass[256] = {};
@@ -832,9 +837,9 @@ TEST_F(HislipClientTest, SocketResourceSendsRawBytesAndReadsToTheTermChar) {
 
   ASSERT_EQ(write(vi, "MEAS?\n"), VI_SUCCESS);
   char got[16] = {};
-  ASSERT_EQ(::recv(peer, got, sizeof got, 0), 6);
+  ASSERT_EQ(sock::receive(peer, got, sizeof got), 6);
   EXPECT_STREQ(got, "MEAS?\n");
-  ASSERT_EQ(::send(peer, "1.5\n2.5\n", 8, 0), 8);
+  ASSERT_EQ(sock::send(peer, "1.5\n2.5\n"), 8);
   struct Step {
     std::string text;
     ViStatus status;
@@ -846,7 +851,7 @@ TEST_F(HislipClientTest, SocketResourceSendsRawBytesAndReadsToTheTermChar) {
   // Without the termination character a read ends only at its count: binary
   // data read by length passes line feeds. A byte stream carries no END, so
   // suppressing it changes nothing.
-  ASSERT_EQ(::send(peer, "#0\n\n\x0a\x41\n", 7, 0), 7);
+  ASSERT_EQ(sock::send(peer, "#0\n\n\x0a\x41\n"), 7);
   ASSERT_EQ(viSetAttribute(vi, VI_ATTR_TERMCHAR_EN, VI_FALSE), VI_SUCCESS);
   ASSERT_EQ(viSetAttribute(vi, VI_ATTR_SUPPRESS_END_EN, VI_TRUE), VI_SUCCESS);
   expectRead(vi, 6, "#0\n\n\x0a\x41", VI_SUCCESS_MAX_CNT);
@@ -854,11 +859,11 @@ TEST_F(HislipClientTest, SocketResourceSendsRawBytesAndReadsToTheTermChar) {
   expectRead(vi, 100, "\n", VI_SUCCESS_TERM_CHAR);
   ViUInt16 stb = 0;
   EXPECT_EQ(viReadSTB(vi, &stb), VI_ERROR_NSUP_OPER);
-  ::close(peer);
+  sock::close(peer);
   expectRead(vi, 100, "", VI_ERROR_CONN_LOST);
   EXPECT_EQ(write(vi, "X\n"), VI_ERROR_CONN_LOST);
   EXPECT_EQ(viClose(vi), VI_SUCCESS);
-  ::close(listener);
+  sock::close(listener);
 }
 
 }  // namespace

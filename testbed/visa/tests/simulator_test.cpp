@@ -15,14 +15,9 @@ class StandinSimulatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     standin_reset();
-    kavrel::sim::Options options;
-    options.hislipPort = 0;
-    options.rawPort = 0;
-    options.vxi11Port = 0;
-    options.portmapPort = 0;
-    server_ = std::make_unique<kavrel::sim::Server>(options);
     std::string error;
-    ASSERT_TRUE(server_->start(&error)) << error;
+    server_ = kavrel::sim::startOnLoopback(&error);
+    ASSERT_NE(server_, nullptr) << error;
     ASSERT_EQ(viOpenDefaultRM(&rm_), VI_SUCCESS);
     const std::string hislip = "TCPIP::127.0.0.1::hislip0," + std::to_string(server_->hislipPort()) + "::INSTR";
     ASSERT_EQ(viOpen(rm_, hislip.c_str(), VI_NULL, VI_NULL, &vi_), VI_SUCCESS);

@@ -801,3 +801,47 @@ TEST_F(StandinTest, TraceFileIsCreatedForItsOwnerOnly) {
 }
 
 }  // namespace
+
+// ---- resource names -----------------------------------------------------------
+
+// What clients that parse before they open (PyVISA does) are told of a name.
+TEST_F(StandinTest, ParseResourceNames) {
+  struct Case {
+    const char* name;
+    ViStatus status;
+    ViUInt16 type, board;
+    const char* resourceClass;
+  } cases[] = {
+      {"TCPIP::127.0.0.1::hislip0,4880::INSTR", VI_SUCCESS, VI_INTF_TCPIP, 0, "INSTR"},
+      {"tcpip3::host::5025::socket", VI_SUCCESS, VI_INTF_TCPIP, 3, "SOCKET"},
+      {"TCPIP0::host", VI_SUCCESS, VI_INTF_TCPIP, 0, "INSTR"},
+      {"GPIB-VXI1::9::INSTR", VI_SUCCESS, VI_INTF_GPIB_VXI, 1, "INSTR"},
+      {"GPIB0::7::INSTR", VI_SUCCESS, VI_INTF_GPIB, 0, "INSTR"},
+      {"ASRL2::INSTR", VI_SUCCESS, VI_INTF_ASRL, 2, "INSTR"},
+      {"USB0::0x1234::0x5678::SN1::INSTR", VI_SUCCESS, VI_INTF_USB, 0, "INSTR"},
+      {"TCPIP::host::hislip0,notaport::INSTR", VI_ERROR_INV_RSRC_NAME, 0, 0, ""},
+      {"GPIB70000::7::INSTR", VI_ERROR_INV_RSRC_NAME, 0, 0, ""},
+      {"GPIBx::7::INSTR", VI_ERROR_INV_RSRC_NAME, 0, 0, ""},
+      {"NOSUCH0::1::INSTR", VI_ERROR_INV_RSRC_NAME, 0, 0, ""},
+      {"TCPIP0", VI_ERROR_INV_RSRC_NAME, 0, 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ViUInt16 type = 99, board = 99;
+    ViChar resourceClass[256] = "untouched", expanded[256] = "", alias[256] = "x";
+    ASSERT_EQ(c.status, viParseRsrcEx(rm_, c.name, &type, &board, resourceClass, expanded, alias));
+    if (c.status < VI_SUCCESS) {
+      EXPECT_EQ(99, type);
+      EXPECT_STREQ("untouched", resourceClass);
+      continue;
+    }
+    EXPECT_EQ(c.type, type);
+    EXPECT_EQ(c.board, board);
+    EXPECT_STREQ(c.resourceClass, resourceClass);
+    EXPECT_STREQ(c.name, expanded);
+    EXPECT_STREQ("", alias);
+    ASSERT_EQ(VI_SUCCESS, viParseRsrc(rm_, c.name, &type, &board));
+  }
+  EXPECT_EQ(VI_ERROR_INV_OBJECT, viParseRsrc(vi_, "GPIB0::7::INSTR", VI_NULL, VI_NULL));
+  EXPECT_EQ(VI_ERROR_INV_RSRC_NAME, viParseRsrc(rm_, VI_NULL, VI_NULL, VI_NULL));
+}
