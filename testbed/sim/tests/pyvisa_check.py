@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Talks to kavrel-sim through PyVISA with the PyVISA-py backend.
 
-Usage: pyvisa_check.py PATH-TO-kavrel-sim [PATH-TO-VISA-STAND-IN]
+Usage: pyvisa_check.py PATH-TO-kavrel-sim [PATH-TO-VISA-STAND-IN | -]
 
 Starts the simulator on ephemeral ports and, over its raw SCPI socket, checks
 the identification, a setting and its query back, a trace block and the
@@ -90,7 +90,7 @@ def main():
         check_socket(rm, ports["raw-port"])
         check_hislip(rm, ports["hislip-port"])
         rm.close()
-        if len(sys.argv) > 2:  # PyVISA over the stand-in, the VISA library of users who have none
+        if len(sys.argv) > 2 and sys.argv[2] != "-":  # PyVISA over the stand-in, the VISA library of users who have none
             rm = pyvisa.ResourceManager(sys.argv[2])
             check_socket(rm, ports["raw-port"])
             check_hislip(rm, ports["hislip-port"], must_open=True)
