@@ -15,16 +15,16 @@ build=${KAVREL_FUZZ_BUILD:-$root/build-fuzz}
 seconds=${KAVREL_FUZZ_SECONDS:-30}
 
 targets=""
-for spec in "$@"; do targets="$targets ${spec%% *}"; done
+for entry in "$@"; do targets="$targets ${entry%% *}"; done
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKAVREL_FUZZ=ON -DKAVREL_BUILD_TESTS=OFF
 # shellcheck disable=SC2086
 cmake --build "$build" -j2 --target $targets
 
 status=0
-for spec in "$@"; do
-  target=${spec%% *}
-  inputs=${spec#"$target"}
+for entry in "$@"; do
+  target=${entry%% *}
+  inputs=${entry#"$target"}
   name=${target##*fuzz_}
   corpus="$build/fuzz/corpus-$name"
   mkdir -p "$corpus"
