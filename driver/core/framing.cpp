@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
-#include <new>
-#include <unordered_map>
 
+#include "driver/core/guard.h"
 #include "driver/core/status.h"
 #include "visa_binding/visa_api.h"
 
@@ -13,21 +11,6 @@ namespace kavrel {
 namespace {
 
 constexpr ViByte kLineFeed = 0x0A;
-
-// The sessions kavrel_init opened, with their framing, until they close.
-// Any other session (one the caller opened through VISA itself) is asked
-// for its resource class each time: VISA may give its handle to another
-// resource once it closes, without the driver knowing.
-struct Opened {
-  std::mutex lock;
-  std::unordered_map<ViSession, Framing> sessions;
-};
-
-// Never destroyed: a call may still run on another thread while the process exits.
-Opened& opened() {
-  static Opened* table = new Opened;
-  return *table;
-}
 
 enum class Link { instrument, socket, serial };
 
@@ -53,7 +36,6 @@ ViStatus linkOf(ViSession vi, Link& link) {
 }  // namespace
 
 ViStatus setUpFraming(ViSession vi) {
-  forgetFraming(vi);  // a handle VISA hands out again starts afresh
   Link link = Link::instrument;
   KAVREL_RETURN_IF_ERROR(linkOf(vi, link));
   if (link != Link::instrument) {
@@ -63,25 +45,16 @@ ViStatus setUpFraming(ViSession vi) {
     // (VISA's default); a VISA without the attribute has no other end.
     if (link == Link::serial) viSetAttribute(vi, VI_ATTR_ASRL_END_IN, VI_ASRL_END_TERMCHAR);
   }
-  try {
-    std::lock_guard guard(opened().lock);
-    opened().sessions[vi] = link == Link::instrument ? Framing::end : Framing::lineFeed;
-  } catch (const std::bad_alloc&) {
-    return VI_ERROR_ALLOC;
-  }
+  keepFraming(vi, link == Link::instrument ? Framing::end : Framing::lineFeed);
   return VI_SUCCESS;
 }
 
-void forgetFraming(ViSession vi) {
-  std::lock_guard guard(opened().lock);
-  opened().sessions.erase(vi);
-}
-
+// A session kavrel_init did not open (one the caller opened through VISA
+// itself) is asked for its resource class at each use: VISA may give its
+// handle to another resource once it closes, without the driver knowing.
 Framing framingOf(ViSession vi) {
-  {
-    std::lock_guard guard(opened().lock);
-    if (auto it = opened().sessions.find(vi); it != opened().sessions.end()) return it->second;
-  }
+  Framing framing = Framing::end;
+  if (keptFraming(vi, framing)) return framing;
   Link link = Link::instrument;
   linkOf(vi, link);
   return link == Link::instrument ? Framing::end : Framing::lineFeed;

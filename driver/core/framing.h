@@ -14,12 +14,11 @@ enum class Framing { end, lineFeed };
 
 // At init: reads the session's resource class and interface; a SOCKET
 // session or a serial interface gets the line feed as its termination
-// character. The session's framing is remembered until forgetFraming.
+// character. The session's framing is kept with its lock until it closes.
 // Attributes that cannot be read leave the session an END session, as any
 // instrument session. Returns the first failing status of setting it up.
 // A session kavrel_init did not open is asked for its class at each use.
 ViStatus setUpFraming(ViSession vi);
-void forgetFraming(ViSession vi);
 Framing framingOf(ViSession vi);
 
 // Reads until `count` bytes arrived, whatever termination character or END

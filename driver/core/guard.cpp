@@ -1,5 +1,6 @@
 #include "driver/core/guard.h"
 
+#include <atomic>
 #include <new>
 #include <shared_mutex>
 #include <unordered_map>
@@ -7,11 +8,17 @@
 #include "driver/kavrel.h"
 
 namespace kavrel {
+
+struct SessionEntry {
+  std::recursive_mutex lock;
+  std::atomic<Framing> framing{Framing::end};
+};
+
 namespace {
 
-using Lock = std::shared_ptr<std::recursive_mutex>;
+using Lock = std::shared_ptr<SessionEntry>;
 
-// The lock of every open session. Looking one up shares the table's own
+// The lock of every session kavrel_init opened, with its framing. Looking one up shares the table's own
 // mutex with every other call; only init and close take it alone, briefly.
 struct Locks {
   std::shared_mutex mutex;
@@ -34,30 +41,30 @@ Lock find(ViSession vi) {
 
 SessionGuard::SessionGuard(ViSession vi) {
   for (Lock lock = find(vi); lock != nullptr; lock = find(vi)) {
-    lock->lock();
+    lock->lock.lock();
     // A close that ran while this call waited has taken the lock away (and
     // the handle may name a newer session by now): look again.
     if (find(vi) == lock) {
-      lock_ = std::move(lock);
+      entry_ = std::move(lock);
       return;
     }
-    lock->unlock();
+    lock->lock.unlock();
   }
 }
 
 SessionGuard::~SessionGuard() {
-  if (lock_ != nullptr) lock_->unlock();
+  if (entry_ != nullptr) entry_->lock.unlock();
 }
 
 SessionGuard::SessionGuard(ViSession vi, Opened) {
   try {
-    Lock lock = std::make_shared<std::recursive_mutex>();
+    Lock lock = std::make_shared<SessionEntry>();
     {
       std::unique_lock writing(locks().mutex);
       locks().bySession[vi] = lock;
     }
-    lock->lock();
-    lock_ = std::move(lock);
+    lock->lock.lock();
+    entry_ = std::move(lock);
   } catch (const std::bad_alloc&) {
     // No lock: kavrel_init reports VI_ERROR_ALLOC and closes the session.
   }
@@ -66,7 +73,18 @@ SessionGuard::SessionGuard(ViSession vi, Opened) {
 void SessionGuard::closed(ViSession vi) {
   std::unique_lock writing(locks().mutex);
   auto it = locks().bySession.find(vi);
-  if (it != locks().bySession.end() && it->second == lock_) locks().bySession.erase(it);
+  if (it != locks().bySession.end() && it->second == entry_) locks().bySession.erase(it);
+}
+
+void keepFraming(ViSession vi, Framing framing) {
+  if (Lock entry = find(vi)) entry->framing = framing;
+}
+
+bool keptFraming(ViSession vi, Framing& framing) {
+  Lock entry = find(vi);
+  if (entry == nullptr) return false;
+  framing = entry->framing;
+  return true;
 }
 
 ViStatus statusOfException() noexcept {

@@ -8,9 +8,12 @@
 #include <memory>
 #include <mutex>
 
+#include "driver/core/framing.h"
 #include "driver/kavrel_visatype.h"
 
 namespace kavrel {
+
+struct SessionEntry;  // a session's lock and what init found out about it
 
 // Held from the first line of an exported function to its return. The lock
 // is recursive, so a call built from other exported calls takes it once more.
@@ -27,14 +30,19 @@ class SessionGuard {
   SessionGuard(const SessionGuard&) = delete;
   SessionGuard& operator=(const SessionGuard&) = delete;
 
-  bool ok() const { return lock_ != nullptr; }
+  bool ok() const { return entry_ != nullptr; }
   // kavrel_close and a failed kavrel_init, once the session is closed: the
   // session's lock goes, unless the handle already names a newer session.
   void closed(ViSession vi);
 
  private:
-  std::shared_ptr<std::recursive_mutex> lock_;
+  std::shared_ptr<SessionEntry> entry_;
 };
+
+// kavrel_init: the session's framing, kept with its lock until it closes.
+void keepFraming(ViSession vi, Framing framing);
+// The framing kept for a session kavrel_init opened; false for any other.
+bool keptFraming(ViSession vi, Framing& framing);
 
 // The status of the exception being handled: VI_ERROR_ALLOC for out of
 // memory, VI_ERROR_SYSTEM_ERROR for any other.

@@ -68,8 +68,6 @@ ViStatus kavrel_initCleanUp(ViSession rm, ViPSession vi, ViStatus status) {
   ViAddr record = nullptr;
   if (viGetAttribute(*vi, VI_ATTR_USER_DATA, &record) >= VI_SUCCESS && record != nullptr)
     freeRecord(record);
-  // While the handle is still this session's: VISA may hand it out again once closed.
-  forgetFraming(*vi);
   viClose(*vi);
   viClose(rm);
   *vi = VI_NULL;
@@ -162,8 +160,6 @@ KAVREL_API ViStatus kavrel_close(ViSession vi) try {
   // Detached first: should viClose fail, the session keeps no pointer to freed memory.
   if (record != nullptr) KAVREL_RETURN_IF_ERROR(viSetAttribute(vi, VI_ATTR_USER_DATA, 0));
   freeRecord(record);
-  // While the handle is still this session's: VISA may hand it out again once closed.
-  forgetFraming(vi);
   ViStatus status = viClose(vi);
   guard.closed(vi);
   viClose(rm);
